@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tarnix {
+
+// One UDP datagram socket as the programs use it: close, address, bind, send, and an arrival
+// event. Every operation reports failure by its result and never throws.
+class DatagramPort {
+public:
+    // Called once per arrived datagram with its bytes, or with nothing when reading failed.
+    using ArrivalHandler = std::function<void(const std::optional<std::string>& datagram)>;
+
+    virtual ~DatagramPort() = default;
+
+    virtual void Close() = 0;
+    virtual bool SetRemoteHost(const std::string& host) = 0; // dotted IPv4 address or domain name
+    virtual bool SetRemotePort(std::int32_t port) = 0;
+    virtual bool Bind(std::int32_t localPort) = 0;
+    virtual bool Send(const std::string& datagram) = 0; // false when it could not be sent
+    virtual void SetArrivalHandler(ArrivalHandler handler) = 0;
+};
+
+} // namespace tarnix

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <string>
+
+#include "common/Colour.h"
+
+namespace tarnix {
+
+enum class Button { TestS, Config, Reset, About, Exit };
+enum class RowBox { Comp, Type1, Shut1 };
+
+// Everything the programs' logic asks of a main window. The master's and the slave's windows
+// both implement it; calls that concern controls a window does not have (the master's status
+// rows on the slave, the slave's CPULoad band on the master) do nothing there.
+class MainWindowView {
+public:
+    virtual ~MainWindowView() = default;
+
+    virtual void SetCaption(const std::string& text) = 0;
+
+    // `Title`: the configuration summary or the set-up prompt.
+    virtual void SetTitleText(const std::string& text) = 0;
+    virtual void SetTitleStyle(Colour foreground, bool bold) = 0;
+
+    // `Counter`: the phase text.
+    virtual void SetCounterText(const std::string& text) = 0;
+    virtual void SetCounterForeground(Colour colour) = 0;
+    virtual void SetCounterBackground(Colour colour) = 0;
+    virtual void SetCounterBold(bool bold) = 0;
+
+    // `CPULoad` (slave only): the band painted during the countdown.
+    virtual void SetCpuLoadText(const std::string& text) = 0;
+    virtual void SetCpuLoadColours(Colour foreground, Colour background) = 0;
+
+    virtual void SetButtonEnabled(Button button, bool enabled) = 0;
+    virtual void SetButtonCaption(Button button, const std::string& caption) = 0;
+    virtual void SetButtonToolTip(Button button, const std::string& toolTip) = 0;
+
+    // Master status rows: row 0 is this computer, rows 1..4 the remote computers.
+    virtual void SetRowText(int row, RowBox box, const std::string& text) = 0;
+    virtual void SetRowColour(int row, RowBox box, Colour colour) = 0;
+    virtual std::string RowText(int row, RowBox box) const = 0;
+
+    // Window placement. Minimise() sends the window to the tray (or, without a tray, to the
+    // task bar); ShowNormalCentred() restores it to normal, shows it and centres it.
+    virtual bool IsMinimised() const = 0;
+    virtual void Minimise() = 0;
+    virtual void ShowNormalCentred() = 0;
+    virtual void SetTopmost(bool onTop) = 0; // shows the window, never activates, moves or sizes it
+    virtual void HideWindow() = 0;
+
+    virtual void AddTrayIcon() = 0;
+    virtual void RemoveTrayIcon() = 0;
+
+    // The supervision timer `tmrRefresh`.
+    virtual void SetTimerEnabled(bool enabled) = 0;
+    virtual bool TimerEnabled() const = 0;
+
+    // Auxiliary windows opened from the main window.
+    virtual void CloseAboutBox() = 0;
+    virtual void CloseConfigScreen() = 0;
+};
+
+} // namespace tarnix

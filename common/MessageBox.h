@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnix {
+
+enum class BoxIcon { None, Error, Warning };
+enum class BoxButtons { Ok, YesNo };
+enum class BoxAnswer { Ok, Yes, No };
+
+// The text of a message box; the title is the program title followed by titleSuffix.
+struct BoxText {
+    std::string titleSuffix;
+    BoxIcon icon = BoxIcon::None;
+    std::vector<std::string> lines;
+
+    // The lines joined by CR LF, as the box shows them.
+    std::string Message() const {
+        std::string text;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i > 0) text += "\r\n";
+            text += lines[i];
+        }
+        return text;
+    }
+    friend bool operator==(const BoxText&, const BoxText&) = default;
+};
+
+// A failure that makes the program unusable: the program shows the box, removes its tray
+// icon and ends at once.
+using FatalError = BoxText;
+
+// Modal message boxes, behind an interface so the logic can be tested without a display.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual BoxAnswer Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
+                           BoxButtons buttons) = 0;
+};
+
+} // namespace tarnix
