@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "common/Colour.h"
@@ -47,6 +48,8 @@ public:
     virtual void Minimise() = 0;
     virtual void ShowNormalCentred() = 0;
     virtual void SetTopmost(bool onTop) = 0; // shows the window, never activates, moves or sizes it
+    // Hides the minimised window, leaving its tray icon; where the desktop has no tray the
+    // window stays minimised in the task bar instead, so it can always be brought back.
     virtual void HideWindow() = 0;
 
     virtual void AddTrayIcon() = 0;
@@ -56,9 +59,30 @@ public:
     virtual void SetTimerEnabled(bool enabled) = 0;
     virtual bool TimerEnabled() const = 0;
 
-    // Auxiliary windows opened from the main window.
+    // Auxiliary windows opened from the main window. OpenAboutBox() shows the about box
+    // modally and returns when it has closed; the supervision timer keeps ticking meanwhile.
+    virtual void OpenAboutBox(bool inhibitShutdown, bool runOnTop) = 0;
     virtual void CloseAboutBox() = 0;
     virtual void CloseConfigScreen() = 0;
+};
+
+// State shared by the main window's logic and its auxiliary windows.
+struct AuxWindowState {
+    bool AuxWindowOpen = false; // about box or configuration screen open: supervision pauses
+    std::int16_t AboutCloseCountdown = 30;
+    std::int16_t ConfigCloseCountdown = 30;
+};
+
+// What a main window reports to the program's logic. The window itself decides nothing.
+class MainWindowEvents {
+public:
+    virtual ~MainWindowEvents() = default;
+    virtual void OnTimerTick() = 0;                // tmrRefresh
+    virtual void OnButtonClicked(Button button) = 0;
+    virtual void OnWindowClosing() = 0;            // Exit, or closed by any other means
+    virtual void OnWindowStateChanged() = 0;       // minimised or restored by the user
+    virtual void OnTrayRestoreRequested() = 0;     // double-click (or click where that is all the tray reports)
+    virtual void OnWindowActivated() = 0;
 };
 
 } // namespace tarnix
