@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tarnix {
+
+// Reads the number at the start of a text the lenient way the configuration file and the
+// datagram length field need: spaces anywhere are ignored, a sign, a decimal point and an
+// exponent are accepted, reading stops at the first character that cannot continue the
+// number, and a text without a leading number reads as 0. A number too large for a double
+// reads as infinity (and so fits no integer field).
+double LeadingNumber(std::string_view text);
+
+// Rounds to the nearest integer, halves to the even neighbour, and checks the field's width.
+// Nothing when the value does not fit.
+std::optional<std::int16_t> ToInt16(double value);
+std::optional<std::int32_t> ToInt32(double value);
+
+} // namespace tarnix
