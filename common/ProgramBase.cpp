@@ -1,0 +1,163 @@
+#include "common/ProgramBase.h"
+
+#include "common/CommandLine.h"
+#include "common/ConfigFile.h"
+
+namespace tarnix {
+
+ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services)
+    : kind_(kind), commandLine_(std::move(commandLine)), window_(services.window), boxes_(services.boxes),
+      clock_(services.clock), control_(services.control), aux_(services.aux), programTitle_(ProgramTitleOf(kind)),
+      log_(kind, config_, services.clock),
+      supervision_(kind, config_, services.window, services.boxes, services.power, *this) {}
+
+bool ProgramBase::InhibitShutdownSwitch() const { return InhibitShutdownGiven(commandLine_); }
+
+void ProgramBase::Fatal(const FatalError& error) {
+    window_.SetTimerEnabled(false);
+    boxes_.Show(programTitle_ + error.titleSuffix, error.lines, error.icon, BoxButtons::Ok);
+    window_.RemoveTrayIcon();
+    control_.EndProgram();
+}
+
+void ProgramBase::ReadConfigurationAndLog() {
+    if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, config_, configText_)) return Fatal(*error);
+    if (auto error = ValidateConfiguration(kind_, config_, unconfigured_)) return Fatal(*error);
+    if (auto error = log_.CreateLogFile()) return Fatal(*error);
+}
+
+void ProgramBase::Log(const std::string& event, const std::string& detail) {
+    if (auto error = log_.WriteLogLine(event, detail, CurrentLogState())) Fatal(*error);
+}
+
+void ProgramBase::WriteStartUpLog() {
+    if (config_.LogLevel > 1) Log("", "");
+    if (config_.LogLevel > 1) {
+        if (auto error = log_.WriteLogHeader(0, configText_)) return Fatal(*error);
+    }
+    if (config_.LogLevel > 1 && unconfigured_) Log("UnConfig", "********");
+}
+
+void ProgramBase::AskPortQuestion() {
+    const std::string inUse = kind_ == ProgramKind::Master ? " Is Already In Use" : " Is Already In Use.";
+    const std::vector<std::string> lines = {
+        "The RX Port " + std::to_string(config_.Port2) + inUse,
+        "This Error Must Be Resolved Before",
+        "You Can Use " + programTitle_ + ".",
+        "Use The Configuration Screen",
+        "To Change The RX Port.",
+        "Do You Want To End The Program?",
+    };
+    const BoxAnswer answer = boxes_.Show(programTitle_ + " Port Error", lines, BoxIcon::Error, BoxButtons::YesNo);
+    if (answer == BoxAnswer::Yes) {
+        window_.RemoveTrayIcon();
+        control_.EndProgram();
+        return;
+    }
+    unconfigured_ = true;
+}
+
+std::string ProgramBase::ActivationText() const {
+    const std::string text = "Program Activation In " + std::to_string(supervision_.PhaseCounter) + "s";
+    return kind_ == ProgramKind::Master ? " " + text : text;
+}
+
+void ProgramBase::RefreshWindowTexts() {
+    const bool monitor = config_.ShutType == 4;
+    const std::string summary = supervision_.ShutTypeName + (monitor ? " the computer until communications are lost"
+                                                                     : " the computer if communications are lost");
+    window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+    window_.SetButtonToolTip(Button::Exit, "Exit " + programTitle_);
+    window_.SetButtonToolTip(Button::About, "About " + programTitle_);
+    window_.SetButtonToolTip(Button::Config, "Configure " + programTitle_);
+    window_.SetCaption(programTitle_);
+    window_.SetTitleText(summary + " for over " + std::to_string(supervision_.LostCommsLimit) + " sec");
+
+    const bool startMinimised = (config_.StartMin == 2 && !windowStateOverride_) ||
+                                (config_.StartMin == 1 && windowStateOverride_);
+    if (startMinimised && !unconfigured_ && minimiseAllowed_) window_.Minimise();
+    minimiseAllowed_ = true;
+    if (config_.RunOnTop == 1) window_.SetTopmost(false);
+
+    window_.SetCounterText(ActivationText());
+    if (unconfigured_) {
+        window_.SetCounterText("");
+        window_.SetTitleStyle(colours::Orange, true);
+        window_.SetTitleText("Click Configure To Set Up " + programTitle_);
+    }
+    if (config_.LogLevel > 1 && !unconfigured_) Log("Start", "Initialise");
+    RefreshProgramTexts();
+    window_.SetTimerEnabled(true);
+}
+
+void ProgramBase::EndProgram() { control_.EndProgram(); }
+
+void ProgramBase::OnButtonClicked(Button button) {
+    switch (button) {
+    case Button::TestS: return TestClick();
+    case Button::Reset: return ResetClick();
+    case Button::About: return ShowAboutBox();
+    case Button::Config: return ShowConfigurationNotice();
+    case Button::Exit: return OnWindowClosing();
+    }
+}
+
+void ProgramBase::ShowAboutBox() {
+    aux_.AuxWindowOpen = true;
+    window_.OpenAboutBox(supervision_.InhibitShutdown, config_.RunOnTop == 2);
+}
+
+void ProgramBase::ShowConfigurationNotice() {
+    // The settings are edited in the configuration file for now; say where it is.
+    const std::string file = ConfigFileName(kind_).string();
+    boxes_.Show(programTitle_ + " Configuration",
+                {"The settings are kept in the file " + file + ".", "Edit that file and restart " + programTitle_ + "."},
+                BoxIcon::None, BoxButtons::Ok);
+}
+
+void ProgramBase::OnWindowClosing() {
+    window_.SetTimerEnabled(false);
+    if (!unconfigured_ && config_.LogLevel > 1) Log("Exit", supervision_.PhaseDetail());
+    window_.RemoveTrayIcon();
+    control_.EndProgram();
+}
+
+void ProgramBase::RecomputeWindowStateOverride() {
+    const bool minimised = window_.IsMinimised();
+    windowStateOverride_ = (!minimised && config_.StartMin == 2 && supervision_.Phase != PhaseCountdown) ||
+                           (minimised && config_.StartMin == 1);
+}
+
+void ProgramBase::OnWindowStateChanged() {
+    if (window_.IsMinimised()) {
+        window_.AddTrayIcon();
+        window_.HideWindow();
+    }
+    // During the countdown the user's choice is kept as it was.
+    if (supervision_.Phase != PhaseCountdown) RecomputeWindowStateOverride();
+}
+
+void ProgramBase::OnTrayRestoreRequested() {
+    supervision_.BringToFront();
+    RecomputeWindowStateOverride();
+}
+
+void ProgramBase::OnWindowActivated() {
+    window_.SetTopmost(config_.RunOnTop == 2);
+    if (window_.IsMinimised()) window_.HideWindow();
+}
+
+void ProgramBase::CloseExpiredAuxWindows() {
+    if (aux_.AboutCloseCountdown < 1 && aux_.AuxWindowOpen) {
+        aux_.AuxWindowOpen = false;
+        window_.CloseAboutBox();
+        aux_.AboutCloseCountdown = 30;
+    }
+    if (aux_.ConfigCloseCountdown < 1 && aux_.AuxWindowOpen) {
+        aux_.AuxWindowOpen = false;
+        window_.CloseConfigScreen();
+        aux_.ConfigCloseCountdown = 30;
+    }
+}
+
+} // namespace tarnix

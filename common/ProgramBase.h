@@ -1,0 +1,105 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/Clock.h"
+#include "common/ConfigRecord.h"
+#include "common/LogFile.h"
+#include "common/MainWindowView.h"
+#include "common/MessageBox.h"
+#include "common/PowerActions.h"
+#include "common/ProgramControl.h"
+#include "common/Supervision.h"
+
+namespace tarnix {
+
+// The outside world of a program's logic.
+struct ProgramServices {
+    MainWindowView& window;
+    MessageBoxes& boxes;
+    PowerActions& power;
+    const Clock& clock;
+    ProgramControl& control;
+    AuxWindowState& aux;
+};
+
+// What the master and the slave do alike: configuration and log at start, the log writer with
+// its fatal errors, the window texts, the tray and on-top rules, the about box, and the end.
+// The two programs derive from it and add their datagram handling and their own load order.
+class ProgramBase : public MainWindowEvents, public SupervisionProgram {
+public:
+    ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services);
+
+    // Runs the load sequence of the main window.
+    virtual void Load() = 0;
+
+    // SupervisionProgram
+    void Log(const std::string& event, const std::string& detail) override;
+    void RefreshWindowTexts() override;
+    void EndProgram() override;
+    void SetMinimiseAllowed(bool allowed) override { minimiseAllowed_ = allowed; }
+
+    // MainWindowEvents
+    void OnButtonClicked(Button button) override;
+    void OnWindowClosing() override;
+    void OnWindowStateChanged() override;
+    void OnTrayRestoreRequested() override;
+    void OnWindowActivated() override;
+
+    virtual void ResetClick() = 0;
+    virtual void TestClick() = 0;
+
+    const ConfigRecord& Config() const { return config_; }
+    const std::string& ConfigText() const { return configText_; }
+    bool Unconfigured() const { return unconfigured_; }
+    bool MinimiseAllowed() const { return minimiseAllowed_; }
+    bool WindowStateOverride() const { return windowStateOverride_; }
+    Supervision& Machine() { return supervision_; }
+    const Supervision& Machine() const { return supervision_; }
+    const std::string& ProgramTitle() const { return programTitle_; }
+
+protected:
+    // Reads and checks the configuration and creates the log; a failure ends the program.
+    void ReadConfigurationAndLog();
+    // The two empty lines, the start-up header and the "UnConfig" line.
+    void WriteStartUpLog();
+    // Shows a fatal error's box, removes the tray icon and ends the program.
+    void Fatal(const FatalError& error);
+    // Asks the port-in-use question; Yes ends the program, No leaves it unconfigured.
+    void AskPortQuestion();
+    // Closes an auxiliary window whose countdown has run out.
+    void CloseExpiredAuxWindows();
+    // The activation text shown before the first activation tick.
+    std::string ActivationText() const;
+    bool InhibitShutdownSwitch() const;
+
+    virtual LogLineState CurrentLogState() const = 0;
+    // What the slave adds to the window-text refresh (its reply message).
+    virtual void RefreshProgramTexts() {}
+
+    void ShowAboutBox();
+    void ShowConfigurationNotice();
+    void RecomputeWindowStateOverride();
+
+    ProgramKind kind_;
+    std::string commandLine_;
+    MainWindowView& window_;
+    MessageBoxes& boxes_;
+    const Clock& clock_;
+    ProgramControl& control_;
+    AuxWindowState& aux_;
+
+    std::string programTitle_;
+    ConfigRecord config_;
+    std::string configText_;
+    bool unconfigured_ = false;
+    bool minimiseAllowed_ = true;
+    bool windowStateOverride_ = false;
+    bool configSaved_ = false;
+
+    LogFile log_;
+    Supervision supervision_;
+};
+
+} // namespace tarnix

@@ -1,0 +1,224 @@
+#include "master/MasterProgram.h"
+
+#include "common/Datagram.h"
+#include "common/ShutType.h"
+
+namespace tarnix {
+
+MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& services,
+                             const std::array<DatagramPort*, 5>& ports)
+    : ProgramBase(ProgramKind::Master, std::move(commandLine), services), ports_(ports),
+      outgoingMessage_(PollMessage) {
+    for (int i = 1; i <= 4; ++i) {
+        if (ports_[static_cast<std::size_t>(i)] == nullptr) continue;
+        ports_[static_cast<std::size_t>(i)]->SetArrivalHandler(
+            [this, i](const std::optional<std::string>& datagram) { OnDatagram(i, datagram); });
+    }
+}
+
+void MasterProgram::Load() {
+    InitialiseProgram();
+    window_.SetCaption(programTitle_);
+    supervision_.InhibitShutdown = InhibitShutdownSwitch();
+    control_.RaisePriority();
+    windowStateOverride_ = false;
+    supervision_.ResetSupervision();
+    OpenDatagramPorts();
+    WriteStartUpLog();
+    RefreshWindowTexts();
+    ShowPeerStatus();
+    if (window_.IsMinimised()) {
+        window_.AddTrayIcon();
+        window_.HideWindow();
+    }
+}
+
+void MasterProgram::InitialiseProgram() {
+    unconfigured_ = false;
+    aux_.AuxWindowOpen = false;
+    ReadConfigurationAndLog();
+    pollCounter_ = 2;
+    aux_.AboutCloseCountdown = 30;
+    aux_.ConfigCloseCountdown = 30;
+    configSaved_ = false;
+    networkOK_ = true;
+    minimiseAllowed_ = true;
+}
+
+void MasterProgram::ClearRows(int firstRow) {
+    for (int row = firstRow; row <= 4; ++row) {
+        window_.SetRowColour(row, RowBox::Type1, colours::StatusOrange);
+        window_.SetRowText(row, RowBox::Type1, " ");
+        window_.SetRowColour(row, RowBox::Comp, colours::Black);
+        peerReply_[static_cast<std::size_t>(row)].clear();
+    }
+}
+
+bool MasterProgram::OpenPort(int i) {
+    DatagramPort* port = ports_[static_cast<std::size_t>(i)];
+    if (port == nullptr) return false;
+    port->Close();
+    return port->SetRemoteHost(config_.IPAdd[static_cast<std::size_t>(i)]) && port->SetRemotePort(config_.Port1) &&
+           port->Bind(config_.Port2 + i - 1);
+}
+
+void MasterProgram::OpenDatagramPorts() {
+    ClearRows(0);
+    window_.SetCounterForeground(colours::StatusGreen);
+    outgoingMessage_ = PollMessage;
+    for (int i = 1; i <= 4; ++i) {
+        if (!Configured(i)) continue;
+        peerStatus_[static_cast<std::size_t>(i)] = 0;
+        if (!OpenPort(i)) {
+            // The question always names Port2, whichever socket failed.
+            AskPortQuestion();
+            return;
+        }
+    }
+}
+
+void MasterProgram::OnTimerTick() {
+    if (pollCounter_ == 1) Evaluate();
+    --pollCounter_;
+    const bool lastActivationSecond = supervision_.Phase == PhaseActivation && supervision_.PhaseCounter == 1;
+    if (!unconfigured_ && (supervision_.Phase == PhaseRun || lastActivationSecond)) PollPeers();
+}
+
+void MasterProgram::Evaluate() {
+    ShowPeerStatus();
+    if (!aux_.AuxWindowOpen && !unconfigured_) supervision_.RunPhaseOperations();
+    CloseExpiredAuxWindows();
+    pollCounter_ = 3;
+    for (int i = 1; i <= 4; ++i) {
+        peerReply_[static_cast<std::size_t>(i)].clear();
+        peerStatus_[static_cast<std::size_t>(i)] = 0;
+    }
+}
+
+void MasterProgram::ShowPeerStatus() {
+    window_.SetRowText(0, RowBox::Comp, " " + config_.CName[0]);
+    window_.SetRowColour(0, RowBox::Comp, colours::Black);
+    window_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName)));
+    window_.SetRowColour(0, RowBox::Shut1, colours::Black);
+    for (int i = 1; i <= 4; ++i) ShowRemoteRow(i);
+}
+
+void MasterProgram::ShowRemoteRow(int i) {
+    const auto index = static_cast<std::size_t>(i);
+    const std::string notConfigured = " ---";
+    if (!config_.CName[index].empty()) {
+        window_.SetRowText(i, RowBox::Comp, " " + config_.CName[index]);
+    } else if (!config_.IPAdd[index].empty()) {
+        window_.SetRowText(i, RowBox::Comp, " " + config_.IPAdd[index]);
+    } else {
+        for (RowBox box : {RowBox::Comp, RowBox::Type1, RowBox::Shut1}) {
+            window_.SetRowText(i, box, notConfigured);
+            window_.SetRowColour(i, box, colours::Black);
+        }
+        return;
+    }
+    if (supervision_.Phase == PhaseActivation) return;
+
+    static const char* const statusTexts[] = {" Not Connected", " Data Error", " Connected"};
+    const std::int16_t status = peerStatus_[index];
+    const int shown = status >= 0 && status <= 2 ? status : 0;
+    const Colour colour = shown == 2 ? colours::StatusGreen : colours::StatusOrange;
+    window_.SetRowText(i, RowBox::Type1, statusTexts[shown]);
+    window_.SetRowColour(i, RowBox::Type1, colour);
+    window_.SetRowColour(i, RowBox::Comp, colour);
+    if (window_.RowText(i, RowBox::Shut1) != notConfigured) window_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
+    const std::string& reply = peerReply_[index];
+    const bool countingDown = reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "**") == 0;
+    window_.SetRowColour(i, RowBox::Shut1, countingDown ? colours::StatusOrange : colours::StatusGreen);
+}
+
+void MasterProgram::PollPeers() {
+    // A send that fails for one computer must not starve the computers after it of their
+    // polls: they would lose the link and power themselves off.
+    bool allSent = true;
+    for (int i = 1; i <= 4; ++i) {
+        if (!Configured(i)) continue;
+        DatagramPort* port = ports_[static_cast<std::size_t>(i)];
+        if (port == nullptr || !port->Send(outgoingMessage_)) allSent = false;
+    }
+    ShowNetworkState(allSent);
+    outgoingMessage_ = PollMessage;
+}
+
+void MasterProgram::ShowNetworkState(bool allSent) {
+    const Colour colour = allSent ? colours::StatusGreen : colours::StatusOrange;
+    window_.SetRowText(0, RowBox::Type1, allSent ? " Network OK" : " No Network");
+    for (RowBox box : {RowBox::Type1, RowBox::Comp, RowBox::Shut1}) window_.SetRowColour(0, box, colour);
+    networkOK_ = allSent;
+}
+
+bool MasterProgram::AnyPeerHeardWell() const {
+    for (int i = 1; i <= 4; ++i)
+        if (peerStatus_[static_cast<std::size_t>(i)] >= 2) return true;
+    return false;
+}
+
+void MasterProgram::OnDatagram(int index, const std::optional<std::string>& datagram) {
+    if (index < 1 || index > 4) return;
+    const auto i = static_cast<std::size_t>(index);
+    if (!datagram) {
+        peerStatus_[i] = 0;
+        if (!AnyPeerHeardWell()) supervision_.NothingHeard = 1;
+        return;
+    }
+    if (IsWellFormed(*datagram)) {
+        supervision_.NothingHeard = 0;
+        peerStatus_[i] = 2;
+        peerReply_[i] = std::string(1, TypeLetter(*datagram));
+        if (StateDigitValue(*datagram) == 2) peerReply_[i] += "**";
+        return;
+    }
+    peerStatus_[i] = 1;
+    if (!AnyPeerHeardWell()) supervision_.NothingHeard = 1;
+}
+
+void MasterProgram::ResetClick() {
+    if (config_.LogLevel > 1) Log("Reset", supervision_.PhaseDetail());
+    ResetProgram();
+    outgoingMessage_ = ResetCommand;
+    PollPeers();
+}
+
+void MasterProgram::ResetProgram() {
+    const bool countingDown = supervision_.Phase == PhaseCountdown;
+    if (countingDown) {
+        window_.SetButtonCaption(Button::Reset, "Reset");
+        window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+    }
+    for (int i = 1; i <= 4; ++i) window_.SetRowText(i, RowBox::Shut1, "");
+    // Only the cancelling of a real countdown lets the refresh send the window back to the tray.
+    minimiseAllowed_ = countingDown && !supervision_.TestRun && !supervision_.InhibitShutdown;
+    supervision_.ResetSupervision();
+    ClearRows(0);
+    window_.SetCounterForeground(colours::StatusGreen);
+    RefreshWindowTexts();
+    ShowPeerStatus();
+}
+
+void MasterProgram::TestClick() {
+    if (unconfigured_) return;
+    supervision_.ResetSupervision();
+    for (int i = 1; i <= 4; ++i) window_.SetRowText(i, RowBox::Shut1, "");
+    ClearRows(1);
+    ShowPeerStatus();
+    supervision_.StartTestRun();
+    minimiseAllowed_ = false;
+    if (config_.LogLevel > 1) Log("Enter", "Test");
+    RefreshWindowTexts();
+    window_.SetButtonCaption(Button::Reset, "Reset");
+    window_.SetCaption(programTitle_ + " - Test Mode");
+    window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+    outgoingMessage_ = TestCommand;
+    PollPeers();
+}
+
+LogLineState MasterProgram::CurrentLogState() const {
+    return LogLineState{supervision_.TestRun, supervision_.PhaseCounter, MasterCommsText(peerStatus_, networkOK_)};
+}
+
+} // namespace tarnix

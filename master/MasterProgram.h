@@ -1,0 +1,56 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/DatagramPort.h"
+#include "common/ProgramBase.h"
+
+namespace tarnix {
+
+// The master's logic: its load sequence, the 500 ms supervision cycle with the status rows,
+// the poll pass, the datagram handler, and Reset and Test, which also command the slaves.
+class MasterProgram : public ProgramBase {
+public:
+    // ports[1..4] are the sockets of remote computers 1..4; ports[0] is unused.
+    MasterProgram(std::string commandLine, const ProgramServices& services, const std::array<DatagramPort*, 5>& ports);
+
+    void Load() override;
+    void InitialiseProgram();
+    void OpenDatagramPorts();
+    void ShowPeerStatus();
+    void PollPeers();
+    void OnDatagram(int index, const std::optional<std::string>& datagram);
+
+    void OnTimerTick() override;
+    void ResetClick() override;
+    void TestClick() override;
+    void ResetProgram() override;
+
+    std::int16_t PeerStatus(int i) const { return peerStatus_[static_cast<std::size_t>(i)]; }
+    const std::string& PeerReply(int i) const { return peerReply_[static_cast<std::size_t>(i)]; }
+    bool NetworkOK() const { return networkOK_; }
+    std::int16_t PollCounter() const { return pollCounter_; }
+    const std::string& OutgoingMessage() const { return outgoingMessage_; }
+
+private:
+    LogLineState CurrentLogState() const override;
+    bool Configured(int i) const { return !config_.IPAdd[static_cast<std::size_t>(i)].empty(); }
+    bool OpenPort(int i);
+    void Evaluate();
+    void ClearRows(int firstRow);
+    void ShowRemoteRow(int i);
+    void ShowNetworkState(bool allSent);
+    bool AnyPeerHeardWell() const;
+
+    std::array<DatagramPort*, 5> ports_;
+    std::array<std::int16_t, 5> peerStatus_{};
+    std::array<std::string, 5> peerReply_;
+    std::string outgoingMessage_;
+    std::int16_t pollCounter_ = 2;
+    bool networkOK_ = true;
+};
+
+} // namespace tarnix

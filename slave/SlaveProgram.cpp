@@ -1,0 +1,136 @@
+#include "slave/SlaveProgram.h"
+
+#include "common/Datagram.h"
+#include "common/ShutType.h"
+
+namespace tarnix {
+
+SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& services, DatagramPort& port)
+    : ProgramBase(ProgramKind::Slave, std::move(commandLine), services), port_(port), replyMessage_(Acknowledgement) {
+    port_.SetArrivalHandler([this](const std::optional<std::string>& datagram) { OnDatagram(datagram); });
+}
+
+void SlaveProgram::Load() {
+    supervision_.InhibitShutdown = InhibitShutdownSwitch();
+    control_.RaisePriority();
+    windowStateOverride_ = false;
+    InitialiseProgram();
+    supervision_.ResetSupervision();
+    WriteStartUpLog();
+    RefreshWindowTexts();
+    if (window_.IsMinimised()) {
+        window_.AddTrayIcon();
+        window_.HideWindow();
+    }
+}
+
+void SlaveProgram::InitialiseProgram() {
+    unconfigured_ = false;
+    ReadConfigurationAndLog();
+    aux_.AboutCloseCountdown = 30;
+    aux_.ConfigCloseCountdown = 30;
+    if (!OpenPort()) {
+        AskPortQuestion();
+        return;
+    }
+    configSaved_ = false;
+    minimiseAllowed_ = true;
+}
+
+bool SlaveProgram::OpenPort() {
+    port_.Close();
+    // An unconfigured slave has no master address yet; it still binds its receive port.
+    const std::string& master = config_.MasterAddress();
+    if (!master.empty() && !port_.SetRemoteHost(master)) return false;
+    return port_.Bind(config_.Port2);
+}
+
+void SlaveProgram::OnTimerTick() {
+    if (!aux_.AuxWindowOpen && !unconfigured_) supervision_.RunPhaseOperations();
+    CloseExpiredAuxWindows();
+}
+
+void SlaveProgram::ShowConnectionError() {
+    supervision_.CommsStatus = "Error";
+    window_.SetCounterText("Connection Error");
+    window_.SetCounterBold(true);
+    window_.SetCounterForeground(colours::Orange);
+}
+
+bool SlaveProgram::MayAnswer() const {
+    return supervision_.Phase == PhaseRun ||
+           (supervision_.Phase == PhaseActivation && supervision_.PhaseCounter == 1);
+}
+
+void SlaveProgram::OnDatagram(const std::optional<std::string>& datagram) {
+    // A malformed datagram or a receive error leaves NothingHeard as it is: it must not cancel
+    // a valid datagram of the same second, or a stray sender could make a slave with a perfect
+    // link count down.
+    if (!datagram) {
+        ShowConnectionError();
+        return;
+    }
+    if (IsWellFormed(*datagram)) {
+        HandleWellFormed(*datagram);
+    } else {
+        ShowConnectionError();
+        replyMessage_ = ErrorReply;
+    }
+    if (MayAnswer()) SendReply();
+}
+
+void SlaveProgram::HandleWellFormed(const std::string& datagram) {
+    supervision_.CommsStatus = "-OK-";
+    if (supervision_.Phase == PhaseRun) supervision_.NothingHeard = 0;
+    if (IsResetCommand(datagram)) {
+        ResetClick();
+        SendReply();
+    } else if (IsTestCommand(datagram)) {
+        TestClick();
+        SendReply();
+    }
+    replyMessage_ = StatusReply(ActionLetter(supervision_.ShutTypeName), supervision_.Phase);
+}
+
+void SlaveProgram::SendReply() {
+    const std::string& master = config_.MasterAddress();
+    if (!master.empty()) port_.SetRemoteHost(master);
+    port_.SetRemotePort(config_.Port1);
+    port_.Send(replyMessage_); // a lost answer shows on the master as a missing one
+}
+
+void SlaveProgram::ResetClick() {
+    if (config_.LogLevel > 1) Log("Reset", supervision_.PhaseDetail());
+    ResetProgram();
+}
+
+void SlaveProgram::ResetProgram() {
+    const bool countingDown = supervision_.Phase == PhaseCountdown;
+    if (countingDown) {
+        window_.SetButtonCaption(Button::Reset, "Reset");
+        window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+    }
+    minimiseAllowed_ = countingDown && !supervision_.TestRun && !supervision_.InhibitShutdown;
+    supervision_.ResetSupervision();
+    RefreshWindowTexts();
+}
+
+void SlaveProgram::TestClick() {
+    if (unconfigured_) return;
+    supervision_.ResetSupervision();
+    supervision_.StartTestRun();
+    minimiseAllowed_ = false;
+    if (config_.LogLevel > 1) Log("Enter", "Test");
+    RefreshWindowTexts();
+    window_.SetButtonCaption(Button::Reset, "Reset");
+    window_.SetCaption(programTitle_ + " - Test Mode");
+    window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+}
+
+void SlaveProgram::RefreshProgramTexts() { replyMessage_ = Acknowledgement; }
+
+LogLineState SlaveProgram::CurrentLogState() const {
+    return LogLineState{supervision_.TestRun, supervision_.PhaseCounter, supervision_.CommsStatus};
+}
+
+} // namespace tarnix

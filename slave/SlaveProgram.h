@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "common/DatagramPort.h"
+#include "common/ProgramBase.h"
+
+namespace tarnix {
+
+// The slave's logic: its load sequence, the 1000 ms supervision cycle over its one master, the
+// answers to the master's datagrams, and Reset and Test, which the master can also command.
+class SlaveProgram : public ProgramBase {
+public:
+    SlaveProgram(std::string commandLine, const ProgramServices& services, DatagramPort& port);
+
+    void Load() override;
+    void InitialiseProgram();
+    void OnDatagram(const std::optional<std::string>& datagram);
+    void SendReply();
+
+    void OnTimerTick() override;
+    void ResetClick() override;
+    void TestClick() override;
+    void ResetProgram() override;
+
+    const std::string& ReplyMessage() const { return replyMessage_; }
+
+private:
+    LogLineState CurrentLogState() const override;
+    void RefreshProgramTexts() override;
+    bool OpenPort();
+    void HandleWellFormed(const std::string& datagram);
+    void ShowConnectionError();
+    bool MayAnswer() const;
+
+    DatagramPort& port_;
+    std::string replyMessage_;
+};
+
+} // namespace tarnix
