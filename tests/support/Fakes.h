@@ -1,0 +1,174 @@
+#pragma once
+
+// Test doubles of the programs' outside world: a window that remembers what it was told, message
+// boxes with scripted answers, recorded power actions, a fixed clock, and a program end that
+// stops the test's call chain.
+
+#include <deque>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/Clock.h"
+#include "common/MainWindowView.h"
+#include "common/MessageBox.h"
+#include "common/PowerActions.h"
+#include "common/ProgramControl.h"
+
+namespace tarnix::testing {
+
+struct ProgramEnded : std::exception {};
+
+class FakeControl : public ProgramControl {
+public:
+    void RaisePriority() override { ++priorityRaised; }
+    void EndProgram() override {
+        ++ended;
+        throw ProgramEnded{};
+    }
+    int priorityRaised = 0;
+    int ended = 0;
+};
+
+class FakeClock : public Clock {
+public:
+    std::tm LocalNow() const override {
+        std::tm t{};
+        t.tm_mday = 7;
+        t.tm_mon = 11;
+        t.tm_year = 126;
+        t.tm_hour = 5;
+        t.tm_min = 4;
+        t.tm_sec = 29;
+        return t;
+    }
+};
+
+struct ShownBox {
+    std::string title;
+    std::vector<std::string> lines;
+    BoxIcon icon;
+    BoxButtons buttons;
+};
+
+class FakeBoxes : public MessageBoxes {
+public:
+    BoxAnswer Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
+                   BoxButtons buttons) override {
+        shown.push_back({title, lines, icon, buttons});
+        if (onShow) onShow();
+        if (!answers.empty()) {
+            const BoxAnswer answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return buttons == BoxButtons::YesNo ? BoxAnswer::No : BoxAnswer::Ok;
+    }
+    std::vector<ShownBox> shown;
+    std::deque<BoxAnswer> answers;
+    std::function<void()> onShow;
+};
+
+class FakePower : public PowerActions {
+public:
+    bool ShutdownSystem(std::int32_t actionCode) override {
+        calls.push_back("ShutdownSystem(" + std::to_string(actionCode) + ")");
+        if (failWith) throw *failWith;
+        return true;
+    }
+    bool HibernateSystem() override {
+        calls.push_back("HibernateSystem");
+        return true;
+    }
+    bool StandbySystem() override {
+        calls.push_back("StandbySystem");
+        return true;
+    }
+    std::vector<std::string> calls;
+    std::optional<PowerActionError> failWith;
+};
+
+// Remembers the last text, colour and state of every control it was told about.
+class FakeWindow : public MainWindowView {
+public:
+    void SetCaption(const std::string& text) override { caption = text; }
+    void SetTitleText(const std::string& text) override { title = text; }
+    void SetTitleStyle(Colour foreground, bool bold) override {
+        titleColour = foreground;
+        titleBold = bold;
+    }
+    void SetCounterText(const std::string& text) override { counter = text; }
+    void SetCounterForeground(Colour colour) override { counterForeground = colour; }
+    void SetCounterBackground(Colour colour) override { counterBackground = colour; }
+    void SetCounterBold(bool bold) override { counterBold = bold; }
+    void SetCpuLoadText(const std::string& text) override { cpuLoad = text; }
+    void SetCpuLoadColours(Colour foreground, Colour background) override {
+        cpuLoadColours = {foreground, background};
+    }
+    void SetButtonEnabled(Button button, bool enabled) override { buttonEnabled[button] = enabled; }
+    void SetButtonCaption(Button button, const std::string& caption) override { buttonCaption[button] = caption; }
+    void SetButtonToolTip(Button button, const std::string& toolTip) override { buttonToolTip[button] = toolTip; }
+    void SetRowText(int row, RowBox box, const std::string& text) override { rowText[{row, box}] = text; }
+    void SetRowColour(int row, RowBox box, Colour colour) override { rowColour[{row, box}] = colour; }
+    std::string RowText(int row, RowBox box) const override {
+        const auto it = rowText.find({row, box});
+        return it == rowText.end() ? std::string() : it->second;
+    }
+    Colour RowColour(int row, RowBox box) const {
+        const auto it = rowColour.find({row, box});
+        return it == rowColour.end() ? colours::ButtonText : it->second;
+    }
+    bool IsMinimised() const override { return minimised; }
+    // Like a real window, a change of state is reported back to the logic.
+    void Minimise() override {
+        ++minimiseCalls;
+        minimised = true;
+        if (events) events->OnWindowStateChanged();
+    }
+    void ShowNormalCentred() override {
+        minimised = false;
+        hidden = false;
+        ++centred;
+        if (events) events->OnWindowStateChanged();
+    }
+    void SetTopmost(bool onTop) override {
+        topmost = onTop;
+        ++topmostCalls;
+    }
+    void HideWindow() override { hidden = true; }
+    void AddTrayIcon() override { trayIcon = true; }
+    void RemoveTrayIcon() override { trayIcon = false; }
+    void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
+    bool TimerEnabled() const override { return timerEnabled; }
+    void OpenAboutBox(bool inhibitShutdown, bool runOnTop) override {
+        aboutOpen = true;
+        aboutInhibit = inhibitShutdown;
+        aboutOnTop = runOnTop;
+    }
+    void CloseAboutBox() override {
+        aboutOpen = false;
+        ++aboutClosed;
+    }
+    void CloseConfigScreen() override { ++configClosed; }
+
+    MainWindowEvents* events = nullptr;
+    std::string caption, title, counter, cpuLoad;
+    Colour titleColour = colours::ButtonText;
+    bool titleBold = false;
+    Colour counterForeground = colours::ButtonText;
+    Colour counterBackground = colours::ButtonFace;
+    bool counterBold = false;
+    std::pair<Colour, Colour> cpuLoadColours{colours::ButtonText, colours::ButtonFace};
+    std::map<Button, bool> buttonEnabled;
+    std::map<Button, std::string> buttonCaption, buttonToolTip;
+    std::map<std::pair<int, RowBox>, std::string> rowText;
+    std::map<std::pair<int, RowBox>, Colour> rowColour;
+    bool minimised = false, hidden = false, topmost = false, trayIcon = false, timerEnabled = false;
+    int minimiseCalls = 0, centred = 0, topmostCalls = 0;
+    bool aboutOpen = false, aboutInhibit = false, aboutOnTop = false;
+    int aboutClosed = 0, configClosed = 0;
+};
+
+} // namespace tarnix::testing
