@@ -1,0 +1,191 @@
+#include "common/LogFile.h"
+
+#include "common/TimeStamp.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace tarnix {
+
+namespace {
+
+const std::string LineEnd = "\r\n";
+const std::string Terminate = "The program will now terminate.";
+
+// Stored paths keep the "\" of the configuration file so that files stay interchangeable.
+std::string StoredPathToPosix(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// ---- the boxes that explain why the log cannot be used -------------------------------------
+
+FatalError WarningBox(std::string titleSuffix, std::vector<std::string> lines) {
+    return FatalError{std::move(titleSuffix), BoxIcon::Warning, std::move(lines)};
+}
+
+// CreateLogFile in the master and WriteLogHeader in both programs.
+FatalError HeaderDirectoryError() {
+    return WarningBox(" Log Directory Error",
+                      {"The log directory does not exist. This", "directory must be created manually if",
+                       "it is not the default one. To restore", "the default log directory reinstall",
+                       "the program.", Terminate});
+}
+
+FatalError CreateDirectoryError(ProgramKind kind) {
+    if (kind == ProgramKind::Master) return HeaderDirectoryError();
+    return WarningBox(" Log Directory Error",
+                      {"The log file directory does not exist.", "This directory must be created manually",
+                       "if it is not the default one. To restore", "the default log directory reinstall",
+                       "the program.", Terminate});
+}
+
+FatalError LineDirectoryError() {
+    return WarningBox(" Log Directory Error",
+                      {"The log directory is either missing or",
+                       "corrupted or there could be a permission problem.",
+                       "This directory must be created manually", "if it is not the default one. To restore",
+                       "the default log directory reinstall", "the program.", Terminate});
+}
+
+FatalError MissingFileError() {
+    return WarningBox(" Log File Error",
+                      {"The log file is either missing or", "corrupted. Delete the log file if",
+                       "it exists and restart the program.", Terminate});
+}
+
+FatalError CreateError(const std::string& logName) {
+    return WarningBox(" Log File Error", {"Unable to create the log file " + logName + ".",
+                                          "This may be a permissions problem.", Terminate});
+}
+
+FatalError WriteError(const std::string& logName) {
+    return WarningBox(" Log File Write Error", {"Unable to write to the log file " + logName + ".",
+                                                "This may be a permissions problem.", Terminate});
+}
+
+// ---- file access ----------------------------------------------------------------------------
+
+std::filesystem::path LogFolder(const ConfigRecord& config) {
+    // An empty LogPath puts the file in the working folder, so that is the folder to check.
+    const std::string folder = StoredPathToPosix(config.LogPath);
+    return folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder);
+}
+
+bool FolderExists(const std::filesystem::path& folder) {
+    std::error_code error;
+    return std::filesystem::is_directory(folder, error);
+}
+
+// Something other than a folder already stands at the path; a folder there is not a log file
+// and must make creation fail rather than pass for an existing log.
+bool LogFileExists(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    return std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t result = ::write(fd, text.data() + written, text.size() - written);
+        if (result < 0 && errno == EINTR) continue;
+        if (result <= 0) return false;
+        written += static_cast<std::size_t>(result);
+    }
+    return true;
+}
+
+enum class AppendResult { Written, FileMissing, Failed };
+enum class IfMissing { Create, Fail };
+
+// Opening without O_CREAT when the file must already exist leaves no moment between an
+// existence test and the open in which a deleted log could be re-created.
+AppendResult AppendToFile(const std::filesystem::path& file, const std::string& text, IfMissing ifMissing) {
+    const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | (ifMissing == IfMissing::Create ? O_CREAT : 0);
+    int fd = -1;
+    do {
+        fd = ::open(file.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno == ENOENT ? AppendResult::FileMissing : AppendResult::Failed;
+    const bool written = WriteAll(fd, text);
+    const bool closed = ::close(fd) == 0;
+    return written && closed ? AppendResult::Written : AppendResult::Failed;
+}
+
+} // namespace
+
+LogFile::LogFile(ProgramKind kind, const ConfigRecord& config, const Clock& clock)
+    : kind_(kind), config_(config), clock_(clock) {}
+
+std::string LogFile::ProgramTitle() const {
+    return kind_ == ProgramKind::Master ? "Tarnix" : "Tarnix Slave";
+}
+
+std::filesystem::path LogFile::LogFilePath() const {
+    return std::filesystem::path(StoredPathToPosix(config_.LogPath + config_.LogName));
+}
+
+std::optional<FatalError> LogFile::CreateLogFile() const {
+    if (config_.LogLevel <= 1) return std::nullopt;
+    try {
+        if (!FolderExists(LogFolder(config_))) return CreateDirectoryError(kind_);
+        const std::filesystem::path file = LogFilePath();
+        if (LogFileExists(file)) return std::nullopt;
+        const std::string text = ProgramTitle() + LineEnd + "Version " + ProgramVersion + LineEnd +
+                                 "File Created" + LineEnd + FormatTimeStamp(clock_.LocalNow()) + LineEnd;
+        if (AppendToFile(file, text, IfMissing::Create) != AppendResult::Written)
+            return CreateError(config_.LogName);
+        return std::nullopt;
+    } catch (...) { // the caller ends the program with the box; nothing may escape past it
+        return CreateError(config_.LogName);
+    }
+}
+
+std::optional<FatalError> LogFile::WriteLogHeader(int mode, const std::string& configText) const {
+    if (config_.LogLevel <= 1) return std::nullopt;
+    try {
+        std::string text;
+        if (mode == 0) {
+            text = ProgramTitle() + LineEnd + "Version " + ProgramVersion + LineEnd;
+            if (config_.LogLevel == 3) text += configText + LineEnd;
+        } else {
+            text = LineEnd + configText + LineEnd;
+        }
+        return AppendLine(text, HeaderDirectoryError());
+    } catch (...) { // the caller ends the program with the box; nothing may escape past it
+        return WriteError(config_.LogName);
+    }
+}
+
+std::optional<FatalError> LogFile::WriteLogLine(const std::string& event, const std::string& detail,
+                                                const LogLineState& state) const {
+    try {
+        const std::string text =
+            FormatLogLine(FormatTimeStamp(clock_.LocalNow()), event, detail, config_.LogLevel == 3, state);
+        return AppendLine(text, LineDirectoryError());
+    } catch (...) { // the caller ends the program with the box; nothing may escape past it
+        return WriteError(config_.LogName);
+    }
+}
+
+std::optional<FatalError> LogFile::AppendLine(const std::string& text,
+                                              const FatalError& directoryError) const {
+    if (!FolderExists(LogFolder(config_))) return directoryError;
+    switch (AppendToFile(LogFilePath(), text + LineEnd, IfMissing::Fail)) {
+    case AppendResult::Written:
+        return std::nullopt;
+    case AppendResult::FileMissing:
+        return MissingFileError();
+    case AppendResult::Failed:
+        break;
+    }
+    return WriteError(config_.LogName);
+}
+
+} // namespace tarnix

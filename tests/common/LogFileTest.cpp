@@ -1,0 +1,322 @@
+#include "common/LogFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace tarnix {
+
+// Readable failure output; internal linkage so other test files may print boxes their own way.
+[[maybe_unused]] static void PrintTo(const BoxText& box, std::ostream* out) {
+    *out << '"' << box.titleSuffix << "\" icon " << static_cast<int>(box.icon) << " \"" << box.Message()
+         << '"';
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- line layout ----------------------------------------------------------------------------
+
+const std::string Stamp = "07-Dec-26 05:04:29";
+
+struct LineCase {
+    const char* name;
+    std::string event;
+    std::string detail;
+    bool fullLevel;
+    LogLineState state;
+    std::string expected;
+};
+
+void PrintTo(const LineCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LogLineLayout : public testing::TestWithParam<LineCase> {};
+
+TEST_P(LogLineLayout, MatchesLiteralLine) {
+    const LineCase& c = GetParam();
+    EXPECT_EQ(FormatLogLine(Stamp, c.event, c.detail, c.fullLevel, c.state), c.expected);
+}
+
+const LogLineState Plain{false, 0, "2, 2, 0, 0"};
+const LogLineState Testing{true, 0, ""};
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, LogLineLayout,
+    testing::Values(LineCase{"NormalStart", "Start", "Initialise", false, Plain,
+                             "07-Dec-26 05:04:29,  Start    , Initialise"},
+                    LineCase{"NormalPadsDetail", "Enter", "Run", false, Plain,
+                             "07-Dec-26 05:04:29,  Enter    , Run       "},
+                    LineCase{"TestRunMark", "Enter", "Test", false, Testing,
+                             "07-Dec-26 05:04:29, *Enter    , Test      "},
+                    LineCase{"FullWithPeers",
+                             "Run",
+                             "",
+                             true,
+                             {false, 0, "2, 2, 0, 0"},
+                             "07-Dec-26 05:04:29,  Run      ,           , Count:   0, Comms: 2, 2, 0, 0"},
+                    LineCase{"FullNoNetwork",
+                             "Run",
+                             "",
+                             true,
+                             {false, 3, "No Network"},
+                             "07-Dec-26 05:04:29,  Run      ,           , Count:   3, Comms: No Network"},
+                    LineCase{"SlaveComms",
+                             "Inactive",
+                             "",
+                             true,
+                             {false, 17, "-OK-"},
+                             "07-Dec-26 05:04:29,  Inactive ,           , Count:  17, Comms: -OK-"},
+                    LineCase{"DashesKeepNine", "----------", "----------", false, Plain,
+                             "07-Dec-26 05:04:29,  ---------, ----------"},
+                    LineCase{"NineLettersFitWithMark", "Hibernate", "Simulate", false, Testing,
+                             "07-Dec-26 05:04:29, *Hibernate, Simulate  "},
+                    LineCase{"LongDetailCut", "Reset", "Power Off and more", false, Plain,
+                             "07-Dec-26 05:04:29,  Reset    , Power Off "},
+                    LineCase{"NegativeCounter",
+                             "Power Off",
+                             "",
+                             true,
+                             {false, -5, "0, 0, 0, 0"},
+                             "07-Dec-26 05:04:29,  Power Off,           , Count:  -5, Comms: 0, 0, 0, 0"},
+                    LineCase{"WideCounterKeepsLastFour",
+                             "Inactive",
+                             "",
+                             true,
+                             {false, 12345, "...."},
+                             "07-Dec-26 05:04:29,  Inactive ,           , Count:2345, Comms: ...."},
+                    LineCase{"WideNegativeKeepsLastFour",
+                             "Inactive",
+                             "",
+                             true,
+                             {false, -1234, "...."},
+                             "07-Dec-26 05:04:29,  Inactive ,           , Count:1234, Comms: ...."},
+                    LineCase{"BareLineNormal", "", "", false, Plain, "\r\n"},
+                    LineCase{"BareLineHasNoSuffixOrMark", "", "", true, {true, 5, "Fail"}, "\r\n"}),
+    [](const testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+
+TEST(MasterCommsText, JoinsComputersOneToFourOrSaysNoNetwork) {
+    const std::array<std::int16_t, 5> peers{9, 2, 0, 1, -1}; // entry 0 is this computer, never listed
+    EXPECT_EQ(MasterCommsText(peers, true), "2, 0, 1, -1");
+    EXPECT_EQ(MasterCommsText(peers, false), "No Network");
+}
+
+// ---- files ------------------------------------------------------------------------------------
+
+class FixedClock : public Clock {
+public:
+    std::tm LocalNow() const override {
+        std::tm time{};
+        time.tm_mday = 7;
+        time.tm_mon = 11;
+        time.tm_year = 126;
+        time.tm_hour = 5;
+        time.tm_min = 4;
+        time.tm_sec = 29;
+        return time;
+    }
+};
+
+const std::string Creation = "\r\nVersion 4.2\r\nFile Created\r\n07-Dec-26 05:04:29\r\n";
+const std::string ConfigText = "\r\nConfiguration\r\n-------------\r\n\r\n[Run]\r\nLogLevel=3";
+
+std::string Title(ProgramKind kind) {
+    return kind == ProgramKind::Master ? "Tarnix" : "Tarnix Slave";
+}
+
+class LogFileTest : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tarnix-log-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        fs::create_directory(root_ / "Log");
+        config_.LogLevel = 2;
+        config_.LogPath = root_.string() + "/Log\\"; // the stored form, read with "\" as "/"
+        config_.LogName = "TarnixM.log";
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    LogFile Log(ProgramKind kind = ProgramKind::Master) const { return LogFile(kind, config_, clock_); }
+    fs::path File() const { return root_ / "Log" / config_.LogName; }
+    std::string Contents() const {
+        std::ifstream in(File(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path root_;
+    ConfigRecord config_;
+    FixedClock clock_;
+};
+
+TEST_F(LogFileTest, PathJoinsFolderAndNameWithBackslashesAsSlashes) {
+    config_.LogPath = "Log\\Sub\\";
+    EXPECT_EQ(Log().LogFilePath(), fs::path("Log/Sub/TarnixM.log"));
+}
+
+TEST_F(LogFileTest, FreshFileAtNormalLevelForBothPrograms) {
+    for (ProgramKind kind : {ProgramKind::Master, ProgramKind::Slave}) {
+        SCOPED_TRACE(Title(kind));
+        fs::remove(File());
+        const LogFile log = Log(kind);
+        EXPECT_EQ(log.CreateLogFile(), std::nullopt);
+        EXPECT_EQ(log.WriteLogLine("", "", {}), std::nullopt);
+        EXPECT_EQ(log.WriteLogHeader(0, ConfigText), std::nullopt);
+        EXPECT_EQ(log.WriteLogLine("Start", "Initialise", {}), std::nullopt);
+        const std::string title = Title(kind);
+        EXPECT_EQ(Contents(), title + Creation + "\r\n\r\n" + title + "\r\nVersion 4.2\r\n\r\n" +
+                                  "07-Dec-26 05:04:29,  Start    , Initialise\r\n");
+    }
+}
+
+TEST_F(LogFileTest, FullLevelHeadersCarryTheConfiguration) {
+    config_.LogLevel = 3;
+    const LogFile log = Log();
+    ASSERT_EQ(log.CreateLogFile(), std::nullopt);
+    EXPECT_EQ(log.WriteLogHeader(0, ConfigText), std::nullopt);
+    EXPECT_EQ(log.WriteLogLine("Config", "Updated", {false, 0, "No Network"}), std::nullopt);
+    EXPECT_EQ(log.WriteLogHeader(1, ConfigText), std::nullopt);
+    EXPECT_EQ(Contents(), "Tarnix" + Creation +
+                              "Tarnix\r\nVersion 4.2\r\n"
+                              "\r\nConfiguration\r\n-------------\r\n\r\n[Run]\r\nLogLevel=3\r\n\r\n"
+                              "07-Dec-26 05:04:29,  Config   , Updated   , Count:   0, Comms: No Network\r\n"
+                              "\r\n\r\nConfiguration\r\n-------------\r\n\r\n[Run]\r\nLogLevel=3\r\n\r\n");
+}
+
+TEST_F(LogFileTest, ExistingFileIsKeptAndAppendedTo) {
+    std::ofstream(File(), std::ios::binary) << "older runs\r\n";
+    const LogFile log = Log();
+    EXPECT_EQ(log.CreateLogFile(), std::nullopt);
+    EXPECT_EQ(log.WriteLogLine("Exit", "Run", {}), std::nullopt);
+    EXPECT_EQ(Contents(), "older runs\r\n07-Dec-26 05:04:29,  Exit     , Run       \r\n");
+}
+
+TEST_F(LogFileTest, ChangedPathGoesToTheNewFileAndLeavesTheOldOne) {
+    const LogFile log = Log();
+    ASSERT_EQ(log.CreateLogFile(), std::nullopt);
+    const std::string before = Contents();
+    fs::create_directory(root_ / "Other");
+    config_.LogPath = (root_ / "Other").string() + "\\";
+    config_.LogName = "Renamed.log";
+    EXPECT_EQ(log.CreateLogFile(), std::nullopt);
+    EXPECT_EQ(log.WriteLogLine("Config", "Updated", {}), std::nullopt);
+    std::ifstream in(root_ / "Other" / "Renamed.log", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "Tarnix" + Creation + "07-Dec-26 05:04:29,  Config   , Updated   \r\n");
+    config_.LogPath = root_.string() + "/Log\\";
+    config_.LogName = "TarnixM.log";
+    EXPECT_EQ(Contents(), before);
+}
+
+TEST_F(LogFileTest, LevelNoneCreatesNothingEvenWithoutAFolder) {
+    config_.LogLevel = 1;
+    fs::remove(root_ / "Log");
+    const LogFile log = Log();
+    EXPECT_EQ(log.CreateLogFile(), std::nullopt);
+    EXPECT_EQ(log.WriteLogHeader(0, ConfigText), std::nullopt);
+    EXPECT_TRUE(fs::is_empty(root_));
+}
+
+// ---- failures -------------------------------------------------------------------------------
+
+enum class Setup { NoFolder, FolderAtFile, DeletedFile };
+enum class Operation { Create, Header, Line };
+
+struct FailureCase {
+    const char* name;
+    ProgramKind kind;
+    Setup setup;
+    Operation operation;
+    FatalError expected;
+};
+
+const std::string End = "The program will now terminate.";
+const FatalError HeaderFolderBox{
+    " Log Directory Error",
+    BoxIcon::Warning,
+    {"The log directory does not exist. This", "directory must be created manually if",
+     "it is not the default one. To restore", "the default log directory reinstall", "the program.", End}};
+const FatalError SlaveCreateFolderBox{
+    " Log Directory Error",
+    BoxIcon::Warning,
+    {"The log file directory does not exist.", "This directory must be created manually",
+     "if it is not the default one. To restore", "the default log directory reinstall", "the program.", End}};
+const FatalError LineFolderBox{
+    " Log Directory Error",
+    BoxIcon::Warning,
+    {"The log directory is either missing or", "corrupted or there could be a permission problem.",
+     "This directory must be created manually", "if it is not the default one. To restore",
+     "the default log directory reinstall", "the program.", End}};
+const FatalError MissingFileBox{" Log File Error",
+                                BoxIcon::Warning,
+                                {"The log file is either missing or", "corrupted. Delete the log file if",
+                                 "it exists and restart the program.", End}};
+const FatalError CreateBox{
+    " Log File Error",
+    BoxIcon::Warning,
+    {"Unable to create the log file TarnixM.log.", "This may be a permissions problem.", End}};
+const FatalError WriteBox{
+    " Log File Write Error",
+    BoxIcon::Warning,
+    {"Unable to write to the log file TarnixM.log.", "This may be a permissions problem.", End}};
+
+void PrintTo(const FailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LogFileFailure : public LogFileTest, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(LogFileFailure, ReturnsTheBoxAndLeavesNoFile) {
+    const FailureCase& c = GetParam();
+    config_.LogLevel = 3;
+    if (c.setup == Setup::NoFolder) fs::remove(root_ / "Log");
+    if (c.setup == Setup::FolderAtFile) fs::create_directory(File());
+    const LogFile log = Log(c.kind);
+    if (c.setup == Setup::DeletedFile) {
+        ASSERT_EQ(log.CreateLogFile(), std::nullopt);
+        fs::remove(File());
+    }
+    std::optional<FatalError> result;
+    switch (c.operation) {
+    case Operation::Create:
+        result = log.CreateLogFile();
+        break;
+    case Operation::Header:
+        result = log.WriteLogHeader(0, ConfigText);
+        break;
+    case Operation::Line:
+        result = log.WriteLogLine("Run", "", {});
+        break;
+    }
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(fs::is_regular_file(File()), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, LogFileFailure,
+    testing::Values(
+        FailureCase{"MasterCreateNoFolder", ProgramKind::Master, Setup::NoFolder, Operation::Create,
+                    HeaderFolderBox},
+        FailureCase{"SlaveCreateNoFolder", ProgramKind::Slave, Setup::NoFolder, Operation::Create,
+                    SlaveCreateFolderBox},
+        FailureCase{"SlaveHeaderNoFolder", ProgramKind::Slave, Setup::NoFolder, Operation::Header,
+                    HeaderFolderBox},
+        FailureCase{"LineNoFolder", ProgramKind::Master, Setup::NoFolder, Operation::Line, LineFolderBox},
+        FailureCase{"CreateFolderAtFile", ProgramKind::Master, Setup::FolderAtFile, Operation::Create,
+                    CreateBox},
+        FailureCase{"HeaderFolderAtFile", ProgramKind::Slave, Setup::FolderAtFile, Operation::Header,
+                    WriteBox},
+        FailureCase{"LineFolderAtFile", ProgramKind::Master, Setup::FolderAtFile, Operation::Line, WriteBox},
+        FailureCase{"HeaderDeletedFile", ProgramKind::Master, Setup::DeletedFile, Operation::Header,
+                    MissingFileBox},
+        FailureCase{"LineDeletedFile", ProgramKind::Slave, Setup::DeletedFile, Operation::Line,
+                    MissingFileBox}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace tarnix
