@@ -1,8 +1,8 @@
 #pragma once
 
 // A network of fake datagram ports on simulated time: a send is queued and delivered when the
-// test calls Deliver(), to the port bound to the destination port number, so one test can run a
-// master and several slaves in one process.
+// test calls Deliver(), to the port bound at the destination address and port number, so one test
+// can run a master and several slaves, each on its own address, in one process.
 
 #include <deque>
 #include <map>
@@ -20,7 +20,7 @@ class FakeNetwork;
 
 class FakePort : public DatagramPort {
 public:
-    explicit FakePort(FakeNetwork& network) : network_(network) {}
+    FakePort(FakeNetwork& network, std::string host) : host(std::move(host)), network_(network) {}
     ~FakePort() override;
 
     void Close() override;
@@ -40,6 +40,7 @@ public:
         if (handler_) handler_(datagram);
     }
 
+    const std::string host; // the address of the computer the port is on
     std::string remoteHost;
     std::int32_t remotePort = 0;
     std::int32_t boundPort = 0;
@@ -54,38 +55,44 @@ private:
 
 class FakeNetwork {
 public:
-    FakePort& NewPort() {
-        ports_.push_back(std::make_unique<FakePort>(*this));
+    FakePort& NewPort(const std::string& host = "127.0.0.1") {
+        ports_.push_back(std::make_unique<FakePort>(*this, host));
         return *ports_.back();
     }
     bool Bind(FakePort& port, std::int32_t localPort) {
-        if (takenPorts.count(localPort) || bound_.count(localPort)) return false;
-        bound_[localPort] = &port;
+        const Address address{port.host, localPort};
+        if (takenPorts.count(localPort) || bound_.count(address)) return false;
+        bound_[address] = &port;
         return true;
     }
     void Unbind(FakePort& port) {
         for (auto it = bound_.begin(); it != bound_.end();) it = it->second == &port ? bound_.erase(it) : std::next(it);
     }
-    void Queue(std::int32_t destination, std::string datagram) { queue_.push_back({destination, std::move(datagram)}); }
-    // Sends a datagram from outside (a stray sender) to a port.
-    void Inject(std::int32_t destination, std::string datagram) { Queue(destination, std::move(datagram)); }
+    void Queue(const std::string& host, std::int32_t port, std::string datagram) {
+        queue_.push_back({Address{host, port}, std::move(datagram)});
+    }
     // Delivers everything queued, including what the handlers send meanwhile.
     void Deliver() {
         while (!queue_.empty()) {
             auto [destination, datagram] = queue_.front();
             queue_.pop_front();
+            if (cut_.count(destination)) continue;
             const auto it = bound_.find(destination);
             if (it != bound_.end()) it->second->Arrive(datagram);
         }
     }
-    void Drop() { queue_.clear(); }
+    // Datagrams to a cut address are lost on the way.
+    void Cut(const std::string& host, std::int32_t port) { cut_.insert({host, port}); }
+    void Mend(const std::string& host, std::int32_t port) { cut_.erase({host, port}); }
 
-    std::set<std::int32_t> takenPorts; // bound by some other program
+    std::set<std::int32_t> takenPorts; // bound by some other program on every computer
 
 private:
+    using Address = std::pair<std::string, std::int32_t>;
     std::vector<std::unique_ptr<FakePort>> ports_;
-    std::map<std::int32_t, FakePort*> bound_;
-    std::deque<std::pair<std::int32_t, std::string>> queue_;
+    std::map<Address, FakePort*> bound_;
+    std::deque<std::pair<Address, std::string>> queue_;
+    std::set<Address> cut_;
 };
 
 inline FakePort::~FakePort() { network_.Unbind(*this); }
@@ -101,7 +108,7 @@ inline bool FakePort::Bind(std::int32_t localPort) {
 inline bool FakePort::Send(const std::string& datagram) {
     if (failSends) return false;
     sent.push_back(datagram);
-    network_.Queue(remotePort, datagram);
+    network_.Queue(remoteHost, remotePort, datagram);
     return true;
 }
 

@@ -25,9 +25,9 @@ struct Outside {
 };
 
 struct MasterRig : Outside {
-    MasterRig(FakeNetwork& network, const std::string& commandLine = "") {
+    MasterRig(FakeNetwork& network, const std::string& commandLine = "", const std::string& host = "127.0.0.1") {
         for (int i = 1; i <= 4; ++i) {
-            fake[static_cast<std::size_t>(i)] = &network.NewPort();
+            fake[static_cast<std::size_t>(i)] = &network.NewPort(host);
             ports[static_cast<std::size_t>(i)] = fake[static_cast<std::size_t>(i)];
         }
         program = std::make_unique<MasterProgram>(commandLine, Services(), ports);
@@ -42,7 +42,8 @@ struct MasterRig : Outside {
 };
 
 struct SlaveRig : Outside {
-    SlaveRig(FakeNetwork& network, const std::string& commandLine = "") : port(network.NewPort()) {
+    SlaveRig(FakeNetwork& network, const std::string& commandLine = "", const std::string& host = "127.0.0.1")
+        : port(network.NewPort(host)) {
         program = std::make_unique<SlaveProgram>(commandLine, Services(), port);
         window.events = program.get();
     }

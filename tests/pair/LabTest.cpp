@@ -1,0 +1,187 @@
+// A master and up to four slaves in one process on simulated time, each on its own address of
+// a fake network: polls and answers, silence, malformed traffic, commands.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/Rigs.h"
+
+namespace tarnix::testing {
+namespace {
+
+std::string SlaveHost(int k) { return "127.0.0." + std::to_string(10 + k); }
+
+class Lab : public ::testing::Test {
+protected:
+    ProgramFolder folder;
+    FakeNetwork network;
+    Settings master = MasterSettings();
+    std::unique_ptr<MasterRig> masterRig;
+    std::vector<std::unique_ptr<SlaveRig>> slaves; // slaves[k - 1] is remote computer k
+    std::vector<bool> running;
+    int step = 0;
+
+    // Starts a master with n slaves, all paired the shipped way: slave k answers to Port2 + k - 1.
+    void Start(int n, const Settings& slaveOverrides = {}) {
+        for (int k = 1; k <= n; ++k) master["IPAdd" + std::to_string(k)] = SlaveHost(k);
+        folder.WriteMaster(master);
+        masterRig = std::make_unique<MasterRig>(network);
+        masterRig->program->Load();
+        for (int k = 1; k <= n; ++k) {
+            Settings s = SlaveSettings();
+            s["IPAdd"] = "127.0.0.1";
+            s["Port2"] = master.at("Port1");
+            s["Port1"] = std::to_string(std::stoi(master.at("Port2")) + k - 1);
+            s["LogName"] = "TarnixS" + std::to_string(k) + ".log";
+            for (const auto& [key, value] : slaveOverrides) s[key] = value;
+            folder.WriteSlave(s);
+            slaves.push_back(std::make_unique<SlaveRig>(network, "", SlaveHost(k)));
+            slaves.back()->program->Load();
+            running.push_back(true);
+        }
+    }
+    // One 500 ms step of the lab: the master ticks every step, the slaves every second step.
+    void Step() {
+        masterRig->Tick();
+        network.Deliver();
+        if (++step % 2 == 0) {
+            for (std::size_t k = 0; k < slaves.size(); ++k)
+                if (running[k]) slaves[k]->Tick();
+            network.Deliver();
+        }
+    }
+    void Seconds(int n) {
+        for (int i = 0; i < 2 * n; ++i) Step();
+    }
+    void StopSlave(int k) {
+        running[static_cast<std::size_t>(k - 1)] = false;
+        slaves[static_cast<std::size_t>(k - 1)]->port.Close();
+    }
+    std::string Row(int i) const { return masterRig->window.RowText(i, RowBox::Type1); }
+    Supervision& Slave(int k) { return slaves[static_cast<std::size_t>(k - 1)]->program->Machine(); }
+};
+
+TEST_F(Lab, MasterAndSlavesSeeEachOtherConnected) {
+    master["LogLevel"] = "3";
+    Start(2);
+    Seconds(5);
+    EXPECT_EQ(Row(1), " Connected");
+    EXPECT_EQ(Row(2), " Connected");
+    EXPECT_EQ(masterRig->window.RowText(1, RowBox::Shut1), "P");
+    EXPECT_EQ(Row(3), " ---");
+    EXPECT_EQ(slaves[0]->window.counter, "Connected");
+    EXPECT_EQ(Slave(2).Phase, PhaseRun);
+    EXPECT_EQ(masterRig->window.counter, "");
+    const auto lines = folder.LogLines("TarnixM.log");
+    EXPECT_NE(lines.back().find(", Comms: 2, 2, 0, 0"), std::string::npos) << lines.back();
+    // Hours of good supervision change nothing.
+    Seconds(3600);
+    EXPECT_EQ(masterRig->program->Machine().Phase, PhaseRun);
+    EXPECT_EQ(Slave(1).Phase, PhaseRun);
+}
+
+TEST_F(Lab, AStoppedSlaveIsNotConnectedWhileTheOthersKeepTheMasterRunning) {
+    Start(2);
+    Seconds(4);
+    StopSlave(2);
+    Seconds(2);
+    EXPECT_EQ(Row(1), " Connected");
+    EXPECT_EQ(Row(2), " Not Connected");
+    EXPECT_EQ(masterRig->window.RowColour(2, RowBox::Comp), colours::StatusOrange);
+    Seconds(10);
+    EXPECT_EQ(masterRig->program->Machine().Phase, PhaseRun);
+    // When every slave is silent the master loses its own link.
+    StopSlave(1);
+    Seconds(6);
+    EXPECT_EQ(masterRig->program->Machine().Phase, PhaseCountdown);
+}
+
+TEST_F(Lab, StoppedMasterMakesEverySlaveCountDownAfterItsOwnDelay) {
+    Start(2, {{"CPUDelay", "8"}});
+    Seconds(4);
+    // The master is gone: only the slaves tick.
+    for (int second = 1; second <= 7; ++second) {
+        for (std::size_t k = 0; k < slaves.size(); ++k) slaves[k]->Tick();
+        network.Deliver();
+    }
+    EXPECT_EQ(Slave(1).Phase, PhaseRun);
+    for (std::size_t k = 0; k < slaves.size(); ++k) slaves[k]->Tick();
+    EXPECT_EQ(Slave(1).Phase, PhaseCountdown);
+    EXPECT_EQ(Slave(2).Phase, PhaseCountdown);
+}
+
+TEST_F(Lab, MalformedTrafficShowsADataError) {
+    Start(2);
+    Seconds(4);
+    // Slave 2 is gone; something else sends garbage to its port on the master.
+    StopSlave(2);
+    FakePort& stray = network.NewPort("127.0.0.99");
+    stray.SetRemoteHost("127.0.0.1");
+    stray.SetRemotePort(20002);
+    for (int i = 0; i < 4; ++i) {
+        stray.Send("<TNA1>");
+        Step();
+    }
+    EXPECT_EQ(Row(2), " Data Error");
+    EXPECT_EQ(Row(1), " Connected");
+    EXPECT_EQ(masterRig->program->Machine().Phase, PhaseRun);
+}
+
+TEST_F(Lab, AReplyOnAnotherComputersPortCountsForThatComputer) {
+    Start(3);
+    // Slave 3 is paired wrongly: it answers on computer 2's port.
+    folder.WriteSlave([&] {
+        Settings s = SlaveSettings();
+        s["Port2"] = master.at("Port1");
+        s["Port1"] = "20002";
+        s["LogName"] = "TarnixS3.log";
+        return s;
+    }());
+    slaves[2]->port.Close();
+    slaves[2] = std::make_unique<SlaveRig>(network, "", SlaveHost(3));
+    slaves[2]->program->Load();
+    StopSlave(2);
+    Seconds(6);
+    EXPECT_EQ(Row(2), " Connected");
+    EXPECT_EQ(Row(3), " Not Connected");
+}
+
+TEST_F(Lab, ASlaveThatCountsDownIsSeenAsNotConnectedUntilTheMastersReset) {
+    Start(2);
+    Seconds(4);
+    network.Cut(SlaveHost(1), 20000); // the master's polls no longer reach slave 1
+    Seconds(7);
+    ASSERT_EQ(Slave(1).Phase, PhaseCountdown);
+    network.Mend(SlaveHost(1), 20000);
+    Seconds(1);
+    EXPECT_EQ(Slave(1).Phase, PhaseCountdown); // polls again, but the countdown runs on
+    EXPECT_EQ(Row(1), " Not Connected");
+    EXPECT_EQ(Row(2), " Connected");
+
+    masterRig->program->OnButtonClicked(Button::Reset);
+    network.Deliver();
+    EXPECT_EQ(Slave(1).Phase, PhaseActivation);
+    const auto events = folder.LogEvents("TarnixS1.log");
+    EXPECT_NE(std::find(events.begin(), events.end(), "Reset,Power Off"), events.end());
+    Seconds(6);
+    EXPECT_EQ(Row(1), " Connected");
+}
+
+TEST_F(Lab, TheMastersTestReachesEverySlave) {
+    Start(4);
+    Seconds(4);
+    masterRig->program->OnButtonClicked(Button::TestS);
+    network.Deliver();
+    for (int k = 1; k <= 4; ++k) {
+        EXPECT_TRUE(Slave(k).TestRun) << k;
+        EXPECT_EQ(slaves[static_cast<std::size_t>(k - 1)]->window.caption, "Tarnix Slave - Test Mode");
+    }
+    // Master and slaves go through their test runs together without losing the link.
+    Seconds(10);
+    EXPECT_TRUE(masterRig->boxes.shown.empty());
+    for (int k = 1; k <= 4; ++k) EXPECT_EQ(Row(k), " Connected") << k;
+}
+
+} // namespace
+} // namespace tarnix::testing

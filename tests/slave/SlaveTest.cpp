@@ -1,0 +1,204 @@
+// The slave's logic with fakes: its load sequence, when it answers, the master's commands, and
+// malformed traffic.
+
+#include <gtest/gtest.h>
+
+#include "support/Rigs.h"
+
+namespace tarnix::testing {
+namespace {
+
+class Slave : public ::testing::Test {
+protected:
+    ProgramFolder folder;
+    FakeNetwork network;
+    Settings settings = SlaveSettings();
+    std::unique_ptr<SlaveRig> rig;
+    FakePort* master = nullptr; // stands in for the master: bound where the slave answers
+
+    void Load(const std::string& commandLine = "") {
+        folder.WriteSlave(settings);
+        rig = std::make_unique<SlaveRig>(network, commandLine);
+        master = &network.NewPort();
+        master->Bind(std::stoi(settings.at("Port1")));
+        master->SetRemoteHost("127.0.0.1");
+        master->SetRemotePort(std::stoi(settings.at("Port2")));
+        rig->program->Load();
+    }
+    // The master sends a datagram; returns what the slave sent back.
+    std::vector<std::string> Send(const std::string& datagram) {
+        const std::size_t before = rig->port.sent.size();
+        master->Send(datagram);
+        network.Deliver();
+        const auto& sent = rig->port.sent;
+        return {sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()};
+    }
+    void Seconds(int n) {
+        for (int i = 0; i < n; ++i) rig->Tick();
+    }
+};
+
+TEST_F(Slave, LoadBindsPort2AndWritesItsStartLines) {
+    Load();
+    EXPECT_EQ(rig->port.boundPort, 20000);
+    EXPECT_EQ(rig->window.caption, "Tarnix Slave");
+    EXPECT_EQ(rig->window.counter, "Program Activation In 2s");
+    EXPECT_EQ(rig->program->ReplyMessage(), "<TNC000>");
+    const std::vector<std::string> expected = {
+        "Tarnix Slave", "Version 4.2", "File Created", "07-Dec-26 05:04:29", "", "", "Tarnix Slave", "Version 4.2", "",
+        "07-Dec-26 05:04:29,  Start    , Initialise"};
+    EXPECT_EQ(folder.LogLines("TarnixS.log"), expected);
+}
+
+TEST_F(Slave, AnswersNothingUntilTheLastActivationSecond) {
+    settings["StartDelay"] = "10";
+    Load();
+    std::vector<std::string> answers; // per second: what the two polls of that second got
+    for (int second = 1; second <= 12; ++second) {
+        std::string got;
+        for (int poll = 0; poll < 2; ++poll)
+            for (const std::string& reply : Send("<TNA100>")) got += reply;
+        answers.push_back(got);
+        rig->Tick();
+    }
+    for (int second = 0; second < 9; ++second) EXPECT_EQ(answers[second], "") << "second " << second + 1;
+    EXPECT_EQ(answers[9], "<TNP000><TNP000>");
+    EXPECT_EQ(answers[10], "<TNP100><TNP100>");
+}
+
+TEST_F(Slave, ReplyCarriesTheActionLetter) {
+    for (const auto& [code, reply] : std::vector<std::pair<std::string, std::string>>{
+             {"2", "<TNR100>"}, {"3", "<TNS100>"}, {"4", "<TNM100>"}, {"5", "<TNH100>"}, {"6", "<TNB100>"}}) {
+        FakeNetwork net;
+        settings["ShutType"] = code;
+        settings["StartDelay"] = "1";
+        folder.WriteSlave(settings);
+        SlaveRig slave(net);
+        slave.program->Load();
+        slave.Tick();
+        slave.program->OnDatagram(std::string("<TNA100>"));
+        EXPECT_EQ(slave.port.sent.back(), reply) << code;
+    }
+}
+
+TEST_F(Slave, ResetCommandIsAcknowledgedThenAnsweredWhenTheResetAllowsIt) {
+    settings["StartDelay"] = "1";
+    Load();
+    Seconds(1);
+    ASSERT_EQ(rig->program->Machine().Phase, PhaseRun);
+    // The reset leaves the slave in its last activation second: acknowledgement and status.
+    EXPECT_EQ(Send("<TNC000>"), (std::vector<std::string>{"<TNC000>", "<TNP000>"}));
+    EXPECT_EQ(folder.LogEvents("TarnixS.log").back(), "Start,Initialise");
+}
+
+TEST_F(Slave, CommandsAreAcknowledgedEvenWhenTheSlaveMayNotAnswer) {
+    settings["StartDelay"] = "5";
+    Load();
+    // With seconds of activation left it only acknowledges.
+    EXPECT_EQ(Send("<TNC000>"), std::vector<std::string>{"<TNC000>"});
+    // A "C" frame with another digit is no command.
+    EXPECT_TRUE(Send("<TNC100>").empty());
+}
+
+TEST_F(Slave, ResetCommandCancelsTheCountdown) {
+    settings["StartDelay"] = "1";
+    Load();
+    Seconds(1 + 5); // activation, then five silent seconds
+    ASSERT_EQ(rig->program->Machine().Phase, PhaseCountdown);
+    EXPECT_EQ(rig->window.buttonCaption[Button::Reset], "Cancel");
+    // Polls get no answer during the countdown.
+    EXPECT_TRUE(Send("<TNA100>").empty());
+    EXPECT_EQ(Send("<TNC000>"), (std::vector<std::string>{"<TNC000>", "<TNP000>"}));
+    EXPECT_EQ(rig->program->Machine().Phase, PhaseActivation);
+    EXPECT_EQ(rig->window.buttonCaption[Button::Reset], "Reset");
+    EXPECT_EQ(rig->window.buttonToolTip[Button::Reset], "Reset Tarnix Slave");
+    const auto events = folder.LogEvents("TarnixS.log");
+    EXPECT_EQ(events[events.size() - 2], "Reset,Power Off");
+}
+
+TEST_F(Slave, TestCommandStartsATestRunAndIsAcknowledged) {
+    Load();
+    EXPECT_EQ(Send("<TNT000>"), std::vector<std::string>{"<TNC000>"});
+    EXPECT_TRUE(rig->program->Machine().TestRun);
+    EXPECT_EQ(rig->window.caption, "Tarnix Slave - Test Mode");
+    EXPECT_EQ(rig->program->Machine().LostCommsLimit, 5);
+}
+
+TEST_F(Slave, MalformedDatagramsAreReportedAndAnsweredButDoNotCancelAGoodOne) {
+    settings["StartDelay"] = "1";
+    Load();
+    Seconds(1);
+    for (int second = 0; second < 10; ++second) {
+        EXPECT_EQ(Send("<TNA100>"), std::vector<std::string>{"<TNP100>"});
+        EXPECT_EQ(Send("stray"), std::vector<std::string>{"<TNE100>"});
+        EXPECT_EQ(rig->window.counter, "Connection Error");
+        EXPECT_EQ(rig->window.counterForeground, colours::Orange);
+        EXPECT_TRUE(rig->window.counterBold);
+        EXPECT_EQ(rig->program->Machine().CommsStatus, "Error");
+        rig->Tick();
+    }
+    // A stray sender after every poll must not make a slave with a good link count down.
+    EXPECT_EQ(rig->program->Machine().Phase, PhaseRun);
+    EXPECT_EQ(rig->program->Machine().PhaseCounter, 0);
+    EXPECT_EQ(rig->window.counter, "Connected");
+}
+
+TEST_F(Slave, ReceiveErrorSendsNothing) {
+    settings["StartDelay"] = "1";
+    Load();
+    Seconds(1);
+    const std::size_t before = rig->port.sent.size();
+    rig->program->OnDatagram(std::nullopt);
+    EXPECT_EQ(rig->port.sent.size(), before);
+    EXPECT_EQ(rig->program->Machine().CommsStatus, "Error");
+    EXPECT_EQ(rig->window.counter, "Connection Error");
+}
+
+TEST_F(Slave, OnlyARunningSlaveCountsAPollAsHeard) {
+    settings["StartDelay"] = "3";
+    Load();
+    Send("<TNA100>");
+    EXPECT_EQ(rig->program->Machine().NothingHeard, 1);
+    EXPECT_EQ(rig->program->Machine().CommsStatus, "-OK-");
+    Seconds(3);
+    Send("<TNA100>");
+    EXPECT_EQ(rig->program->Machine().NothingHeard, 0);
+}
+
+TEST_F(Slave, SilentMasterStartsTheCountdownAfterCpuDelay) {
+    settings["StartDelay"] = "1";
+    settings["CPUDelay"] = "7";
+    Load();
+    Seconds(1);
+    for (int second = 1; second < 7; ++second) {
+        rig->Tick();
+        EXPECT_EQ(rig->window.counter, "Not connected for the last " + std::to_string(second) + "s");
+    }
+    rig->Tick();
+    EXPECT_EQ(rig->program->Machine().Phase, PhaseCountdown);
+    EXPECT_EQ(rig->window.counter, "The Computer Will Power Off In 3s");
+}
+
+TEST_F(Slave, TakenPortAsksTheSlavesQuestion) {
+    network.takenPorts = {20000};
+    Load();
+    ASSERT_EQ(rig->boxes.shown.size(), 1u);
+    EXPECT_EQ(rig->boxes.shown[0].title, "Tarnix Slave Port Error");
+    EXPECT_EQ(rig->boxes.shown[0].lines[0], "The RX Port 20000 Is Already In Use.");
+    EXPECT_EQ(rig->boxes.shown[0].lines[2], "You Can Use Tarnix Slave.");
+    EXPECT_TRUE(rig->program->Unconfigured());
+    EXPECT_EQ(rig->window.title, "Click Configure To Set Up Tarnix Slave");
+    EXPECT_EQ(folder.LogEvents("TarnixS.log"), std::vector<std::string>{"UnConfig,********"});
+}
+
+TEST_F(Slave, UnconfiguredSlaveStillBindsAndAcknowledgesCommandsButDoesNotTest) {
+    settings["IPAdd"] = "";
+    Load();
+    EXPECT_TRUE(rig->program->Unconfigured());
+    EXPECT_EQ(rig->port.boundPort, 20000);
+    EXPECT_EQ(Send("<TNT000>"), std::vector<std::string>{"<TNC000>"});
+    EXPECT_FALSE(rig->program->Machine().TestRun);
+}
+
+} // namespace
+} // namespace tarnix::testing
