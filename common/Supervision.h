@@ -23,6 +23,9 @@ public:
     virtual void RefreshWindowTexts() = 0;
     // Ends the program at once; never returns to the caller in production.
     virtual void EndProgram() = 0;
+    // The program's MinimiseAllowed flag: whether its next RefreshWindowTexts may send the
+    // window to the tray. The slave clears it when a test run ends.
+    virtual void SetMinimiseAllowed(bool allowed) = 0;
 };
 
 // The supervision state machine shared by both programs: activation delay, counting of silent
@@ -64,7 +67,16 @@ public:
     std::string CommsStatus; // slave only: "....", "-OK-", "Error" or "Fail"
 
 private:
-    // ... implementation detail members are added by the implementation.
+    bool IsMaster() const { return kind_ == ProgramKind::Master; }
+    void LogAtNormal(const std::string& event, const std::string& detail);
+    void LogAtFull(const std::string& event, const std::string& detail);
+    void ShowCountdownBox(const std::string& titleSuffix, const std::string& prompt);
+    void EndTestRun();
+    void ShowCountdown();
+    bool ExpireCountdown();
+    void PerformPowerAction();
+    std::string CountdownText() const;
+
     ProgramKind kind_;
     ConfigRecord& config_;
     MainWindowView& window_;
@@ -72,6 +84,7 @@ private:
     PowerActions& power_;
     SupervisionProgram& program_;
     std::string programTitle_;
+    bool countdownBoxOpen_ = false; // a CountdownTick waits for its message box
 };
 
 } // namespace tarnix
