@@ -1,0 +1,101 @@
+// The real programs as separate processes on loopback, offscreen, with "-InhibitShutdown" so that
+// nothing is powered off and "-AllowMulti" so that a master and a slave share this computer.
+
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+#include "RealProgram.h"
+
+namespace tarnix::e2e {
+namespace {
+
+const QStringList Shared = {"-InhibitShutdown", "-AllowMulti"};
+
+testing::Settings Master(int port1, int port2, int logLevel = 3) {
+    testing::Settings s = testing::MasterSettings();
+    s["CName1"] = "Slave";
+    s["IPAdd1"] = "127.0.0.1";
+    s["Port1"] = std::to_string(port1);
+    s["Port2"] = std::to_string(port2);
+    s["LogLevel"] = std::to_string(logLevel);
+    s["StartDelay"] = "1";
+    return s;
+}
+
+testing::Settings Slave(int port1, int port2) {
+    testing::Settings s = testing::SlaveSettings();
+    s["IPAdd"] = "127.0.0.1";
+    s["Port1"] = std::to_string(port1);
+    s["Port2"] = std::to_string(port2);
+    s["LogLevel"] = "3";
+    s["StartDelay"] = "1";
+    return s;
+}
+
+TEST(Programs, MasterStartsLogsAndWritesItsExitLineWhenClosed) {
+    ProgramDir dir(true, Master(21001, 21002, 2));
+    RealProgram master(dir, Shared);
+    ASSERT_TRUE(dir.WaitForLog(",  Start    , Initialise", 10s));
+    const auto lines = dir.LogLines();
+    ASSERT_GE(lines.size(), 10u);
+    EXPECT_EQ(lines[0], "Tarnix");
+    EXPECT_EQ(lines[2], "File Created");
+    ASSERT_TRUE(dir.WaitForLog(",  Enter    , Run", 10s));
+    EXPECT_TRUE(master.Terminate());
+    EXPECT_NE(dir.LogLines().back().find(",  Exit     , Run"), std::string::npos) << dir.LogLines().back();
+}
+
+TEST(Programs, MasterAndSlaveConnectAndLoseEachOther) {
+    ProgramDir masterDir(true, Master(21011, 21012));
+    ProgramDir slaveDir(false, Slave(21012, 21011));
+    RealProgram master(masterDir, Shared);
+    RealProgram slave(slaveDir, Shared);
+
+    ASSERT_TRUE(masterDir.WaitForLog("Comms: 2, 0, 0, 0", 15s)) << "the master never heard the slave";
+    ASSERT_TRUE(slaveDir.WaitForLog("Comms: -OK-", 15s)) << "the slave never heard the master";
+
+    // The slave goes: the master's row for it falls to 0 and, with nobody else to hear, the
+    // master counts down after its six inhibited seconds.
+    const std::size_t masterLines = masterDir.LogLines().size();
+    slave.Kill();
+    EXPECT_TRUE(masterDir.WaitForLog("Comms: 0, 0, 0, 0", 5s, masterLines));
+    EXPECT_TRUE(masterDir.WaitForLog(",  Enter    , Power Off", 15s, masterLines));
+}
+
+TEST(Programs, SlaveCountsDownWhenItsMasterStopsAndTakesAResetCommand) {
+    ProgramDir masterDir(true, Master(21021, 21022));
+    ProgramDir slaveDir(false, Slave(21022, 21021));
+    RealProgram master(masterDir, Shared);
+    RealProgram slave(slaveDir, Shared);
+    ASSERT_TRUE(slaveDir.WaitForLog("Comms: -OK-", 15s));
+
+    const std::size_t slaveLines = slaveDir.LogLines().size();
+    master.Kill();
+    ASSERT_TRUE(slaveDir.WaitForLog(",  Enter    , Power Off", 15s, slaveLines));
+    EXPECT_TRUE(slaveDir.WaitForLog(",  Power Off,           , Count:", 5s, slaveLines));
+
+    // The reset command, sent from the master's receive port as the master sends it.
+    QUdpSocket commander;
+    ASSERT_TRUE(commander.bind(QHostAddress::AnyIPv4, 21021));
+    commander.writeDatagram(QByteArray("<TNC000>"), QHostAddress::LocalHost, 21022);
+    EXPECT_TRUE(slaveDir.WaitForLog(",  Reset    , Power Off", 5s, slaveLines));
+    EXPECT_TRUE(commander.waitForReadyRead(5000));
+    EXPECT_EQ(commander.receiveDatagram().data(), QByteArray("<TNC000>"));
+}
+
+TEST(Programs, MalformedDatagramsGetTheErrorReply) {
+    ProgramDir slaveDir(false, Slave(21032, 21031));
+    RealProgram slave(slaveDir, Shared);
+    ASSERT_TRUE(slaveDir.WaitForLog(",  Enter    , Run", 10s));
+    QUdpSocket stray;
+    ASSERT_TRUE(stray.bind(QHostAddress::AnyIPv4, 21032));
+    const QByteArray garbage("\0<TN\xff\xfe", 7);
+    stray.writeDatagram(garbage, QHostAddress::LocalHost, 21031);
+    ASSERT_TRUE(stray.waitForReadyRead(5000));
+    EXPECT_EQ(stray.receiveDatagram().data(), QByteArray("<TNE100>"));
+    EXPECT_TRUE(slave.Running());
+}
+
+} // namespace
+} // namespace tarnix::e2e
