@@ -1,1 +1,54 @@
-int main() { return 0; }
+// TarnixM: the master. It polls up to four remote computers and powers this computer down when
+// all of them have been silent for too long.
+
+#include <QApplication>
+
+#include <array>
+#include <memory>
+
+#include "common/ShutdownModule.h"
+#include "master/MasterProgram.h"
+#include "master/TarnixMMain.h"
+#include "platform/LogindPower.h"
+#include "platform/SystemClock.h"
+#include "platform/UdpDatagramPort.h"
+#include "platform/UrlOpener.h"
+#include "ui/ProgramStart.h"
+#include "ui/QtMessageBoxes.h"
+
+using namespace tarnix;
+
+int main(int argc, char** argv) {
+    const std::string commandLine = CommandLineOf(argc, argv);
+    QApplication app(argc, argv);
+    PrepareApplication(app, ProgramKind::Master);
+
+    AbstractSocketMutex mutexes;
+    InstanceMutex instance(mutexes);
+    if (!ClaimInstance(ProgramKind::Master, commandLine, instance)) {
+        ShowInstanceNotice(ProgramKind::Master);
+        return app.exec();
+    }
+
+    AuxWindowState aux;
+    TarnixMMain window(aux, OpenUrlInBrowser);
+    QtMessageBoxes boxes(&window);
+    LogindPower logind;
+    ShutdownModule power(logind, "TarnixM");
+    SystemClock clock;
+    ProcessControl control;
+    std::array<std::unique_ptr<UdpDatagramPort>, 5> sockets;
+    std::array<DatagramPort*, 5> ports{};
+    for (std::size_t i = 1; i <= 4; ++i) {
+        sockets[i] = std::make_unique<UdpDatagramPort>();
+        ports[i] = sockets[i].get();
+    }
+
+    MasterProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, aux}, ports);
+    GuardedEvents events(program, window, control, "Tarnix");
+    window.SetEvents(&events);
+    CloseOnTerminationSignal(&window);
+    window.show();
+    program.Load();
+    return app.exec();
+}

@@ -1,1 +1,46 @@
-int main() { return 0; }
+// TarnixS: the slave. It answers its master's polls and powers this computer down when the
+// master has been silent for too long.
+
+#include <QApplication>
+
+#include "common/ShutdownModule.h"
+#include "platform/LogindPower.h"
+#include "platform/SystemClock.h"
+#include "platform/UdpDatagramPort.h"
+#include "platform/UrlOpener.h"
+#include "slave/SlaveProgram.h"
+#include "slave/TarnixSMain.h"
+#include "ui/ProgramStart.h"
+#include "ui/QtMessageBoxes.h"
+
+using namespace tarnix;
+
+int main(int argc, char** argv) {
+    const std::string commandLine = CommandLineOf(argc, argv);
+    QApplication app(argc, argv);
+    PrepareApplication(app, ProgramKind::Slave);
+
+    AbstractSocketMutex mutexes;
+    InstanceMutex instance(mutexes);
+    if (!ClaimInstance(ProgramKind::Slave, commandLine, instance)) {
+        ShowInstanceNotice(ProgramKind::Slave);
+        return app.exec();
+    }
+
+    AuxWindowState aux;
+    TarnixSMain window(aux, OpenUrlInBrowser);
+    QtMessageBoxes boxes(&window);
+    LogindPower logind;
+    ShutdownModule power(logind, "TarnixS");
+    SystemClock clock;
+    ProcessControl control;
+    UdpDatagramPort socket;
+
+    SlaveProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, aux}, socket);
+    GuardedEvents events(program, window, control, "Tarnix Slave");
+    window.SetEvents(&events);
+    CloseOnTerminationSignal(&window);
+    window.show();
+    program.Load();
+    return app.exec();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+// What the two programs' entry points share: the instance guard with its notice, the process
+// services of the logic, closing on a termination signal, and the unhandled power-action error.
+
+#include <QApplication>
+
+#include <memory>
+#include <string>
+
+#include "common/ConfigRecord.h"
+#include "common/MainWindowView.h"
+#include "common/ProgramControl.h"
+#include "platform/AbstractSocketMutex.h"
+#include "common/InstanceGuard.h"
+
+class QWidget;
+
+namespace tarnix {
+
+// The command line as the programs read it: the arguments after the program joined by blanks.
+std::string CommandLineOf(int argc, char** argv);
+
+// Prepares the process: the locale's month names for time stamps, and a program that ends
+// only when its logic says so (hiding the window to the tray must not quit it).
+void PrepareApplication(QApplication& app, ProgramKind kind);
+
+// The instance names of the start procedure. Returns false when another instance runs and the
+// switch is not given; the notice is then shown and the caller runs the event loop alone.
+bool ClaimInstance(ProgramKind kind, const std::string& commandLine, InstanceMutex& mutex);
+void ShowInstanceNotice(ProgramKind kind);
+
+// The process as the logic sees it: priority, and the end of the program.
+class ProcessControl : public ProgramControl {
+public:
+    void RaisePriority() override;
+    void EndProgram() override;
+};
+
+// A termination signal (logout, kill) closes the main window the way the user would, so the
+// program writes its exit line.
+void CloseOnTerminationSignal(QWidget* window);
+
+// Hands the window's events to the logic. A power-action error that the countdown raises is
+// shown with its number and description, and the program ends.
+class GuardedEvents : public MainWindowEvents {
+public:
+    GuardedEvents(MainWindowEvents& logic, MainWindowView& window, ProgramControl& control, std::string title);
+    void OnTimerTick() override;
+    void OnButtonClicked(Button button) override;
+    void OnWindowClosing() override;
+    void OnWindowStateChanged() override;
+    void OnTrayRestoreRequested() override;
+    void OnWindowActivated() override;
+
+private:
+    template <typename Call> void Guard(Call call);
+    MainWindowEvents& logic_;
+    MainWindowView& window_;
+    ProgramControl& control_;
+    std::string title_;
+};
+
+} // namespace tarnix
