@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     GuardedEvents events(program, window, control, "Tarnix");
     window.SetEvents(&events);
     CloseOnTerminationSignal(&window);
-    window.show();
+    // The load sequence runs before the window shows, so a start in the tray never flashes it.
     program.Load();
+    if (!window.IsMinimised()) window.show();
     return app.exec();
 }

@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
     GuardedEvents events(program, window, control, "Tarnix Slave");
     window.SetEvents(&events);
     CloseOnTerminationSignal(&window);
-    window.show();
+    // The load sequence runs before the window shows, so a start in the tray never flashes it.
     program.Load();
+    if (!window.IsMinimised()) window.show();
     return app.exec();
 }
