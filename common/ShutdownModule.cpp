@@ -1,0 +1,79 @@
+#include "common/ShutdownModule.h"
+
+#include <cstring>
+#include <utility>
+
+namespace tarnix {
+
+namespace {
+
+constexpr std::int32_t HighestActionCode = 0x1F;
+const std::string CantEnable = "Can't enable shutdown: ";
+
+} // namespace
+
+PowerCall ChooseCall(std::int32_t actionCode) {
+    if (actionCode & PowerOffFlag) return PowerCall::PowerOff;
+    if (actionCode & RebootFlag) return PowerCall::Reboot;
+    if (actionCode & ShutdownFlag) return PowerCall::Halt;
+    return PowerCall::EndSession;
+}
+
+ShutdownModule::ShutdownModule(PowerBackend& backend, std::string executableName)
+    : backend_(backend), source_(std::move(executableName) + ".mShutDown") {}
+
+void ShutdownModule::Raise(std::uint32_t number, const std::string& description) const {
+    throw PowerActionError(number, source_, description);
+}
+
+bool ShutdownModule::EnableShutdownPrivilege(PowerCall call) {
+    std::string text;
+    switch (backend_.Can(call, text)) {
+    case PrivilegeAnswer::Yes:
+        return true;
+    case PrivilegeAnswer::ServiceMissing:
+        Raise(ErrPrivilegeLookup,
+              CantEnable + "Can't find the SE_SHUTDOWN_NAME privilege value. [" + text + "]");
+    default:
+        Raise(ErrNoPrivilege,
+              CantEnable + "You do not have the privileges to shutdown this system. [" + text + "]");
+    }
+}
+
+bool ShutdownModule::ShutdownSystem(std::int32_t actionCode) {
+    if (actionCode < 0 || actionCode > HighestActionCode)
+        Raise(ErrInvalidParameter, "Invalid parameter to ShutdownSystem: " + std::to_string(actionCode));
+    const PowerCall call = ChooseCall(actionCode);
+    EnableShutdownPrivilege(call);
+    const PowerCallResult result = backend_.Call(call, (actionCode & ForceFlag) != 0);
+    if (!result.ok) {
+        // A D-Bus error always has a name but need not have a text; the name beats an empty reason.
+        const std::string& reason = result.errorText.empty() ? result.errorName : result.errorText;
+        Raise(ErrShutdownFailed, "ShutdownSystem failed: " + reason);
+    }
+    return true;
+}
+
+bool ShutdownModule::Suspend(PowerCall call) {
+    EnableShutdownPrivilege(call);
+    // Forced like the shutdown codes the countdown uses; whether the computer slept is not
+    // looked at, supervision simply carries on.
+    (void)backend_.Call(call, true);
+    return true;
+}
+
+bool ShutdownModule::HibernateSystem() {
+    return Suspend(PowerCall::Hibernate);
+}
+
+bool ShutdownModule::StandbySystem() {
+    return Suspend(PowerCall::Suspend);
+}
+
+std::string SystemErrorText(std::int32_t errorCode) {
+    // Unlike strerror this says "nothing" for unknown codes instead of inventing "Unknown error".
+    const char* text = strerrordesc_np(errorCode);
+    return text ? text : "";
+}
+
+} // namespace tarnix

@@ -1,0 +1,201 @@
+#include "platform/LogindPower.h"
+
+#include <QDBusArgument>
+#include <QDBusError>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QStringList>
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace tarnix {
+
+namespace {
+
+const QString Service = QStringLiteral("org.freedesktop.login1");
+const QString ManagerPath = QStringLiteral("/org/freedesktop/login1");
+const QString ManagerInterface = QStringLiteral("org.freedesktop.login1.Manager");
+const QString SessionInterface = QStringLiteral("org.freedesktop.login1.Session");
+const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// logind's SD_LOGIND_ROOT_CHECK_INHIBITORS: block inhibitors stop privileged callers too. Without
+// it a privileged caller passes over them, which is what the force flag asks for.
+constexpr quint64 RootCheckInhibitors = 1;
+
+QString Verb(PowerCall call) {
+    switch (call) {
+    case PowerCall::PowerOff:
+        return QStringLiteral("PowerOff");
+    case PowerCall::Reboot:
+        return QStringLiteral("Reboot");
+    case PowerCall::Halt:
+        return QStringLiteral("Halt");
+    case PowerCall::Hibernate:
+        return QStringLiteral("Hibernate");
+    case PowerCall::Suspend:
+        return QStringLiteral("Suspend");
+    case PowerCall::EndSession:
+        break;
+    }
+    return {};
+}
+
+// The inhibitor lock type that guards a call.
+QString InhibitorKind(PowerCall call) {
+    return call == PowerCall::Hibernate || call == PowerCall::Suspend ? QStringLiteral("sleep")
+                                                                      : QStringLiteral("shutdown");
+}
+
+bool IsError(const QDBusMessage& reply) {
+    return reply.type() != QDBusMessage::ReplyMessage;
+}
+
+PowerCallResult Result(const QDBusMessage& reply) {
+    if (!IsError(reply)) return {};
+    return {false, reply.errorName().toStdString(), reply.errorMessage().toStdString()};
+}
+
+PowerCallResult Failure(const QString& name, const QString& text) {
+    return {false, name.toStdString(), text.toStdString()};
+}
+
+bool IsServiceMissing(const QDBusMessage& reply) {
+    static const QStringList missing = {
+        QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"),
+        QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner"),
+        QStringLiteral("org.freedesktop.DBus.Error.NoServer"),
+        QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
+    };
+    return missing.contains(reply.errorName());
+}
+
+std::string AnswerText(const QString& method, const QString& answer) {
+    return (method + QStringLiteral(" answered ") + answer).toStdString();
+}
+
+struct Inhibitor {
+    QString what, who, why, mode;
+    quint32 uid = 0;
+    quint32 pid = 0;
+};
+
+QList<Inhibitor> ReadInhibitors(const QDBusMessage& reply) {
+    QList<Inhibitor> inhibitors;
+    const QDBusArgument list = reply.arguments().value(0).value<QDBusArgument>();
+    list.beginArray();
+    while (!list.atEnd()) {
+        Inhibitor one;
+        list.beginStructure();
+        list >> one.what >> one.who >> one.why >> one.mode >> one.uid >> one.pid;
+        list.endStructure();
+        inhibitors.append(one);
+    }
+    list.endArray();
+    return inhibitors;
+}
+
+QString ReadString(const QVariant& value) {
+    if (value.canConvert<QDBusVariant>()) return value.value<QDBusVariant>().variant().toString();
+    return value.toString();
+}
+
+} // namespace
+
+LogindPower::LogindPower(QDBusConnection bus, int timeoutMs) : bus_(std::move(bus)), timeoutMs_(timeoutMs) {}
+
+QDBusMessage LogindPower::Send(QDBusMessage message) const {
+    // A password prompt would stall the countdown at its most important moment: never ask.
+    message.setInteractiveAuthorizationAllowed(false);
+    return bus_.call(message, QDBus::Block, timeoutMs_);
+}
+
+QDBusMessage LogindPower::CallManager(const QString& method, const QVariantList& args) const {
+    QDBusMessage message = QDBusMessage::createMethodCall(Service, ManagerPath, ManagerInterface, method);
+    message.setArguments(args);
+    return Send(message);
+}
+
+PrivilegeAnswer LogindPower::Can(PowerCall call, std::string& errorText) {
+    // Ending one's own session needs no permission.
+    if (call == PowerCall::EndSession) return PrivilegeAnswer::Yes;
+    const QString method = QStringLiteral("Can") + Verb(call);
+    const QDBusMessage reply = CallManager(method);
+    if (IsError(reply)) {
+        errorText = reply.errorMessage().toStdString();
+        return IsServiceMissing(reply) ? PrivilegeAnswer::ServiceMissing : PrivilegeAnswer::Failed;
+    }
+    const QString answer = reply.arguments().value(0).toString();
+    if (answer == QLatin1String("yes")) return PrivilegeAnswer::Yes;
+    errorText = AnswerText(method, answer);
+    if (answer == QLatin1String("no")) return PrivilegeAnswer::No;
+    if (answer == QLatin1String("na")) return PrivilegeAnswer::NotAvailable;
+    if (answer == QLatin1String("challenge")) return PrivilegeAnswer::Challenge;
+    return PrivilegeAnswer::Failed;
+}
+
+PowerCallResult LogindPower::Call(PowerCall call, bool force) {
+    if (call == PowerCall::EndSession) return EndOwnSession();
+    return Act(call, force);
+}
+
+PowerCallResult LogindPower::Act(PowerCall call, bool force) const {
+    const quint64 flags = force ? 0 : RootCheckInhibitors;
+    const QDBusMessage reply =
+        CallManager(Verb(call) + QStringLiteral("WithFlags"), {QVariant::fromValue(flags)});
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
+        return ActWithoutFlags(call, force);
+    return Result(reply);
+}
+
+// A logind older than the ...WithFlags methods lets a privileged caller pass over every block
+// inhibitor, so without force the inhibitors are checked here first.
+PowerCallResult LogindPower::ActWithoutFlags(PowerCall call, bool force) const {
+    if (!force) {
+        const PowerCallResult blocked = CheckOtherUsersBlocks(call);
+        if (!blocked.ok) return blocked;
+    }
+    return Result(CallManager(Verb(call), {QVariant(false)}));
+}
+
+PowerCallResult LogindPower::CheckOtherUsersBlocks(PowerCall call) const {
+    const QDBusMessage reply = CallManager(QStringLiteral("ListInhibitors"));
+    // Not knowing the inhibitors is no licence to pass over them.
+    if (IsError(reply)) return Result(reply);
+    if (reply.signature() != QLatin1String("a(ssssuu)"))
+        return Failure(QStringLiteral("org.freedesktop.DBus.Error.InvalidSignature"),
+                       QStringLiteral("ListInhibitors answered with the signature ") + reply.signature());
+    const quint32 self = geteuid();
+    for (const Inhibitor& one : ReadInhibitors(reply)) {
+        if (one.mode != QLatin1String("block") || one.uid == self) continue;
+        if (!one.what.split(QLatin1Char(':')).contains(InhibitorKind(call))) continue;
+        return Failure(QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"),
+                       QStringLiteral("Operation denied due to active block inhibitor of user %1 (%2: %3)")
+                           .arg(one.uid)
+                           .arg(one.who, one.why));
+    }
+    return {};
+}
+
+// The session this process belongs to, else the one the environment names (a program started
+// by a user service manager is in no session but inherits the desktop's XDG_SESSION_ID).
+PowerCallResult LogindPower::EndOwnSession() const {
+    const QDBusMessage byPid = CallManager(QStringLiteral("GetSessionByPID"), {quint32(getpid())});
+    QString id;
+    if (!IsError(byPid)) {
+        const QString path = byPid.arguments().value(0).value<QDBusObjectPath>().path();
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(Service, path, PropertiesInterface, QStringLiteral("Get"));
+        get.setArguments({SessionInterface, QStringLiteral("Id")});
+        const QDBusMessage reply = Send(get);
+        if (IsError(reply)) return Result(reply);
+        id = ReadString(reply.arguments().value(0));
+    } else {
+        id = qEnvironmentVariable("XDG_SESSION_ID");
+        if (id.isEmpty()) return Result(byPid);
+    }
+    return Result(CallManager(QStringLiteral("TerminateSession"), {id}));
+}
+
+} // namespace tarnix
