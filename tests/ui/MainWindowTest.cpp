@@ -25,7 +25,7 @@ bool NeverOpens(const std::string&) {
     return false;
 }
 
-// A control's place in twips; a width of 0 means the design gives only its position.
+// A control's place in twips; a width of 0 checks only its position (its size is free).
 struct Place {
     QString name;
     int left, top, width, height;
