@@ -1,0 +1,69 @@
+#include "master/TarnixMMain.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <array>
+
+#include "ui/Twips.h"
+
+namespace tarnix {
+namespace {
+
+constexpr int ClientWidth = 7260;
+constexpr int LabelHeight = 255;
+constexpr int RowHeight = 270;
+// The captions stand at the boxes' tops except in the last row, where they sit 15 twips lower.
+constexpr std::array<int, 5> RowTops{720, 960, 1200, 1440, 1665};
+constexpr std::array<int, 5> CaptionTops{720, 960, 1200, 1440, 1680};
+constexpr int CaptionLeft = 90;
+constexpr int CaptionWidth = 1815;
+
+struct BoxColumn {
+    RowBox box;
+    int left;
+    int width;
+};
+constexpr std::array<BoxColumn, 3> Columns{{
+    {RowBox::Comp, 1995, 2790},
+    {RowBox::Type1, 4950, 1695},
+    {RowBox::Shut1, 6825, 345},
+}};
+
+} // namespace
+
+TarnixMMain::TarnixMMain(AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent)
+    : MainWindowBase(MainWindowSetup{.kind = ProgramKind::Master,
+                                     .clientWidthTwips = ClientWidth,
+                                     .clientHeightTwips = 2505,
+                                     .buttonTopTwips = 2055,
+                                     .refreshIntervalMs = 500},
+                     aux, std::move(openUrl), parent) {
+    PlaceLogo(TwipsRect(75, 75, 855, 435));
+    TitleLabel()->setGeometry(TwipsRect(1005, 75, ClientWidth - 1005 - 90, LabelHeight));
+
+    auto* counter = new QLabel(this);
+    counter->setGeometry(TwipsRect(1995, 360, ClientWidth - 1995 - 90, LabelHeight));
+    UseCounter(counter);
+
+    CreateStatusRows();
+}
+
+void TarnixMMain::CreateStatusRows() {
+    for (int row = 0; row < static_cast<int>(RowTops.size()); ++row) {
+        const auto index = static_cast<std::size_t>(row);
+        const QString caption =
+            row == 0 ? QStringLiteral("Host  Computer") : QStringLiteral("Remote Computer %1").arg(row);
+        auto* label = new QLabel(caption, this);
+        label->setObjectName(row == 0 ? QStringLiteral("Label1") : QStringLiteral("Comp%1").arg(row));
+        label->setGeometry(TwipsRect(CaptionLeft, CaptionTops[index], CaptionWidth, LabelHeight));
+
+        for (const BoxColumn& column : Columns) {
+            auto* box = new QLineEdit(this);
+            box->setReadOnly(true);
+            box->setGeometry(TwipsRect(column.left, RowTops[index], column.width, RowHeight));
+            UseRowBox(row, column.box, box);
+        }
+    }
+}
+
+} // namespace tarnix

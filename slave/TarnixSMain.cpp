@@ -1,0 +1,43 @@
+#include "slave/TarnixSMain.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include "common/Colour.h"
+#include "ui/ControlStyle.h"
+#include "ui/Twips.h"
+
+namespace tarnix {
+namespace {
+
+constexpr int LineHeight = 255;
+constexpr int CounterHeight = 285;
+
+} // namespace
+
+TarnixSMain::TarnixSMain(AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent)
+    : MainWindowBase(MainWindowSetup{.kind = ProgramKind::Slave,
+                                     .clientWidthTwips = 7260,
+                                     .clientHeightTwips = 1095,
+                                     .buttonTopTwips = 705,
+                                     .refreshIntervalMs = 1000},
+                     aux, std::move(openUrl), parent) {
+    TitleLabel()->setGeometry(TwipsRect(90, 0, 6240, LineHeight));
+
+    auto* cpuLoad = new QLabel(this);
+    cpuLoad->setGeometry(TwipsRect(90, 255, 1680, CounterHeight));
+    cpuLoad->setAlignment(Qt::AlignCenter);
+    UseCpuLoad(cpuLoad);
+
+    // Made after CPULoad so that it lies on top where the two overlap.
+    auto* counter = new QLineEdit(this);
+    counter->setReadOnly(true);
+    counter->setGeometry(TwipsRect(1710, 255, 4360, CounterHeight));
+    SetControlForeground(counter, colours::ButtonText);
+    SetControlBackground(counter, colours::ButtonFace);
+    UseCounter(counter);
+
+    PlaceLogo(TwipsRect(6380, 75, 810, 435));
+}
+
+} // namespace tarnix

@@ -1,0 +1,338 @@
+#include "ui/MainWindowBase.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "ui/Artwork.h"
+#include "ui/ClickLabel.h"
+#include "ui/ControlStyle.h"
+#include "ui/ProgramNames.h"
+#include "ui/TrayRestoreRule.h"
+#include "ui/Twips.h"
+#include "ui/frmAbout.h"
+
+namespace tarnix {
+namespace {
+
+constexpr int ButtonWidthTwips = 980;
+constexpr int ButtonHeightTwips = 345;
+
+struct ButtonSpec {
+    Button id;
+    const char* name;
+    const char* caption;
+    int leftTwips;
+};
+
+constexpr std::array<ButtonSpec, 5> ButtonSpecs{{
+    {Button::TestS, "TestS", "Test", 90},
+    {Button::Config, "Config", "Configure", 1200},
+    {Button::Reset, "Reset", "Reset", 3960},
+    {Button::About, "About", "About", 5097},
+    {Button::Exit, "Exit", "Exit", 6235},
+}};
+
+std::string DefaultToolTip(Button button, const std::string& programTitle) {
+    switch (button) {
+    case Button::TestS:
+        return "Enables/Restarts " + programTitle + " Test Mode";
+    case Button::Config:
+        return "Configure " + programTitle;
+    case Button::Reset:
+        return "Reset " + programTitle;
+    case Button::About:
+        return "About " + programTitle;
+    case Button::Exit:
+        return "Exit " + programTitle;
+    }
+    return {};
+}
+
+} // namespace
+
+MainWindowBase::MainWindowBase(const MainWindowSetup& setup, AuxWindowState& aux, UrlOpenFn openUrl,
+                               QWidget* parent)
+    : QWidget(parent), kind_(setup.kind), programTitle_(ProgramTitleFor(setup.kind)), aux_(aux),
+      openUrl_(std::move(openUrl)), trayProbe_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
+    // A fixed border: the window can be minimised and closed, never resized or maximised.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(TwipsToPixels(setup.clientWidthTwips), TwipsToPixels(setup.clientHeightTwips));
+    setFont(QFont(QStringLiteral("Arial"), 8));
+    setWindowTitle(QString::fromStdString(programTitle_));
+    setWindowIcon(ProgramIcon());
+
+    title_ = new QLabel(this);
+    title_->setObjectName(QStringLiteral("Title"));
+
+    logo_ = new ClickLabel(this);
+    logo_->setObjectName(QStringLiteral("Logo"));
+    connect(logo_, &ClickLabel::clicked, this, [this] { OpenWebPage(this, programTitle_, openUrl_); });
+
+    CreateButtons(setup.buttonTopTwips);
+
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setObjectName(QStringLiteral("tmrRefresh"));
+    refreshTimer_->setTimerType(Qt::PreciseTimer);
+    refreshTimer_->setInterval(setup.refreshIntervalMs);
+    connect(refreshTimer_, &QTimer::timeout, this, [this] {
+        if (events_ != nullptr) events_->OnTimerTick();
+    });
+
+    CreateTrayIcon();
+}
+
+MainWindowBase::~MainWindowBase() {
+    trayIcon_->hide();
+}
+
+void MainWindowBase::CreateButtons(int topTwips) {
+    for (const ButtonSpec& spec : ButtonSpecs) {
+        auto* button = new QPushButton(QString::fromLatin1(spec.caption), this);
+        button->setObjectName(QString::fromLatin1(spec.name));
+        button->setGeometry(TwipsRect(spec.leftTwips, topTwips, ButtonWidthTwips, ButtonHeightTwips));
+        button->setToolTip(QString::fromStdString(DefaultToolTip(spec.id, programTitle_)));
+        button->setAutoDefault(false);
+        const Button id = spec.id;
+        connect(button, &QPushButton::clicked, this, [this, id] {
+            if (events_ != nullptr) events_->OnButtonClicked(id);
+        });
+        buttons_[static_cast<std::size_t>(id)] = button;
+    }
+}
+
+void MainWindowBase::CreateTrayIcon() {
+    trayIcon_ = new QSystemTrayIcon(windowIcon(), this);
+    trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
+    trayIcon_->setToolTip(QString::fromStdString(TrayToolTipFor(kind_)));
+    connect(trayIcon_, &QSystemTrayIcon::activated, this, &MainWindowBase::OnTrayActivated);
+}
+
+void MainWindowBase::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
+    // The bus is asked only for a plain click, the one case where the answer matters.
+    const bool statusNotifierHost = reason == QSystemTrayIcon::Trigger && StatusNotifierHostPresent();
+    if (TrayActivationRestores(reason, statusNotifierHost) && events_ != nullptr)
+        events_->OnTrayRestoreRequested();
+}
+
+void MainWindowBase::SetEvents(MainWindowEvents* events) {
+    events_ = events;
+}
+
+void MainWindowBase::RegisterConfigScreen(QDialog* screen) {
+    configScreen_ = screen;
+}
+
+void MainWindowBase::SetSystemTrayProbe(std::function<bool()> probe) {
+    trayProbe_ = std::move(probe);
+}
+
+void MainWindowBase::PlaceLogo(const QRect& geometry) {
+    logo_->setGeometry(geometry);
+    logo_->setPixmap(DrawLogo(geometry.size()));
+}
+
+void MainWindowBase::UseCounter(QWidget* counter) {
+    counter->setObjectName(QStringLiteral("Counter"));
+    counter_ = counter;
+}
+
+void MainWindowBase::UseCpuLoad(QLabel* cpuLoad) {
+    cpuLoad->setObjectName(QStringLiteral("CPULoad"));
+    cpuLoad_ = cpuLoad;
+}
+
+void MainWindowBase::UseRowBox(int row, RowBox box, QLineEdit* control) {
+    static constexpr std::array<const char*, 3> Names{"Comp", "Type1", "Shut1"};
+    const auto boxIndex = static_cast<std::size_t>(box);
+    control->setObjectName(QStringLiteral("%1(%2)").arg(QString::fromLatin1(Names[boxIndex])).arg(row));
+    rows_.at(static_cast<std::size_t>(row))[boxIndex] = control;
+}
+
+QPushButton* MainWindowBase::ButtonOf(Button button) const {
+    return buttons_[static_cast<std::size_t>(button)];
+}
+
+QLineEdit* MainWindowBase::RowBoxOf(int row, RowBox box) const {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return nullptr;
+    return rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(box)];
+}
+
+// ---- Texts and colours
+
+void MainWindowBase::SetCaption(const std::string& text) {
+    setWindowTitle(QString::fromStdString(text));
+}
+
+void MainWindowBase::SetTitleText(const std::string& text) {
+    SetControlText(title_, text);
+}
+
+void MainWindowBase::SetTitleStyle(Colour foreground, bool bold) {
+    SetControlForeground(title_, foreground);
+    SetControlBold(title_, bold);
+}
+
+void MainWindowBase::SetCounterText(const std::string& text) {
+    if (counter_ != nullptr) SetControlText(counter_, text);
+}
+
+void MainWindowBase::SetCounterForeground(Colour colour) {
+    if (counter_ != nullptr) SetControlForeground(counter_, colour);
+}
+
+void MainWindowBase::SetCounterBackground(Colour colour) {
+    if (counter_ != nullptr) SetControlBackground(counter_, colour);
+}
+
+void MainWindowBase::SetCounterBold(bool bold) {
+    if (counter_ != nullptr) SetControlBold(counter_, bold);
+}
+
+void MainWindowBase::SetCpuLoadText(const std::string& text) {
+    if (cpuLoad_ != nullptr) SetControlText(cpuLoad_, text);
+}
+
+void MainWindowBase::SetCpuLoadColours(Colour foreground, Colour background) {
+    if (cpuLoad_ == nullptr) return;
+    SetControlForeground(cpuLoad_, foreground);
+    SetControlBackground(cpuLoad_, background);
+}
+
+void MainWindowBase::SetButtonEnabled(Button button, bool enabled) {
+    ButtonOf(button)->setEnabled(enabled);
+}
+
+void MainWindowBase::SetButtonCaption(Button button, const std::string& caption) {
+    ButtonOf(button)->setText(QString::fromStdString(caption));
+}
+
+void MainWindowBase::SetButtonToolTip(Button button, const std::string& toolTip) {
+    ButtonOf(button)->setToolTip(QString::fromStdString(toolTip));
+}
+
+void MainWindowBase::SetRowText(int row, RowBox box, const std::string& text) {
+    if (QLineEdit* control = RowBoxOf(row, box)) SetControlText(control, text);
+}
+
+void MainWindowBase::SetRowColour(int row, RowBox box, Colour colour) {
+    if (QLineEdit* control = RowBoxOf(row, box)) SetControlForeground(control, colour);
+}
+
+std::string MainWindowBase::RowText(int row, RowBox box) const {
+    const QLineEdit* control = RowBoxOf(row, box);
+    return control != nullptr ? ControlText(control) : std::string();
+}
+
+// ---- Placement
+
+bool MainWindowBase::IsMinimised() const {
+    return isMinimized();
+}
+
+void MainWindowBase::Minimise() {
+    showMinimized();
+}
+
+void MainWindowBase::ShowNormalCentred() {
+    showNormal();
+    show();
+    QScreen* screenNow = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (screenNow != nullptr) {
+        const QRect area = screenNow->availableGeometry();
+        const QSize outer = frameGeometry().size();
+        move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    }
+    raise();
+    activateWindow();
+}
+
+// Qt applies the on-top hint by re-creating the native window, which hides it. Only a real change
+// is applied, and the window then comes back as it was (shown or hidden, minimised or not)
+// without taking the focus from another program; a window that had the focus keeps it.
+void MainWindowBase::SetTopmost(bool onTop) {
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) return;
+    const bool wasVisible = isVisible();
+    const bool wasActive = isActiveWindow();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    if (!wasVisible) return;
+    const bool showWithoutActivating = testAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    show();
+    setAttribute(Qt::WA_ShowWithoutActivating, showWithoutActivating);
+    if (wasActive) activateWindow();
+}
+
+// Hiding is only safe while a tray icon can bring the window back; without a tray the window
+// stays minimised in the task bar.
+void MainWindowBase::HideWindow() {
+    if (trayIcon_->isVisible() && trayProbe_ && trayProbe_()) hide();
+}
+
+void MainWindowBase::AddTrayIcon() {
+    trayIcon_->show();
+}
+
+void MainWindowBase::RemoveTrayIcon() {
+    trayIcon_->hide();
+}
+
+// ---- Timer and auxiliary windows
+
+// Enabling a running timer leaves its rhythm alone, as the supervision expects.
+void MainWindowBase::SetTimerEnabled(bool enabled) {
+    if (!enabled) {
+        refreshTimer_->stop();
+    } else if (!refreshTimer_->isActive()) {
+        refreshTimer_->start();
+    }
+}
+
+bool MainWindowBase::TimerEnabled() const {
+    return refreshTimer_->isActive();
+}
+
+void MainWindowBase::OpenAboutBox(bool inhibitShutdown, bool runOnTop) {
+    frmAbout box(kind_, inhibitShutdown, runOnTop, aux_, openUrl_, this);
+    aboutBox_ = &box;
+    box.exec();
+    aboutBox_ = nullptr;
+}
+
+void MainWindowBase::CloseAboutBox() {
+    if (aboutBox_ != nullptr) aboutBox_->close();
+}
+
+void MainWindowBase::CloseConfigScreen() {
+    if (configScreen_ != nullptr) configScreen_->close();
+}
+
+// ---- Events for the logic
+
+// Closing is the logic's decision: it ends the program, or, if it returns, the window stays.
+void MainWindowBase::closeEvent(QCloseEvent* event) {
+    if (events_ == nullptr) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    events_->OnWindowClosing();
+    event->ignore();
+}
+
+void MainWindowBase::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (events_ == nullptr) return;
+    if (event->type() == QEvent::WindowStateChange) {
+        events_->OnWindowStateChanged();
+    } else if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        events_->OnWindowActivated();
+    }
+}
+
+} // namespace tarnix

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <string>
+
+#include "common/ConfigRecord.h"
+#include "common/MainWindowView.h"
+#include "ui/OpenWebPage.h"
+
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace tarnix {
+
+class ClickLabel;
+class frmAbout;
+
+// What tells the master's window from the slave's in the parts they share.
+struct MainWindowSetup {
+    ProgramKind kind = ProgramKind::Master;
+    int clientWidthTwips = 0;
+    int clientHeightTwips = 0;
+    int buttonTopTwips = 0;    // the five command buttons stand in one row
+    int refreshIntervalMs = 0; // tmrRefresh
+};
+
+// The part of a main window both programs share: Title, Logo, the five command buttons, the
+// supervision timer tmrRefresh and the tray icon. It renders what the logic tells it and hands
+// every event to the logic; it decides nothing itself. The master's and the slave's windows add
+// their own controls and register them here, so calls about controls a window lacks do nothing.
+class MainWindowBase : public QWidget, public MainWindowView {
+    Q_OBJECT
+public:
+    ~MainWindowBase() override;
+
+    // The logic that receives the window's events. Until it is set, events are dropped and the
+    // window closes like any other.
+    void SetEvents(MainWindowEvents* events);
+    // The configuration screen while it is open, so that the supervision cycle can close it.
+    void RegisterConfigScreen(QDialog* screen);
+    // Tells whether the desktop has a system tray; tests replace it to pretend either way.
+    void SetSystemTrayProbe(std::function<bool()> probe);
+    const std::string& ProgramTitle() const { return programTitle_; }
+
+    void SetCaption(const std::string& text) override;
+    void SetTitleText(const std::string& text) override;
+    void SetTitleStyle(Colour foreground, bool bold) override;
+    void SetCounterText(const std::string& text) override;
+    void SetCounterForeground(Colour colour) override;
+    void SetCounterBackground(Colour colour) override;
+    void SetCounterBold(bool bold) override;
+    void SetCpuLoadText(const std::string& text) override;
+    void SetCpuLoadColours(Colour foreground, Colour background) override;
+    void SetButtonEnabled(Button button, bool enabled) override;
+    void SetButtonCaption(Button button, const std::string& caption) override;
+    void SetButtonToolTip(Button button, const std::string& toolTip) override;
+    void SetRowText(int row, RowBox box, const std::string& text) override;
+    void SetRowColour(int row, RowBox box, Colour colour) override;
+    std::string RowText(int row, RowBox box) const override;
+    bool IsMinimised() const override;
+    void Minimise() override;
+    void ShowNormalCentred() override;
+    void SetTopmost(bool onTop) override;
+    void HideWindow() override;
+    void AddTrayIcon() override;
+    void RemoveTrayIcon() override;
+    void SetTimerEnabled(bool enabled) override;
+    bool TimerEnabled() const override;
+    void OpenAboutBox(bool inhibitShutdown, bool runOnTop) override;
+    void CloseAboutBox() override;
+    void CloseConfigScreen() override;
+
+protected:
+    MainWindowBase(const MainWindowSetup& setup, AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent);
+
+    QLabel* TitleLabel() const { return title_; }
+    ClickLabel* Logo() const { return logo_; }
+    // Draws the logo picture at the given place.
+    void PlaceLogo(const QRect& geometry);
+    void UseCounter(QWidget* counter);
+    void UseCpuLoad(QLabel* cpuLoad);
+    void UseRowBox(int row, RowBox box, QLineEdit* control);
+
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void CreateButtons(int topTwips);
+    void CreateTrayIcon();
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    QPushButton* ButtonOf(Button button) const;
+    QLineEdit* RowBoxOf(int row, RowBox box) const;
+
+    ProgramKind kind_;
+    std::string programTitle_;
+    AuxWindowState& aux_;
+    UrlOpenFn openUrl_;
+    MainWindowEvents* events_ = nullptr;
+    std::function<bool()> trayProbe_;
+
+    QLabel* title_ = nullptr;
+    ClickLabel* logo_ = nullptr;
+    QWidget* counter_ = nullptr;
+    QLabel* cpuLoad_ = nullptr;
+    std::array<QPushButton*, 5> buttons_{};
+    std::array<std::array<QLineEdit*, 3>, 5> rows_{};
+    QTimer* refreshTimer_ = nullptr;
+    QSystemTrayIcon* trayIcon_ = nullptr;
+    QPointer<frmAbout> aboutBox_;
+    QPointer<QDialog> configScreen_;
+};
+
+} // namespace tarnix

@@ -1,0 +1,54 @@
+#include "ui/QtMessageBoxes.h"
+
+#include <QMessageBox>
+
+namespace tarnix {
+namespace {
+
+QMessageBox::Icon ToQtIcon(BoxIcon icon) {
+    switch (icon) {
+    case BoxIcon::Error:
+        return QMessageBox::Critical;
+    case BoxIcon::Warning:
+        return QMessageBox::Warning;
+    case BoxIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+BoxAnswer ShowMessageBox(QWidget* parent, const std::string& title, const std::vector<std::string>& lines,
+                         BoxIcon icon, BoxButtons buttons) {
+    const BoxText text{.titleSuffix = {}, .icon = icon, .lines = lines};
+    QMessageBox box(parent);
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QString::fromStdString(text.Message()));
+    box.setIcon(ToQtIcon(icon));
+    if (buttons == BoxButtons::Ok) {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        return BoxAnswer::Ok;
+    }
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    box.exec();
+    return box.clickedButton() == box.button(QMessageBox::Yes) ? BoxAnswer::Yes : BoxAnswer::No;
+}
+
+QtMessageBoxes::QtMessageBoxes(QWidget* parent) : parent_(parent) {}
+
+void QtMessageBoxes::SetParent(QWidget* parent) {
+    parent_ = parent;
+}
+
+BoxAnswer QtMessageBoxes::Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
+                               BoxButtons buttons) {
+    return ShowMessageBox(parent_.data(), title, lines, icon, buttons);
+}
+
+} // namespace tarnix
