@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace tarnix {
+
+// Where ReplaceFileContents stages the new contents: the file's own name with ".tmp" added,
+// in the same folder, so that the final rename never crosses file systems.
+std::filesystem::path TemporaryPathFor(const std::filesystem::path& file);
+
+// Replaces the file's contents as one step: the text is written to the temporary file,
+// flushed to disk and renamed over the file. Either the file holds the new text afterwards
+// or it is exactly as before; false in the second case. An existing file's permission bits
+// carry over. Never throws.
+bool ReplaceFileContents(const std::filesystem::path& file, std::string_view contents);
+
+} // namespace tarnix

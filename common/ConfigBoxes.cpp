@@ -1,0 +1,42 @@
+#include "common/ConfigBoxes.h"
+
+namespace tarnix {
+namespace {
+
+constexpr const char* FileErrorTitle = " Configuration File Error";
+constexpr const char* Reinstall = "Reinstall the program to restore the file.";
+constexpr const char* WillTerminate = "The program will now terminate.";
+
+} // namespace
+
+FatalError ConfigMissingBox() {
+    return {FileErrorTitle,
+            BoxIcon::Error,
+            {"The configuration file is either missing or corrupted.", Reinstall, WillTerminate}};
+}
+
+FatalError ConfigCorruptedBox() {
+    return {
+        FileErrorTitle, BoxIcon::Error, {"The configuration file is corrupted.", Reinstall, WillTerminate}};
+}
+
+FatalError ConfigReadFailureBox(ProgramKind kind) {
+    return {kind == ProgramKind::Master ? FileErrorTitle : " Configuration File Read Error",
+            BoxIcon::Warning,
+            {"Unable to read the configuration file. ", "This may be a permissions problem.", WillTerminate}};
+}
+
+FatalError ConfigRangeBox() {
+    return {FileErrorTitle,
+            BoxIcon::Error,
+            {"The configuration file is missing or corrupted.", Reinstall, WillTerminate}};
+}
+
+BoxText ConfigWriteFailureBox(ProgramKind kind) {
+    const char* first = kind == ProgramKind::Master
+                            ? "Unable to write to the configuration file."
+                            : "Unable to write to the configuration file. TarnixS.ini";
+    return {FileErrorTitle, BoxIcon::Warning, {first, "This may be a permissions problem.", WillTerminate}};
+}
+
+} // namespace tarnix

@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "common/AtomicFile.h"
+#include "common/ConfigFile.h"
+#include "tests/common/ConfigTestSupport.h"
+
+namespace tarnix {
+namespace {
+
+using namespace config_test;
+
+std::tm SaveTime() {
+    std::tm t{};
+    t.tm_year = 126; // 2026
+    t.tm_mon = 11;   // December
+    t.tm_mday = 7;
+    t.tm_hour = 5;
+    t.tm_min = 4;
+    t.tm_sec = 9;
+    return t;
+}
+
+ConfigScreenValues MasterScreen() {
+    ConfigScreenValues v;
+    v.CName = {"Control", "Pump", "", "Fan Room", ""};
+    v.IPAdd = {"", "192.168.0.20", "", "10.0.0.7", ""};
+    v.Port1 = "10000";
+    v.Port2 = "10001";
+    v.CPUDelay = "60";
+    v.LogName = "TarnixM.log";
+    v.LogPath = "Log\\";
+    v.StartDelay = "2";
+    v.ShutTime = "60";
+    return v;
+}
+
+ConfigScreenValues SlaveScreen() {
+    ConfigScreenValues v = MasterScreen();
+    v.IPAdd = {"10.0.0.5", "", "", "", ""};
+    v.LogName = "TarnixS.log";
+    return v;
+}
+
+TEST(WriterLayout, MasterFileLineByLine) {
+    ConfigScreenValues v = MasterScreen();
+    v.DomainNames = false;
+    v.RunOnTop = true;
+    v.LogLevel = 3;
+    v.ShutType = 5;
+    EXPECT_EQ(ConfigurationText(ProgramKind::Master, v, SaveTime()), JoinLines({"# Tarnix Version 4.2",
+                                                                                "# Configuration File",
+                                                                                "# 07-Dec-26 05:04:09",
+                                                                                "",
+                                                                                "[Comms]",
+                                                                                "DName=1",
+                                                                                "CName0=Control",
+                                                                                "CName1=Pump",
+                                                                                "CName2=",
+                                                                                "CName3=Fan Room",
+                                                                                "CName4=",
+                                                                                "IPAdd1=192.168.0.20",
+                                                                                "IPAdd2=",
+                                                                                "IPAdd3=10.0.0.7",
+                                                                                "IPAdd4=",
+                                                                                "Port1=10000",
+                                                                                "Port2=10001",
+                                                                                "",
+                                                                                "[Run]",
+                                                                                "CPUDelay=60",
+                                                                                "LogLevel=3",
+                                                                                "LogName=TarnixM.log",
+                                                                                "LogPath=Log\\",
+                                                                                "RunOnTop=2",
+                                                                                "StartDelay=2",
+                                                                                "StartMin=1",
+                                                                                "",
+                                                                                "[Shutdown]",
+                                                                                "ShutTime=60",
+                                                                                "ShutType=5",
+                                                                                ""}));
+}
+
+TEST(WriterLayout, SlaveFileLineByLine) {
+    ConfigScreenValues v = SlaveScreen();
+    v.DomainNames = true;
+    v.IPAdd[0] = "control.plant";
+    v.StartMin = true;
+    EXPECT_EQ(ConfigurationText(ProgramKind::Slave, v, SaveTime()), JoinLines({"# Tarnix Slave Version 4.2",
+                                                                               "# Configuration File",
+                                                                               "# 07-Dec-26 05:04:09",
+                                                                               "",
+                                                                               "[Comms]",
+                                                                               "DName=2",
+                                                                               "IPAdd=control.plant",
+                                                                               "Port1=10000",
+                                                                               "Port2=10001",
+                                                                               "",
+                                                                               "[Run]",
+                                                                               "CPUDelay=60",
+                                                                               "LogLevel=2",
+                                                                               "LogName=TarnixS.log",
+                                                                               "LogPath=Log\\",
+                                                                               "RunOnTop=1",
+                                                                               "StartDelay=2",
+                                                                               "StartMin=2",
+                                                                               "",
+                                                                               "[Shutdown]",
+                                                                               "ShutTime=60",
+                                                                               "ShutType=1",
+                                                                               ""}));
+}
+
+// The screen's number texts are written back as the number they read as.
+TEST(WriterLayout, NumbersInPlainDecimal) {
+    const struct {
+        const char* typed;
+        const char* written;
+    } cases[] = {{"0060", "60"},
+                 {"abc", "0"},
+                 {"", "0"},
+                 {"60.5", "60.5"},
+                 {" 6 0 s", "60"},
+                 {"-0", "0"},
+                 {"1e3", "1000"},
+                 {"-12", "-12"},
+                 {"5.50", "5.5"},
+                 {"0.1", "0.1"},
+                 {"1e20", "100000000000000000000"}};
+    for (const auto& c : cases) {
+        ConfigScreenValues v = SlaveScreen();
+        v.CPUDelay = c.typed;
+        const std::string text = ConfigurationText(ProgramKind::Slave, v, SaveTime());
+        EXPECT_NE(text.find(std::string("\r\nCPUDelay=") + c.written + "\r\n"), std::string::npos) << c.typed;
+    }
+}
+
+struct ReadBack {
+    std::optional<FatalError> readBox, checkBox;
+    ConfigRecord record;
+    bool unconfigured = false;
+};
+
+ReadBack ReadAndCheck(const std::filesystem::path& file, ProgramKind kind) {
+    ReadBack r;
+    std::string configText;
+    r.readBox = ReadConfiguration(file, kind, r.record, configText);
+    if (!r.readBox) r.checkBox = ValidateConfiguration(kind, r.record, r.unconfigured);
+    return r;
+}
+
+// The screen's fields as the screen fills them from a record.
+ConfigScreenValues ScreenValuesOf(const ConfigRecord& r) {
+    ConfigScreenValues v;
+    v.DomainNames = r.DName == 2;
+    v.CName = r.CName;
+    v.IPAdd = r.IPAdd;
+    v.Port1 = std::to_string(r.Port1);
+    v.Port2 = std::to_string(r.Port2);
+    v.CPUDelay = std::to_string(r.CPUDelay);
+    v.LogName = r.LogName;
+    v.LogPath = r.LogPath;
+    v.StartDelay = std::to_string(r.StartDelay);
+    v.ShutTime = std::to_string(r.ShutTime);
+    v.RunOnTop = r.RunOnTop == 2;
+    v.StartMin = r.StartMin == 2;
+    v.LogLevel = r.LogLevel;
+    v.ShutType = r.ShutType;
+    return v;
+}
+
+// Saved, read back and saved again, every field gives the same file.
+TEST(WriterRoundTrip, EveryFieldReadsBackAsSaved) {
+    ConfigScreenValues masterDomains = MasterScreen();
+    masterDomains.DomainNames = true;
+    masterDomains.IPAdd = {"", "pump.plant", "boiler", "fan-room", ""};
+    masterDomains.CName[2] = "  Boiler"; // blanks after "=" belong to the value
+    masterDomains.RunOnTop = masterDomains.StartMin = true;
+    masterDomains.LogLevel = 1;
+    masterDomains.ShutType = 4;
+    ConfigScreenValues slaveDomain = SlaveScreen();
+    slaveDomain.DomainNames = true;
+    slaveDomain.IPAdd[0] = "control.plant";
+    slaveDomain.Port1 = "65532";
+    slaveDomain.StartDelay = "3600";
+    slaveDomain.LogPath = "/var/log/tarnix/";
+    slaveDomain.ShutType = 6;
+    const std::pair<ProgramKind, ConfigScreenValues> cases[] = {{ProgramKind::Master, MasterScreen()},
+                                                                {ProgramKind::Master, masterDomains},
+                                                                {ProgramKind::Slave, SlaveScreen()},
+                                                                {ProgramKind::Slave, slaveDomain}};
+    for (const auto& [kind, values] : cases) {
+        SCOPED_TRACE(ConfigurationText(kind, values, SaveTime()));
+        TempFolder folder;
+        WriteBytes(folder / "c.ini", "the slave replaces an existing file only");
+        ASSERT_FALSE(WriteConfiguration(folder / "c.ini", kind, values, SaveTime()).box);
+        const ReadBack r = ReadAndCheck(folder / "c.ini", kind);
+        ASSERT_FALSE(r.readBox);
+        ASSERT_FALSE(r.checkBox);
+        EXPECT_FALSE(r.unconfigured);
+        EXPECT_EQ(ConfigurationText(kind, ScreenValuesOf(r.record), SaveTime()),
+                  ConfigurationText(kind, values, SaveTime()));
+    }
+}
+
+// A failed save must leave the file in force untouched, whatever stood in the way.
+TEST(WriterAtomicity, OldFileSurvivesEveryFailedWrite) {
+    const std::string old = "the configuration in force";
+    {
+        SCOPED_TRACE("a folder where the temporary file goes");
+        TempFolder folder;
+        WriteBytes(folder / "m.ini", old);
+        std::filesystem::create_directory(TemporaryPathFor(folder / "m.ini"));
+        const WriteOutcome out =
+            WriteConfiguration(folder / "m.ini", ProgramKind::Master, MasterScreen(), SaveTime());
+        ASSERT_TRUE(out.box);
+        EXPECT_FALSE(out.terminate);
+        EXPECT_EQ(ReadBytes(folder / "m.ini"), old);
+        EXPECT_TRUE(std::filesystem::is_directory(TemporaryPathFor(folder / "m.ini")));
+    }
+    {
+        SCOPED_TRACE("a folder where the file goes");
+        TempFolder folder;
+        std::filesystem::create_directory(folder / "m.ini");
+        WriteBytes(folder / "m.ini" / "keep", old);
+        const WriteOutcome out =
+            WriteConfiguration(folder / "m.ini", ProgramKind::Master, MasterScreen(), SaveTime());
+        ASSERT_TRUE(out.box);
+        EXPECT_FALSE(out.terminate);
+        EXPECT_EQ(ReadBytes(folder / "m.ini" / "keep"), old);
+        EXPECT_FALSE(std::filesystem::exists(TemporaryPathFor(folder / "m.ini"))); // no debris left
+    }
+    {
+        SCOPED_TRACE("a line break in a text would forge another line");
+        TempFolder folder;
+        WriteBytes(folder / "m.ini", old);
+        ConfigScreenValues v = MasterScreen();
+        v.CName[1] = "Pump\r\nPort1=1";
+        const WriteOutcome out = WriteConfiguration(folder / "m.ini", ProgramKind::Master, v, SaveTime());
+        ASSERT_TRUE(out.box);
+        EXPECT_FALSE(out.terminate);
+        EXPECT_EQ(ReadBytes(folder / "m.ini"), old);
+    }
+    {
+        SCOPED_TRACE("a number with no decimal form");
+        TempFolder folder;
+        WriteBytes(folder / "s.ini", old);
+        ConfigScreenValues v = SlaveScreen();
+        v.ShutTime = "1e999";
+        const WriteOutcome out = WriteConfiguration(folder / "s.ini", ProgramKind::Slave, v, SaveTime());
+        ASSERT_TRUE(out.box);
+        EXPECT_FALSE(out.terminate);
+        EXPECT_EQ(ReadBytes(folder / "s.ini"), old);
+    }
+}
+
+TEST(WriterAtomicity, ReplacesTheFileKeepingItsPermissionsAndLeavesNoTemporary) {
+    TempFolder folder;
+    const auto file = folder / "m.ini";
+    WriteBytes(file, "old");
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    WriteBytes(TemporaryPathFor(file), "debris of an interrupted save");
+    ASSERT_FALSE(WriteConfiguration(file, ProgramKind::Master, MasterScreen(), SaveTime()).box);
+    EXPECT_EQ(ReadBytes(file), ConfigurationText(ProgramKind::Master, MasterScreen(), SaveTime()));
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms::owner_read |
+                                                               std::filesystem::perms::owner_write |
+                                                               std::filesystem::perms::group_read);
+    EXPECT_FALSE(std::filesystem::exists(TemporaryPathFor(file)));
+}
+
+TEST(WriterMissingFile, MasterCreatesItSlaveEnds) {
+    TempFolder folder;
+    EXPECT_FALSE(WriteConfiguration(folder / "m.ini", ProgramKind::Master, MasterScreen(), SaveTime()).box);
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "m.ini"));
+
+    const WriteOutcome slave =
+        WriteConfiguration(folder / "s.ini", ProgramKind::Slave, SlaveScreen(), SaveTime());
+    ASSERT_TRUE(slave.box);
+    EXPECT_TRUE(slave.terminate);
+    EXPECT_FALSE(std::filesystem::exists(folder / "s.ini"));
+}
+
+// The text with the third line (the date of the save) emptied.
+std::string WithoutDateLine(std::string text) {
+    const std::size_t second = text.find("\r\n", text.find("\r\n") + 2);
+    const std::size_t third = second == std::string::npos ? second : text.find("\r\n", second + 2);
+    if (third == std::string::npos) return "fewer than three lines: " + text;
+    return text.erase(second + 2, third - second - 2);
+}
+
+// The files installed with the programs start them unconfigured, asking to be set up, and are
+// laid out exactly as the writer would save them.
+TEST(ShippedFiles, PassTheReaderAndTheCheckAndMatchTheWriter) {
+    for (const ProgramKind kind : {ProgramKind::Master, ProgramKind::Slave}) {
+        const auto file = std::filesystem::path(TARNIX_SOURCE_DIR) / "dist" / ConfigFileName(kind);
+        SCOPED_TRACE(file.string());
+        const ReadBack r = ReadAndCheck(file, kind);
+        ASSERT_FALSE(r.readBox);
+        ASSERT_FALSE(r.checkBox);
+        EXPECT_TRUE(r.unconfigured);
+
+        const ConfigScreenValues v = ScreenValuesOf(r.record);
+        EXPECT_EQ(WithoutDateLine(ReadBytes(file)), WithoutDateLine(ConfigurationText(kind, v, SaveTime())));
+    }
+}
+
+TEST(ShippedFiles, PairTheMasterWithItsFirstSlave) {
+    ConfigRecord master, slave;
+    std::string configText;
+    const auto dist = std::filesystem::path(TARNIX_SOURCE_DIR) / "dist";
+    ASSERT_FALSE(ReadConfiguration(dist / ConfigFileName(ProgramKind::Master), ProgramKind::Master, master,
+                                   configText));
+    ASSERT_FALSE(
+        ReadConfiguration(dist / ConfigFileName(ProgramKind::Slave), ProgramKind::Slave, slave, configText));
+    EXPECT_EQ(master.Port1, slave.Port2); // the master sends to where the slave listens
+    EXPECT_EQ(slave.Port1, master.Port2); // and the slave answers where the master listens
+}
+
+} // namespace
+} // namespace tarnix
