@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnix {
+
+// The command line as the start procedure reads it: the arguments after the program path,
+// joined by single spaces. Nothing is quoted, so the switches below see the text as typed.
+std::string JoinCommandLine(const std::vector<std::string>& args);
+
+// "-AllowMulti" must be the last 11 characters exactly (case-sensitive): a trailing blank or
+// another letter case does not count.
+bool AllowMultiGiven(const std::string& commandLine);
+
+// "-InhibitShutdown" must be the first 16 characters exactly (case-sensitive): a leading blank
+// does not count.
+bool InhibitShutdownGiven(const std::string& commandLine);
+
+} // namespace tarnix

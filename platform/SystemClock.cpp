@@ -1,0 +1,12 @@
+#include "platform/SystemClock.h"
+
+namespace tarnix {
+
+std::tm SystemClock::LocalNow() const {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return local;
+}
+
+} // namespace tarnix

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "common/DatagramPort.h"
+#include "platform/RemoteHostAddress.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QSocketNotifier;
+
+namespace tarnix {
+
+// One unconnected IPv4 UDP socket driven by the Qt event loop of the calling thread.
+//
+// Bind takes 0.0.0.0:port without address reuse, so a port held by another socket fails
+// instead of being shared. Each arrival event reads at most readsPerEvent datagrams and then
+// returns to the event loop, so a flood cannot starve the timers; the notifier is off while
+// the handler runs, because handlers let pending events run and would otherwise re-enter.
+// ICMP "port unreachable" reports of a peer that is not running are dropped: they are neither a
+// send failure nor a read error.
+class UdpDatagramPort : public DatagramPort {
+public:
+    static constexpr std::size_t kMaxDatagram = 65507; // largest UDP payload over IPv4
+    static constexpr int kDefaultReadsPerEvent = 64;
+
+    explicit UdpDatagramPort(int readsPerEvent = kDefaultReadsPerEvent);
+    ~UdpDatagramPort() override;
+    UdpDatagramPort(const UdpDatagramPort&) = delete;
+    UdpDatagramPort& operator=(const UdpDatagramPort&) = delete;
+
+    void Close() override;
+    // A dotted IPv4 address takes effect at once; a domain name is looked up in the
+    // background and Send fails until it is known. Empty clears the host. Always true.
+    bool SetRemoteHost(const std::string& host) override;
+    bool SetRemotePort(std::int32_t port) override; // 1 to 65535
+    // 0 to 65535 (0 lets the system choose); false when the port is taken or a socket is
+    // already open (Close first).
+    bool Bind(std::int32_t localPort) override;
+    // Sends from the bound socket, or from a new socket on a port the system chooses.
+    bool Send(const std::string& datagram) override;
+    void SetArrivalHandler(ArrivalHandler handler) override;
+
+    // The local port of the open socket; nothing when none is open or it is not bound yet.
+    std::optional<std::uint16_t> LocalPort() const;
+
+private:
+    bool OpenSocket();
+    void ReadPending();
+    // One receive; nothing when the queue is empty, a read error reported as an empty optional
+    // inside the result otherwise.
+    std::optional<std::optional<std::string>> ReceiveOne();
+
+    int readsPerEvent_;
+    int fd_ = -1;
+    unsigned socketGeneration_ = 0; // tells a read loop that its socket was closed meanwhile
+    std::unique_ptr<QSocketNotifier> notifier_;
+    int readDepth_ = 0; // arrival events being handled, nested ones included
+    ArrivalHandler handler_;
+    RemoteHostAddress remoteHost_;
+    std::uint16_t remotePort_ = 0;
+    std::string buffer_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+} // namespace tarnix

@@ -1,0 +1,45 @@
+#include "platform/RemoteHostAddress.h"
+#include "Helpers.h"
+
+#include <gtest/gtest.h>
+
+namespace tarnix {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t kLoopback = 0x7f000001;
+
+TEST(RemoteHostAddress, DottedAddressNeedsNoLookup) {
+    RemoteHostAddress host;
+    host.Set("192.168.10.20");
+    EXPECT_FALSE(host.LookupRunning());
+    EXPECT_EQ(host.Current(), 0xc0a80a14u);
+    host.Set("");
+    EXPECT_EQ(host.Current(), std::nullopt);
+}
+
+TEST(RemoteHostAddress, AnswerForAReplacedHostIsDropped) {
+    RemoteHostAddress host;
+    host.Set("localhost");
+    EXPECT_EQ(host.Current(), std::nullopt) << "the answer comes later, never at once";
+    host.Set("127.0.0.2");
+    test::RunEventsUntil([] { return false; }, 300ms); // room for the old answer to arrive
+    EXPECT_EQ(host.Current(), 0x7f000002u);
+}
+
+TEST(RemoteHostAddress, SameNameKeepsItsAnswerAndAnAgedAnswerIsRenewedInTheBackground) {
+    RemoteHostAddress host(0ms);
+    host.Set("localhost");
+    ASSERT_TRUE(test::RunEventsUntil([&] { return !host.LookupRunning(); }));
+    host.Set("localhost");
+    EXPECT_FALSE(host.LookupRunning()) << "setting the same name again must not look it up again";
+
+    EXPECT_EQ(host.Current(), kLoopback) << "the aged answer stays in use meanwhile";
+    EXPECT_TRUE(host.LookupRunning());
+    ASSERT_TRUE(test::RunEventsUntil([&] { return !host.LookupRunning(); }));
+    EXPECT_EQ(host.Current(), kLoopback);
+}
+
+} // namespace
+} // namespace tarnix
