@@ -1,6 +1,7 @@
 // The real programs as separate processes on loopback, offscreen, with "-InhibitShutdown" so that
 // nothing is powered off and "-AllowMulti" so that a master and a slave share this computer.
 
+#include <QNetworkDatagram>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>

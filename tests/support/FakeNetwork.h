@@ -55,6 +55,10 @@ private:
 
 class FakeNetwork {
 public:
+    FakeNetwork() = default;
+    FakeNetwork(const FakeNetwork&) = delete;
+    FakeNetwork& operator=(const FakeNetwork&) = delete;
+    ~FakeNetwork() { ports_.clear(); } // the ports unbind themselves while the tables still exist
     FakePort& NewPort(const std::string& host = "127.0.0.1") {
         ports_.push_back(std::make_unique<FakePort>(*this, host));
         return *ports_.back();
