@@ -65,8 +65,17 @@ int CountViolations(ProgramKind kind, const ConfigRecord& r) {
 // A named remote computer needs an address. In IP mode that address must be a valid IP
 // address; in domain-name mode any non-empty name will do (a valid IP address there is
 // already a range violation).
+bool NoRemoteComputer(const ConfigRecord& r) {
+    for (std::size_t k = 1; k <= 4; ++k)
+        if (!r.IPAdd[k].empty()) return false;
+    return true;
+}
+
 bool MasterUnconfigured(const ConfigRecord& r) {
     if (r.CName[0].empty()) return true;
+    // A master that polls nobody would hear nothing and power its computer off with no link
+    // ever lost: it waits to be set up instead.
+    if (NoRemoteComputer(r)) return true;
     for (std::size_t k = 1; k <= 4; ++k) {
         if (r.CName[k].empty()) continue;
         const bool missing = r.DName == 2 ? r.IPAdd[k].empty() : !IsValidIPAddress(r.IPAdd[k]);

@@ -105,6 +105,7 @@ const CheckCase checkCases[] = {
     // Computers to supervise not fully given: no box, but supervision waits for set-up.
     {"MasterWithoutLocalName", M, [](R& r) { r.CName[0].clear(); }, true, true},
     {"NamedRemoteWithoutAddress", M, [](R& r) { r.CName[4] = "Fan"; }, true, true},
+    {"MasterWithNoRemoteComputer", M, [](R& r) { r.CName[1].clear(), r.IPAdd[1].clear(); }, true, true},
     {"AddressWithoutNameIsFine", M, [](R& r) { r.IPAdd[3] = "10.1.1.1"; }, true, false},
     {"DomainModeNamedRemoteWithoutAddress", M, [](R& r) { r.DName = 2, r.IPAdd[1] = ""; }, true, true},
     {"DomainModeUnnamedRemoteWithAddress", M,

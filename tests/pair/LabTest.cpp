@@ -148,7 +148,7 @@ TEST_F(Lab, AReplyOnAnotherComputersPortCountsForThatComputer) {
 }
 
 TEST_F(Lab, ASlaveThatCountsDownIsSeenAsNotConnectedUntilTheMastersReset) {
-    Start(2);
+    Start(2, {{"ShutTime", "30"}});
     Seconds(4);
     network.Cut(SlaveHost(1), 20000); // the master's polls no longer reach slave 1
     Seconds(7);

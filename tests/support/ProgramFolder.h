@@ -19,7 +19,7 @@ using Settings = std::map<std::string, std::string>;
 
 inline Settings MasterSettings() {
     return {{"DName", "1"},        {"CName0", "Host"}, {"CName1", ""},        {"CName2", ""},     {"CName3", ""},
-            {"CName4", ""},        {"IPAdd1", ""},     {"IPAdd2", ""},        {"IPAdd3", ""},     {"IPAdd4", ""},
+            {"CName4", ""},        {"IPAdd1", "127.0.0.1"},     {"IPAdd2", ""},        {"IPAdd3", ""},     {"IPAdd4", ""},
             {"Port1", "20000"},    {"Port2", "20001"}, {"CPUDelay", "5"},     {"LogLevel", "2"},  {"LogName", "TarnixM.log"},
             {"LogPath", "Log\\"},  {"RunOnTop", "1"},  {"StartDelay", "2"},   {"StartMin", "1"},  {"ShutTime", "3"},
             {"ShutType", "1"}};
