@@ -78,8 +78,8 @@ TEST(Programs, SlaveCountsDownWhenItsMasterStopsAndTakesAResetCommand) {
 
     // The reset command, sent from the master's receive port as the master sends it.
     QUdpSocket commander;
-    ASSERT_TRUE(commander.bind(QHostAddress::AnyIPv4, 21021));
-    commander.writeDatagram(QByteArray("<TNC000>"), QHostAddress::LocalHost, 21022);
+    ASSERT_TRUE(commander.bind(QHostAddress::AnyIPv4, 21022));
+    commander.writeDatagram(QByteArray("<TNC000>"), QHostAddress::LocalHost, 21021);
     EXPECT_TRUE(slaveDir.WaitForLog(",  Reset    , Power Off", 5s, slaveLines));
     EXPECT_TRUE(commander.waitForReadyRead(5000));
     EXPECT_EQ(commander.receiveDatagram().data(), QByteArray("<TNC000>"));
