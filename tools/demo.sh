@@ -82,11 +82,11 @@ echo
 echo ">>> The pair is connected (master: \"Comms: 2, 0, 0, 0\"; slave: \"Comms: -OK-\"). Stopping the slave now."
 echo
 kill "$SLAVE"
-sleep 16
+sleep 9
 echo
-echo ">>> The master lost its only slave: it counted 6 silent seconds and is counting down (simulated)."
+echo ">>> The master lost its only slave: after 6 silent seconds it counts down (6 seconds, simulated)."
 echo
-sleep 6
+sleep 7
 cat <<TXT
 
 >>> Demo over: the master's countdown expired and was simulated ("Power Off / Simulate").

@@ -24,9 +24,7 @@
 namespace tarnix {
 
 std::string CommandLineOf(int argc, char** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    return JoinCommandLine(args);
+    return JoinCommandLine(std::vector<std::string>(argv, argv + argc));
 }
 
 void PrepareApplication(QApplication& app, ProgramKind kind) {

@@ -18,7 +18,7 @@ class QWidget;
 
 namespace tarnix {
 
-// The command line as the programs read it: the arguments after the program joined by blanks.
+// The command line as the programs read it: the arguments after the program path joined by blanks.
 std::string CommandLineOf(int argc, char** argv);
 
 // Prepares the process: the locale's month names for time stamps, and a program that ends

@@ -48,7 +48,9 @@ TEST(Programs, MasterStartsLogsAndWritesItsExitLineWhenClosed) {
 }
 
 TEST(Programs, MasterAndSlaveConnectAndLoseEachOther) {
-    ProgramDir masterDir(true, Master(21011, 21012));
+    testing::Settings settings = Master(21011, 21012);
+    settings["CPUDelay"] = "60"; // only the switch's six seconds make the countdown come in time
+    ProgramDir masterDir(true, settings);
     ProgramDir slaveDir(false, Slave(21012, 21011));
     RealProgram master(masterDir, Shared);
     RealProgram slave(slaveDir, Shared);
