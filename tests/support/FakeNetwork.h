@@ -85,6 +85,8 @@ public:
             if (it != bound_.end()) it->second->Arrive(datagram);
         }
     }
+    // Forgets what is on the way.
+    void Drop() { queue_.clear(); }
     // Datagrams to a cut address are lost on the way.
     void Cut(const std::string& host, std::int32_t port) { cut_.insert({host, port}); }
     void Mend(const std::string& host, std::int32_t port) { cut_.erase({host, port}); }
