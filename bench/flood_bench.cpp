@@ -4,6 +4,7 @@
 //
 //   flood_bench [seconds (default 5)] [datagrams read per event (default 64)]
 
+#include "common/Datagram.h"
 #include "platform/UdpDatagramPort.h"
 
 #include <QCoreApplication>
@@ -54,14 +55,6 @@ const char* const kMalformed[] = {"<TNA10>",
     ::_exit(0);
 }
 
-// The frame check of a received text (start, end, least size, length field); the full
-// protocol module of the programs reads the length field more leniently.
-bool WellFormed(const std::string& text) {
-    if (text.size() < 8 || text.compare(0, 3, "<TN") != 0 || text.back() != '>') return false;
-    const int length = std::atoi(text.substr(5, 2).c_str());
-    return static_cast<std::size_t>(length) == text.size() - 8;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -93,7 +86,7 @@ int main(int argc, char** argv) {
             return;
         }
         // What a running slave does with a malformed datagram: note the error and answer it.
-        if (!WellFormed(*datagram)) {
+        if (!tarnix::IsWellFormed(*datagram)) {
             ++malformed;
             replyMessage = "<TNE100>";
             port.Send(replyMessage);
