@@ -128,11 +128,14 @@ void ProgramBase::RecomputeWindowStateOverride() {
                            (minimised && config_.StartMin == 1);
 }
 
+void ProgramBase::SendToTrayIfMinimised() {
+    if (!window_.IsMinimised()) return;
+    window_.AddTrayIcon();
+    window_.HideWindow();
+}
+
 void ProgramBase::OnWindowStateChanged() {
-    if (window_.IsMinimised()) {
-        window_.AddTrayIcon();
-        window_.HideWindow();
-    }
+    SendToTrayIfMinimised();
     // During the countdown the user's choice is kept as it was.
     if (supervision_.Phase != PhaseCountdown) RecomputeWindowStateOverride();
 }

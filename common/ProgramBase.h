@@ -78,6 +78,8 @@ protected:
     // What the slave adds to the window-text refresh (its reply message).
     virtual void RefreshProgramTexts() {}
 
+    // A minimised window lives in the tray: add the icon and hide the window.
+    void SendToTrayIfMinimised();
     void ShowAboutBox();
     void ShowConfigurationNotice();
     void RecomputeWindowStateOverride();

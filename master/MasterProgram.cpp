@@ -27,10 +27,7 @@ void MasterProgram::Load() {
     WriteStartUpLog();
     RefreshWindowTexts();
     ShowPeerStatus();
-    if (window_.IsMinimised()) {
-        window_.AddTrayIcon();
-        window_.HideWindow();
-    }
+    SendToTrayIfMinimised();
 }
 
 void MasterProgram::InitialiseProgram() {

@@ -18,10 +18,7 @@ void SlaveProgram::Load() {
     supervision_.ResetSupervision();
     WriteStartUpLog();
     RefreshWindowTexts();
-    if (window_.IsMinimised()) {
-        window_.AddTrayIcon();
-        window_.HideWindow();
-    }
+    SendToTrayIfMinimised();
 }
 
 void SlaveProgram::InitialiseProgram() {

@@ -23,14 +23,14 @@ namespace {
 constexpr int ButtonWidthTwips = 980;
 constexpr int ButtonHeightTwips = 345;
 
-struct ButtonSpec {
+struct ButtonLayout {
     Button id;
     const char* name;
     const char* caption;
     int leftTwips;
 };
 
-constexpr std::array<ButtonSpec, 5> ButtonSpecs{{
+constexpr std::array<ButtonLayout, 5> ButtonLayouts{{
     {Button::TestS, "TestS", "Test", 90},
     {Button::Config, "Config", "Configure", 1200},
     {Button::Reset, "Reset", "Reset", 3960},
@@ -93,13 +93,13 @@ MainWindowBase::~MainWindowBase() {
 }
 
 void MainWindowBase::CreateButtons(int topTwips) {
-    for (const ButtonSpec& spec : ButtonSpecs) {
-        auto* button = new QPushButton(QString::fromLatin1(spec.caption), this);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setGeometry(TwipsRect(spec.leftTwips, topTwips, ButtonWidthTwips, ButtonHeightTwips));
-        button->setToolTip(QString::fromStdString(DefaultToolTip(spec.id, programTitle_)));
+    for (const ButtonLayout& layout : ButtonLayouts) {
+        auto* button = new QPushButton(QString::fromLatin1(layout.caption), this);
+        button->setObjectName(QString::fromLatin1(layout.name));
+        button->setGeometry(TwipsRect(layout.leftTwips, topTwips, ButtonWidthTwips, ButtonHeightTwips));
+        button->setToolTip(QString::fromStdString(DefaultToolTip(layout.id, programTitle_)));
         button->setAutoDefault(false);
-        const Button id = spec.id;
+        const Button id = layout.id;
         connect(button, &QPushButton::clicked, this, [this, id] {
             if (events_ != nullptr) events_->OnButtonClicked(id);
         });
