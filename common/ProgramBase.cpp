@@ -7,11 +7,13 @@ namespace tarnix {
 
 ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services)
     : kind_(kind), commandLine_(std::move(commandLine)), window_(services.window), boxes_(services.boxes),
-      clock_(services.clock), control_(services.control), aux_(services.aux), programTitle_(ProgramTitleOf(kind)),
-      log_(kind, config_, services.clock),
+      clock_(services.clock), control_(services.control), aux_(services.aux),
+      programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
       supervision_(kind, config_, services.window, services.boxes, services.power, *this) {}
 
-bool ProgramBase::InhibitShutdownSwitch() const { return InhibitShutdownGiven(commandLine_); }
+bool ProgramBase::InhibitShutdownSwitch() const {
+    return InhibitShutdownGiven(commandLine_);
+}
 
 void ProgramBase::Fatal(const FatalError& error) {
     window_.SetTimerEnabled(false);
@@ -21,7 +23,8 @@ void ProgramBase::Fatal(const FatalError& error) {
 }
 
 void ProgramBase::ReadConfigurationAndLog() {
-    if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, config_, configText_)) return Fatal(*error);
+    if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, config_, configText_))
+        return Fatal(*error);
     if (auto error = ValidateConfiguration(kind_, config_, unconfigured_)) return Fatal(*error);
     if (auto error = log_.CreateLogFile()) return Fatal(*error);
 }
@@ -48,7 +51,8 @@ void ProgramBase::AskPortQuestion() {
         "To Change The RX Port.",
         "Do You Want To End The Program?",
     };
-    const BoxAnswer answer = boxes_.Show(programTitle_ + " Port Error", lines, BoxIcon::Error, BoxButtons::YesNo);
+    const BoxAnswer answer =
+        boxes_.Show(programTitle_ + " Port Error", lines, BoxIcon::Error, BoxButtons::YesNo);
     if (answer == BoxAnswer::Yes) {
         window_.RemoveTrayIcon();
         control_.EndProgram();
@@ -64,8 +68,9 @@ std::string ProgramBase::ActivationText() const {
 
 void ProgramBase::RefreshWindowTexts() {
     const bool monitor = config_.ShutType == 4;
-    const std::string summary = supervision_.ShutTypeName + (monitor ? " the computer until communications are lost"
-                                                                     : " the computer if communications are lost");
+    const std::string summary =
+        supervision_.ShutTypeName + (monitor ? " the computer until communications are lost"
+                                             : " the computer if communications are lost");
     window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
     window_.SetButtonToolTip(Button::Exit, "Exit " + programTitle_);
     window_.SetButtonToolTip(Button::About, "About " + programTitle_);
@@ -73,8 +78,8 @@ void ProgramBase::RefreshWindowTexts() {
     window_.SetCaption(programTitle_);
     window_.SetTitleText(summary + " for over " + std::to_string(supervision_.LostCommsLimit) + " sec");
 
-    const bool startMinimised = (config_.StartMin == 2 && !windowStateOverride_) ||
-                                (config_.StartMin == 1 && windowStateOverride_);
+    const bool startMinimised =
+        (config_.StartMin == 2 && !windowStateOverride_) || (config_.StartMin == 1 && windowStateOverride_);
     if (startMinimised && !unconfigured_ && minimiseAllowed_) window_.Minimise();
     minimiseAllowed_ = true;
     if (config_.RunOnTop == 1) window_.SetTopmost(false);
@@ -90,15 +95,22 @@ void ProgramBase::RefreshWindowTexts() {
     window_.SetTimerEnabled(true);
 }
 
-void ProgramBase::EndProgram() { control_.EndProgram(); }
+void ProgramBase::EndProgram() {
+    control_.EndProgram();
+}
 
 void ProgramBase::OnButtonClicked(Button button) {
     switch (button) {
-    case Button::TestS: return TestClick();
-    case Button::Reset: return ResetClick();
-    case Button::About: return ShowAboutBox();
-    case Button::Config: return ShowConfigurationNotice();
-    case Button::Exit: return OnWindowClosing();
+    case Button::TestS:
+        return TestClick();
+    case Button::Reset:
+        return ResetClick();
+    case Button::About:
+        return ShowAboutBox();
+    case Button::Config:
+        return ShowConfigurationNotice();
+    case Button::Exit:
+        return OnWindowClosing();
     }
 }
 
@@ -111,7 +123,8 @@ void ProgramBase::ShowConfigurationNotice() {
     // The settings are edited in the configuration file for now; say where it is.
     const std::string file = ConfigFileName(kind_).string();
     boxes_.Show(programTitle_ + " Configuration",
-                {"The settings are kept in the file " + file + ".", "Edit that file and restart " + programTitle_ + "."},
+                {"The settings are kept in the file " + file + ".",
+                 "Edit that file and restart " + programTitle_ + "."},
                 BoxIcon::None, BoxButtons::Ok);
 }
 

@@ -98,7 +98,6 @@ protected:
     bool unconfigured_ = false;
     bool minimiseAllowed_ = true;
     bool windowStateOverride_ = false;
-    bool configSaved_ = false;
 
     LogFile log_;
     Supervision supervision_;

@@ -37,7 +37,6 @@ void MasterProgram::InitialiseProgram() {
     pollCounter_ = 2;
     aux_.AboutCloseCountdown = 30;
     aux_.ConfigCloseCountdown = 30;
-    configSaved_ = false;
     networkOK_ = true;
     minimiseAllowed_ = true;
 }
@@ -55,8 +54,8 @@ bool MasterProgram::OpenPort(int i) {
     DatagramPort* port = ports_[static_cast<std::size_t>(i)];
     if (port == nullptr) return false;
     port->Close();
-    return port->SetRemoteHost(config_.IPAdd[static_cast<std::size_t>(i)]) && port->SetRemotePort(config_.Port1) &&
-           port->Bind(config_.Port2 + i - 1);
+    return port->SetRemoteHost(config_.IPAdd[static_cast<std::size_t>(i)]) &&
+           port->SetRemotePort(config_.Port1) && port->Bind(config_.Port2 + i - 1);
 }
 
 void MasterProgram::OpenDatagramPorts() {
@@ -97,7 +96,8 @@ void MasterProgram::ShowPeerStatus() {
     window_.SetRowColour(0, RowBox::Comp, colours::Black);
     window_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName)));
     window_.SetRowColour(0, RowBox::Shut1, colours::Black);
-    for (int i = 1; i <= 4; ++i) ShowRemoteRow(i);
+    for (int i = 1; i <= 4; ++i)
+        ShowRemoteRow(i);
 }
 
 void MasterProgram::ShowRemoteRow(int i) {
@@ -123,7 +123,8 @@ void MasterProgram::ShowRemoteRow(int i) {
     window_.SetRowText(i, RowBox::Type1, statusTexts[shown]);
     window_.SetRowColour(i, RowBox::Type1, colour);
     window_.SetRowColour(i, RowBox::Comp, colour);
-    if (window_.RowText(i, RowBox::Shut1) != notConfigured) window_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
+    if (window_.RowText(i, RowBox::Shut1) != notConfigured)
+        window_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
     const std::string& reply = peerReply_[index];
     const bool countingDown = reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "**") == 0;
     window_.SetRowColour(i, RowBox::Shut1, countingDown ? colours::StatusOrange : colours::StatusGreen);
@@ -145,7 +146,8 @@ void MasterProgram::PollPeers() {
 void MasterProgram::ShowNetworkState(bool allSent) {
     const Colour colour = allSent ? colours::StatusGreen : colours::StatusOrange;
     window_.SetRowText(0, RowBox::Type1, allSent ? " Network OK" : " No Network");
-    for (RowBox box : {RowBox::Type1, RowBox::Comp, RowBox::Shut1}) window_.SetRowColour(0, box, colour);
+    for (RowBox box : {RowBox::Type1, RowBox::Comp, RowBox::Shut1})
+        window_.SetRowColour(0, box, colour);
     networkOK_ = allSent;
 }
 
@@ -187,7 +189,8 @@ void MasterProgram::ResetProgram() {
         window_.SetButtonCaption(Button::Reset, "Reset");
         window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
     }
-    for (int i = 1; i <= 4; ++i) window_.SetRowText(i, RowBox::Shut1, "");
+    for (int i = 1; i <= 4; ++i)
+        window_.SetRowText(i, RowBox::Shut1, "");
     // Only the cancelling of a real countdown lets the refresh send the window back to the tray.
     minimiseAllowed_ = countingDown && !supervision_.TestRun && !supervision_.InhibitShutdown;
     supervision_.ResetSupervision();
@@ -200,7 +203,8 @@ void MasterProgram::ResetProgram() {
 void MasterProgram::TestClick() {
     if (unconfigured_) return;
     supervision_.ResetSupervision();
-    for (int i = 1; i <= 4; ++i) window_.SetRowText(i, RowBox::Shut1, "");
+    for (int i = 1; i <= 4; ++i)
+        window_.SetRowText(i, RowBox::Shut1, "");
     ClearRows(1);
     ShowPeerStatus();
     supervision_.StartTestRun();
@@ -215,7 +219,8 @@ void MasterProgram::TestClick() {
 }
 
 LogLineState MasterProgram::CurrentLogState() const {
-    return LogLineState{supervision_.TestRun, supervision_.PhaseCounter, MasterCommsText(peerStatus_, networkOK_)};
+    return LogLineState{supervision_.TestRun, supervision_.PhaseCounter,
+                        MasterCommsText(peerStatus_, networkOK_)};
 }
 
 } // namespace tarnix

@@ -15,7 +15,8 @@ namespace tarnix {
 class MasterProgram : public ProgramBase {
 public:
     // ports[1..4] are the sockets of remote computers 1..4; ports[0] is unused.
-    MasterProgram(std::string commandLine, const ProgramServices& services, const std::array<DatagramPort*, 5>& ports);
+    MasterProgram(std::string commandLine, const ProgramServices& services,
+                  const std::array<DatagramPort*, 5>& ports);
 
     void Load() override;
     void InitialiseProgram();

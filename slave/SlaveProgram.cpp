@@ -6,7 +6,8 @@
 namespace tarnix {
 
 SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& services, DatagramPort& port)
-    : ProgramBase(ProgramKind::Slave, std::move(commandLine), services), port_(port), replyMessage_(Acknowledgement) {
+    : ProgramBase(ProgramKind::Slave, std::move(commandLine), services), port_(port),
+      replyMessage_(Acknowledgement) {
     port_.SetArrivalHandler([this](const std::optional<std::string>& datagram) { OnDatagram(datagram); });
 }
 
@@ -30,7 +31,6 @@ void SlaveProgram::InitialiseProgram() {
         AskPortQuestion();
         return;
     }
-    configSaved_ = false;
     minimiseAllowed_ = true;
 }
 
@@ -124,7 +124,9 @@ void SlaveProgram::TestClick() {
     window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
 }
 
-void SlaveProgram::RefreshProgramTexts() { replyMessage_ = Acknowledgement; }
+void SlaveProgram::RefreshProgramTexts() {
+    replyMessage_ = Acknowledgement;
+}
 
 LogLineState SlaveProgram::CurrentLogState() const {
     return LogLineState{supervision_.TestRun, supervision_.PhaseCounter, supervision_.CommsStatus};

@@ -55,7 +55,9 @@ void ShowInstanceNotice(ProgramKind kind) {
     notice->show();
 }
 
-void ProcessControl::RaisePriority() { RaiseProcessPriority(); }
+void ProcessControl::RaisePriority() {
+    RaiseProcessPriority();
+}
 
 void ProcessControl::EndProgram() {
     // At once: no further timer or socket event may be handled, and nothing is left to save
@@ -106,8 +108,8 @@ template <typename Call> void GuardedEvents::Guard(Call call) {
         window_.SetTimerEnabled(false);
         std::ostringstream number;
         number << "0x" << std::hex << std::uppercase << std::setw(8) << std::setfill('0') << error.Number;
-        const QString text = QString::fromStdString("Run-time error " + number.str() + " (" + error.Source + ")\r\n\r\n" +
-                                                    error.Description);
+        const QString text = QString::fromStdString("Run-time error " + number.str() + " (" + error.Source +
+                                                    ")\r\n\r\n" + error.Description);
         QMessageBox::critical(nullptr, QString::fromStdString(title_), text);
         control_.EndProgram();
     }

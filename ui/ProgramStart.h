@@ -9,10 +9,10 @@
 #include <string>
 
 #include "common/ConfigRecord.h"
+#include "common/InstanceGuard.h"
 #include "common/MainWindowView.h"
 #include "common/ProgramControl.h"
 #include "platform/AbstractSocketMutex.h"
-#include "common/InstanceGuard.h"
 
 class QWidget;
 
@@ -45,7 +45,8 @@ void CloseOnTerminationSignal(QWidget* window);
 // shown with its number and description, and the program ends.
 class GuardedEvents : public MainWindowEvents {
 public:
-    GuardedEvents(MainWindowEvents& logic, MainWindowView& window, ProgramControl& control, std::string title);
+    GuardedEvents(MainWindowEvents& logic, MainWindowView& window, ProgramControl& control,
+                  std::string title);
     void OnTimerTick() override;
     void OnButtonClicked(Button button) override;
     void OnWindowClosing() override;

@@ -14,7 +14,8 @@ namespace tarnix::e2e {
 class NetNamespaces {
 public:
     ~NetNamespaces() {
-        for (const std::string& name : names_) Run("ip netns del " + name);
+        for (const std::string& name : names_)
+            Run("ip netns del " + name);
     }
     // Creates a namespace with its loopback up; false when namespaces cannot be made here.
     bool Add(const std::string& name) {
@@ -26,7 +27,8 @@ public:
     // Joins two namespaces by a link with an address at each end (prefix /30).
     bool Link(const std::string& a, const std::string& aIf, const std::string& aAddress, const std::string& b,
               const std::string& bIf, const std::string& bAddress) {
-        return Run("ip link add " + aIf + " netns " + Name(a) + " type veth peer name " + bIf + " netns " + Name(b)) &&
+        return Run("ip link add " + aIf + " netns " + Name(a) + " type veth peer name " + bIf + " netns " +
+                   Name(b)) &&
                Run("ip -n " + Name(a) + " addr add " + aAddress + "/30 dev " + aIf) &&
                Run("ip -n " + Name(b) + " addr add " + bAddress + "/30 dev " + bIf) &&
                Run("ip -n " + Name(a) + " link set " + aIf + " up") &&
@@ -38,7 +40,9 @@ public:
     std::string Name(const std::string& name) const { return "tarnix" + std::to_string(getpid()) + name; }
 
 private:
-    static bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+    static bool Run(const std::string& command) {
+        return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+    }
     std::vector<std::string> names_;
 };
 

@@ -50,8 +50,8 @@ struct PowerCase {
 
 TEST(Power, EachActionReachesTheFakeLogindAndTheProgramEndsOrGoesOn) {
     const std::vector<PowerCase> cases = {
-        {"1", "Power Off", "PowerOffWithFlags 0", true}, {"2", "Reboot", "RebootWithFlags 0", true},
-        {"3", "Shutdown", "HaltWithFlags 0", true},      {"4", "Monitor", nullptr, true},
+        {"1", "Power Off", "PowerOffWithFlags 0", true},   {"2", "Reboot", "RebootWithFlags 0", true},
+        {"3", "Shutdown", "HaltWithFlags 0", true},        {"4", "Monitor", nullptr, true},
         {"5", "Hibernate", "HibernateWithFlags 0", false},
     };
     QTemporaryDir scratch;
@@ -61,7 +61,8 @@ TEST(Power, EachActionReachesTheFakeLogindAndTheProgramEndsOrGoesOn) {
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string log = scratch.path().toStdString() + "/logind" + std::to_string(i) + ".log";
         fakes.push_back(std::make_unique<FakeLogind>(log));
-        if (fakes.back()->Address().isEmpty()) GTEST_SKIP() << "the fake logind could not start (dbus-daemon, dbusmock)";
+        if (fakes.back()->Address().isEmpty())
+            GTEST_SKIP() << "the fake logind could not start (dbus-daemon, dbusmock)";
 
         testing::Settings s = testing::MasterSettings();
         s["Port1"] = std::to_string(23000 + 10 * i); // nobody answers there
@@ -73,7 +74,8 @@ TEST(Power, EachActionReachesTheFakeLogindAndTheProgramEndsOrGoesOn) {
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", fakes.back()->Address());
-        programs.push_back(std::make_unique<RealProgram>(*dirs.back(), QStringList{"-AllowMulti"}, QStringList{}, env));
+        programs.push_back(
+            std::make_unique<RealProgram>(*dirs.back(), QStringList{"-AllowMulti"}, QStringList{}, env));
     }
 
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -85,19 +87,22 @@ TEST(Power, EachActionReachesTheFakeLogindAndTheProgramEndsOrGoesOn) {
             EXPECT_TRUE(programs[i]->WaitForEnd(30s)) << "the program should end after its action";
             const auto lines = dirs[i]->LogLines();
             ASSERT_GE(lines.size(), 2u);
-            EXPECT_NE(lines[lines.size() - 2].find(",  Start    , " + name), std::string::npos) << lines[lines.size() - 2];
+            EXPECT_NE(lines[lines.size() - 2].find(",  Start    , " + name), std::string::npos)
+                << lines[lines.size() - 2];
             EXPECT_NE(lines.back().find(",  Close    , " + name), std::string::npos) << lines.back();
         } else {
             EXPECT_TRUE(dirs[i]->WaitForLog(",  Restart  , " + name, 30s));
             EXPECT_TRUE(dirs[i]->WaitForLog(",  ---------, ----------", 5s));
             EXPECT_TRUE(programs[i]->Running()) << "supervision goes on after a suspension";
-            EXPECT_TRUE(dirs[i]->WaitForLog(",  Enter    , Run", 10s)) << "and starts again with its activation";
+            EXPECT_TRUE(dirs[i]->WaitForLog(",  Enter    , Run", 10s))
+                << "and starts again with its activation";
         }
         const std::string calls = ReadFile(logindLog);
         if (c.logindCall) {
             EXPECT_NE(calls.find(c.logindCall), std::string::npos) << calls;
         } else {
-            for (const char* verb : {"PowerOff", "Reboot", "Halt", "Hibernate", "Suspend", "TerminateSession"})
+            for (const char* verb :
+                 {"PowerOff", "Reboot", "Halt", "Hibernate", "Suspend", "TerminateSession"})
                 EXPECT_EQ(calls.find(std::string(" ") + verb), std::string::npos) << calls;
         }
     }
@@ -111,8 +116,8 @@ TEST(Power, ARefusedActionStopsBeforeTheCloseLineAndWaitsOnItsErrorBox) {
     // Refuse through the mock's control interface before the program asks.
     QProcess refuse;
     refuse.start("dbus-send", {"--bus=" + fake.Address(), "--print-reply", "--dest=org.freedesktop.login1",
-                               "/org/freedesktop/login1", "org.freedesktop.DBus.Mock.SetCanAnswer", "string:CanPowerOff",
-                               "string:no"});
+                               "/org/freedesktop/login1", "org.freedesktop.DBus.Mock.SetCanAnswer",
+                               "string:CanPowerOff", "string:no"});
     ASSERT_TRUE(refuse.waitForFinished(10000));
     ASSERT_EQ(refuse.exitCode(), 0);
     testing::Settings s = testing::MasterSettings();

@@ -11,8 +11,8 @@
 
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -49,7 +49,8 @@ public:
         return lines;
     }
     // Waits until some log line contains the text; true when it came in time.
-    bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout, std::size_t fromLine = 0) const {
+    bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout,
+                    std::size_t fromLine = 0) const {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < deadline) {
             const auto lines = LogLines();
@@ -101,7 +102,9 @@ public:
             process_.waitForFinished(5000);
         }
     }
-    bool WaitForEnd(std::chrono::milliseconds timeout) { return process_.waitForFinished(static_cast<int>(timeout.count())); }
+    bool WaitForEnd(std::chrono::milliseconds timeout) {
+        return process_.waitForFinished(static_cast<int>(timeout.count()));
+    }
     int ExitCode() const { return process_.exitCode(); }
 
 private:

@@ -68,7 +68,8 @@ TEST_F(MasterCycle, RowsShowNamesAddressesAndUnconfiguredComputers) {
 }
 
 TEST_F(MasterCycle, EvaluationShowsWhatEachComputerSentInTheLastSecond) {
-    for (const char* k : {"IPAdd1", "IPAdd2", "IPAdd3", "IPAdd4"}) settings[k] = "127.0.0.9";
+    for (const char* k : {"IPAdd1", "IPAdd2", "IPAdd3", "IPAdd4"})
+        settings[k] = "127.0.0.9";
     settings["StartDelay"] = "1";
     Load();
     rig->Tick();
@@ -157,7 +158,8 @@ TEST_F(MasterCycle, SilentComputersCountDownAndTheInhibitedEndIsSimulated) {
     // No polls during the countdown.
     const std::size_t polls = rig->Port(1).sent.size();
     bool ended = Ends([&] {
-        for (int i = 0; i < 20; ++i) rig->Tick();
+        for (int i = 0; i < 20; ++i)
+            rig->Tick();
     });
     EXPECT_EQ(rig->Port(1).sent.size(), polls);
     EXPECT_TRUE(ended);
@@ -216,7 +218,8 @@ TEST_F(MasterCycle, TestStartsAMarkedRunAndCommandsTheSlaves) {
     EXPECT_EQ(lines.back(), "07-Dec-26 05:04:29, *Start    , Initialise");
 
     // Two seconds of activation, five silent seconds, then the simulated end and a fresh start.
-    for (int i = 0; i < 14; ++i) rig->Tick();
+    for (int i = 0; i < 14; ++i)
+        rig->Tick();
     ASSERT_FALSE(rig->boxes.shown.empty());
     EXPECT_EQ(rig->boxes.shown.back().title, "Tarnix Test");
     EXPECT_EQ(rig->boxes.shown.back().lines, std::vector<std::string>{"Test Power Off"});
@@ -230,7 +233,8 @@ TEST_F(MasterCycle, RealCountdownCallsThePowerActionAndEnds) {
     settings["ShutTime"] = "2";
     Load();
     EXPECT_TRUE(Ends([&] {
-        for (int i = 0; i < 100; ++i) rig->Tick();
+        for (int i = 0; i < 100; ++i)
+            rig->Tick();
     }));
     EXPECT_EQ(rig->power.calls, std::vector<std::string>{"ShutdownSystem(12)"});
     const auto events = folder.LogEvents("TarnixM.log");

@@ -23,9 +23,16 @@ protected:
 
 TEST_F(MasterStart, FreshLogHoldsCreationLinesHeaderAndStartLine) {
     auto rig = Load();
-    const std::vector<std::string> expected = {
-        "Tarnix", "Version 4.2", "File Created", "07-Dec-26 05:04:29", "", "", "Tarnix", "Version 4.2", "",
-        "07-Dec-26 05:04:29,  Start    , Initialise"};
+    const std::vector<std::string> expected = {"Tarnix",
+                                               "Version 4.2",
+                                               "File Created",
+                                               "07-Dec-26 05:04:29",
+                                               "",
+                                               "",
+                                               "Tarnix",
+                                               "Version 4.2",
+                                               "",
+                                               "07-Dec-26 05:04:29,  Start    , Initialise"};
     EXPECT_EQ(folder.LogLines("TarnixM.log"), expected);
     EXPECT_TRUE(rig->window.timerEnabled);
     EXPECT_EQ(rig->window.caption, "Tarnix");
@@ -45,7 +52,8 @@ TEST_F(MasterStart, WithoutItsOwnNameTheMasterAsksToBeSetUpAndDoesNotSupervise) 
     EXPECT_EQ(rig->window.counter, "");
     EXPECT_EQ(folder.LogEvents("TarnixM.log"), std::vector<std::string>{"UnConfig,********"});
 
-    for (int i = 0; i < 20; ++i) rig->Tick();
+    for (int i = 0; i < 20; ++i)
+        rig->Tick();
     EXPECT_EQ(rig->program->Machine().Phase, PhaseActivation);
     rig->program->OnButtonClicked(Button::TestS);
     EXPECT_FALSE(rig->program->Machine().TestRun);
@@ -100,14 +108,18 @@ TEST_F(MasterStart, TakenReceivePortAsksTheQuestionNamingPort2) {
     EXPECT_EQ(box.title, "Tarnix Port Error");
     EXPECT_EQ(box.icon, BoxIcon::Error);
     EXPECT_EQ(box.buttons, BoxButtons::YesNo);
-    const std::vector<std::string> lines = {"The RX Port 20001 Is Already In Use", "This Error Must Be Resolved Before",
-                                            "You Can Use Tarnix.", "Use The Configuration Screen",
-                                            "To Change The RX Port.", "Do You Want To End The Program?"};
+    const std::vector<std::string> lines = {"The RX Port 20001 Is Already In Use",
+                                            "This Error Must Be Resolved Before",
+                                            "You Can Use Tarnix.",
+                                            "Use The Configuration Screen",
+                                            "To Change The RX Port.",
+                                            "Do You Want To End The Program?"};
     EXPECT_EQ(box.lines, lines);
     // No: the program goes on, unconfigured, and says so in its log.
     EXPECT_TRUE(rig->program->Unconfigured());
     EXPECT_EQ(folder.LogEvents("TarnixM.log"), std::vector<std::string>{"UnConfig,********"});
-    for (int i = 0; i < 10; ++i) rig->Tick();
+    for (int i = 0; i < 10; ++i)
+        rig->Tick();
     EXPECT_TRUE(rig->Port(1).sent.empty());
 }
 
@@ -177,7 +189,8 @@ TEST_F(MasterStart, ActivationAppliesTheOnTopSetting) {
 
 TEST_F(MasterStart, ExitLogsThePhaseRemovesTheTrayIconAndEnds) {
     auto rig = Load();
-    for (int i = 0; i < 4; ++i) rig->Tick(); // two seconds: into the run phase
+    for (int i = 0; i < 4; ++i)
+        rig->Tick(); // two seconds: into the run phase
     ASSERT_EQ(rig->program->Machine().Phase, PhaseRun);
     rig->window.trayIcon = true;
     EXPECT_TRUE(Ends([&] { rig->program->OnButtonClicked(Button::Exit); }));
@@ -198,7 +211,8 @@ TEST_F(MasterStart, AboutBoxPausesSupervisionUntilTheCycleClosesIt) {
     rig->program->OnButtonClicked(Button::About);
     EXPECT_TRUE(rig->window.aboutOpen);
     EXPECT_TRUE(rig->aux.AuxWindowOpen);
-    for (int i = 0; i < 10; ++i) rig->Tick();
+    for (int i = 0; i < 10; ++i)
+        rig->Tick();
     EXPECT_EQ(rig->program->Machine().Phase, PhaseActivation); // paused
     rig->aux.AboutCloseCountdown = 0;                          // the box has counted down
     rig->Tick();

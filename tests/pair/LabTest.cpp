@@ -10,7 +10,9 @@
 namespace tarnix::testing {
 namespace {
 
-std::string SlaveHost(int k) { return "127.0.0." + std::to_string(10 + k); }
+std::string SlaveHost(int k) {
+    return "127.0.0." + std::to_string(10 + k);
+}
 
 class Lab : public ::testing::Test {
 protected:
@@ -24,7 +26,8 @@ protected:
 
     // Starts a master with n slaves, all paired the shipped way: slave k answers to Port2 + k - 1.
     void Start(int n, const Settings& slaveOverrides = {}) {
-        for (int k = 1; k <= n; ++k) master["IPAdd" + std::to_string(k)] = SlaveHost(k);
+        for (int k = 1; k <= n; ++k)
+            master["IPAdd" + std::to_string(k)] = SlaveHost(k);
         folder.WriteMaster(master);
         masterRig = std::make_unique<MasterRig>(network);
         masterRig->program->Load();
@@ -34,7 +37,8 @@ protected:
             s["Port2"] = master.at("Port1");
             s["Port1"] = std::to_string(std::stoi(master.at("Port2")) + k - 1);
             s["LogName"] = "TarnixS" + std::to_string(k) + ".log";
-            for (const auto& [key, value] : slaveOverrides) s[key] = value;
+            for (const auto& [key, value] : slaveOverrides)
+                s[key] = value;
             folder.WriteSlave(s);
             slaves.push_back(std::make_unique<SlaveRig>(network, "", SlaveHost(k)));
             slaves.back()->program->Load();
@@ -52,7 +56,8 @@ protected:
         }
     }
     void Seconds(int n) {
-        for (int i = 0; i < 2 * n; ++i) Step();
+        for (int i = 0; i < 2 * n; ++i)
+            Step();
     }
     void StopSlave(int k) {
         running[static_cast<std::size_t>(k - 1)] = false;
@@ -102,11 +107,13 @@ TEST_F(Lab, StoppedMasterMakesEverySlaveCountDownAfterItsOwnDelay) {
     Seconds(4);
     // The master is gone: only the slaves tick.
     for (int second = 1; second <= 7; ++second) {
-        for (std::size_t k = 0; k < slaves.size(); ++k) slaves[k]->Tick();
+        for (std::size_t k = 0; k < slaves.size(); ++k)
+            slaves[k]->Tick();
         network.Deliver();
     }
     EXPECT_EQ(Slave(1).Phase, PhaseRun);
-    for (std::size_t k = 0; k < slaves.size(); ++k) slaves[k]->Tick();
+    for (std::size_t k = 0; k < slaves.size(); ++k)
+        slaves[k]->Tick();
     EXPECT_EQ(Slave(1).Phase, PhaseCountdown);
     EXPECT_EQ(Slave(2).Phase, PhaseCountdown);
 }
@@ -180,7 +187,8 @@ TEST_F(Lab, TheMastersTestReachesEverySlave) {
     // Master and slaves go through their test runs together without losing the link.
     Seconds(10);
     EXPECT_TRUE(masterRig->boxes.shown.empty());
-    for (int k = 1; k <= 4; ++k) EXPECT_EQ(Row(k), " Connected") << k;
+    for (int k = 1; k <= 4; ++k)
+        EXPECT_EQ(Row(k), " Connected") << k;
 }
 
 } // namespace

@@ -12,6 +12,10 @@ namespace tarnix::test {
 bool RunEventsUntil(const std::function<bool()>& done,
                     std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Whether this system's resolver knows "localhost" (a bare root without /etc/hosts does not);
+// the name tests skip where it does not, since they must never ask a name server elsewhere.
+bool LocalhostResolves();
+
 // This test program started again with the given arguments (see main.cpp for the roles a
 // child can play); its standard output is readable through out.
 struct Child {

@@ -34,7 +34,8 @@ protected:
         return {sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()};
     }
     void Seconds(int n) {
-        for (int i = 0; i < n; ++i) rig->Tick();
+        for (int i = 0; i < n; ++i)
+            rig->Tick();
     }
 };
 
@@ -44,9 +45,16 @@ TEST_F(Slave, LoadBindsPort2AndWritesItsStartLines) {
     EXPECT_EQ(rig->window.caption, "Tarnix Slave");
     EXPECT_EQ(rig->window.counter, "Program Activation In 2s");
     EXPECT_EQ(rig->program->ReplyMessage(), "<TNC000>");
-    const std::vector<std::string> expected = {
-        "Tarnix Slave", "Version 4.2", "File Created", "07-Dec-26 05:04:29", "", "", "Tarnix Slave", "Version 4.2", "",
-        "07-Dec-26 05:04:29,  Start    , Initialise"};
+    const std::vector<std::string> expected = {"Tarnix Slave",
+                                               "Version 4.2",
+                                               "File Created",
+                                               "07-Dec-26 05:04:29",
+                                               "",
+                                               "",
+                                               "Tarnix Slave",
+                                               "Version 4.2",
+                                               "",
+                                               "07-Dec-26 05:04:29,  Start    , Initialise"};
     EXPECT_EQ(folder.LogLines("TarnixS.log"), expected);
 }
 
@@ -57,11 +65,13 @@ TEST_F(Slave, AnswersNothingUntilTheLastActivationSecond) {
     for (int second = 1; second <= 12; ++second) {
         std::string got;
         for (int poll = 0; poll < 2; ++poll)
-            for (const std::string& reply : Send("<TNA100>")) got += reply;
+            for (const std::string& reply : Send("<TNA100>"))
+                got += reply;
         answers.push_back(got);
         rig->Tick();
     }
-    for (int second = 0; second < 9; ++second) EXPECT_EQ(answers[second], "") << "second " << second + 1;
+    for (int second = 0; second < 9; ++second)
+        EXPECT_EQ(answers[second], "") << "second " << second + 1;
     EXPECT_EQ(answers[9], "<TNP000><TNP000>");
     EXPECT_EQ(answers[10], "<TNP100><TNP100>");
 }

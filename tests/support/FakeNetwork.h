@@ -70,7 +70,8 @@ public:
         return true;
     }
     void Unbind(FakePort& port) {
-        for (auto it = bound_.begin(); it != bound_.end();) it = it->second == &port ? bound_.erase(it) : std::next(it);
+        for (auto it = bound_.begin(); it != bound_.end();)
+            it = it->second == &port ? bound_.erase(it) : std::next(it);
     }
     void Queue(const std::string& host, std::int32_t port, std::string datagram) {
         queue_.push_back({Address{host, port}, std::move(datagram)});
@@ -101,7 +102,9 @@ private:
     std::set<Address> cut_;
 };
 
-inline FakePort::~FakePort() { network_.Unbind(*this); }
+inline FakePort::~FakePort() {
+    network_.Unbind(*this);
+}
 inline void FakePort::Close() {
     network_.Unbind(*this);
     boundPort = 0;

@@ -108,8 +108,12 @@ public:
         cpuLoadColours = {foreground, background};
     }
     void SetButtonEnabled(Button button, bool enabled) override { buttonEnabled[button] = enabled; }
-    void SetButtonCaption(Button button, const std::string& caption) override { buttonCaption[button] = caption; }
-    void SetButtonToolTip(Button button, const std::string& toolTip) override { buttonToolTip[button] = toolTip; }
+    void SetButtonCaption(Button button, const std::string& caption) override {
+        buttonCaption[button] = caption;
+    }
+    void SetButtonToolTip(Button button, const std::string& toolTip) override {
+        buttonToolTip[button] = toolTip;
+    }
     void SetRowText(int row, RowBox box, const std::string& text) override { rowText[{row, box}] = text; }
     void SetRowColour(int row, RowBox box, Colour colour) override { rowColour[{row, box}] = colour; }
     std::string RowText(int row, RowBox box) const override {

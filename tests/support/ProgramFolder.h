@@ -18,17 +18,19 @@ namespace tarnix::testing {
 using Settings = std::map<std::string, std::string>;
 
 inline Settings MasterSettings() {
-    return {{"DName", "1"},        {"CName0", "Host"}, {"CName1", ""},        {"CName2", ""},     {"CName3", ""},
-            {"CName4", ""},        {"IPAdd1", "127.0.0.1"},     {"IPAdd2", ""},        {"IPAdd3", ""},     {"IPAdd4", ""},
-            {"Port1", "20000"},    {"Port2", "20001"}, {"CPUDelay", "5"},     {"LogLevel", "2"},  {"LogName", "TarnixM.log"},
-            {"LogPath", "Log\\"},  {"RunOnTop", "1"},  {"StartDelay", "2"},   {"StartMin", "1"},  {"ShutTime", "3"},
-            {"ShutType", "1"}};
+    return {{"DName", "1"},          {"CName0", "Host"}, {"CName1", ""},
+            {"CName2", ""},          {"CName3", ""},     {"CName4", ""},
+            {"IPAdd1", "127.0.0.1"}, {"IPAdd2", ""},     {"IPAdd3", ""},
+            {"IPAdd4", ""},          {"Port1", "20000"}, {"Port2", "20001"},
+            {"CPUDelay", "5"},       {"LogLevel", "2"},  {"LogName", "TarnixM.log"},
+            {"LogPath", "Log\\"},    {"RunOnTop", "1"},  {"StartDelay", "2"},
+            {"StartMin", "1"},       {"ShutTime", "3"},  {"ShutType", "1"}};
 }
 
 inline Settings SlaveSettings() {
-    return {{"DName", "1"},       {"IPAdd", "127.0.0.1"}, {"Port1", "20001"},      {"Port2", "20000"},
-            {"CPUDelay", "5"},    {"LogLevel", "2"},      {"LogName", "TarnixS.log"}, {"LogPath", "Log\\"},
-            {"RunOnTop", "1"},    {"StartDelay", "2"},    {"StartMin", "1"},       {"ShutTime", "3"},
+    return {{"DName", "1"},    {"IPAdd", "127.0.0.1"}, {"Port1", "20001"},         {"Port2", "20000"},
+            {"CPUDelay", "5"}, {"LogLevel", "2"},      {"LogName", "TarnixS.log"}, {"LogPath", "Log\\"},
+            {"RunOnTop", "1"}, {"StartDelay", "2"},    {"StartMin", "1"},          {"ShutTime", "3"},
             {"ShutType", "1"}};
 }
 
@@ -43,7 +45,8 @@ inline std::string IniText(bool master, const Settings& s) {
     line("[Comms]");
     key("DName");
     if (master) {
-        for (const char* k : {"CName0", "CName1", "CName2", "CName3", "CName4", "IPAdd1", "IPAdd2", "IPAdd3", "IPAdd4"})
+        for (const char* k :
+             {"CName0", "CName1", "CName2", "CName3", "CName4", "IPAdd1", "IPAdd2", "IPAdd3", "IPAdd4"})
             key(k);
     } else {
         key("IPAdd");
@@ -52,7 +55,8 @@ inline std::string IniText(bool master, const Settings& s) {
     key("Port2");
     line("");
     line("[Run]");
-    for (const char* k : {"CPUDelay", "LogLevel", "LogName", "LogPath", "RunOnTop", "StartDelay", "StartMin"}) key(k);
+    for (const char* k : {"CPUDelay", "LogLevel", "LogName", "LogPath", "RunOnTop", "StartDelay", "StartMin"})
+        key(k);
     line("");
     line("[Shutdown]");
     key("ShutTime");
@@ -110,7 +114,8 @@ private:
         std::ofstream(path, std::ios::binary) << text;
     }
     static std::string Trim(std::string text) {
-        while (!text.empty() && text.back() == ' ') text.pop_back();
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
         return text;
     }
     std::filesystem::path root_;

@@ -25,7 +25,8 @@ struct Outside {
 };
 
 struct MasterRig : Outside {
-    MasterRig(FakeNetwork& network, const std::string& commandLine = "", const std::string& host = "127.0.0.1") {
+    MasterRig(FakeNetwork& network, const std::string& commandLine = "",
+              const std::string& host = "127.0.0.1") {
         for (int i = 1; i <= 4; ++i) {
             fake[static_cast<std::size_t>(i)] = &network.NewPort(host);
             ports[static_cast<std::size_t>(i)] = fake[static_cast<std::size_t>(i)];
