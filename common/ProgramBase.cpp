@@ -99,6 +99,26 @@ void ProgramBase::EndProgram() {
     control_.EndProgram();
 }
 
+void ProgramBase::BeginReset() {
+    const bool countingDown = supervision_.Phase == PhaseCountdown;
+    if (countingDown) {
+        window_.SetButtonCaption(Button::Reset, "Reset");
+        window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+    }
+    // Only the cancelling of a real countdown lets the refresh send the window back to the tray.
+    minimiseAllowed_ = countingDown && !supervision_.TestRun && !supervision_.InhibitShutdown;
+}
+
+void ProgramBase::EnterTestMode() {
+    supervision_.StartTestRun();
+    minimiseAllowed_ = false; // a test never moves the window
+    if (config_.LogLevel > 1) Log("Enter", "Test");
+    RefreshWindowTexts();
+    window_.SetButtonCaption(Button::Reset, "Reset");
+    window_.SetCaption(programTitle_ + " - Test Mode");
+    window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+}
+
 void ProgramBase::OnButtonClicked(Button button) {
     switch (button) {
     case Button::TestS:

@@ -78,6 +78,11 @@ protected:
     // What the slave adds to the window-text refresh (its reply message).
     virtual void RefreshProgramTexts() {}
 
+    // What every reset does first: give a cancelled countdown's button back its caption, and
+    // decide whether the refresh may minimise the window.
+    void BeginReset();
+    // Starts a test run on a machine that was just reset, and says so in the window and log.
+    void EnterTestMode();
     // A minimised window lives in the tray: add the icon and hide the window.
     void SendToTrayIfMinimised();
     void ShowAboutBox();

@@ -184,15 +184,9 @@ void MasterProgram::ResetClick() {
 }
 
 void MasterProgram::ResetProgram() {
-    const bool countingDown = supervision_.Phase == PhaseCountdown;
-    if (countingDown) {
-        window_.SetButtonCaption(Button::Reset, "Reset");
-        window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
-    }
+    BeginReset();
     for (int i = 1; i <= 4; ++i)
         window_.SetRowText(i, RowBox::Shut1, "");
-    // Only the cancelling of a real countdown lets the refresh send the window back to the tray.
-    minimiseAllowed_ = countingDown && !supervision_.TestRun && !supervision_.InhibitShutdown;
     supervision_.ResetSupervision();
     ClearRows(0);
     window_.SetCounterForeground(colours::StatusGreen);
@@ -207,13 +201,7 @@ void MasterProgram::TestClick() {
         window_.SetRowText(i, RowBox::Shut1, "");
     ClearRows(1);
     ShowPeerStatus();
-    supervision_.StartTestRun();
-    minimiseAllowed_ = false;
-    if (config_.LogLevel > 1) Log("Enter", "Test");
-    RefreshWindowTexts();
-    window_.SetButtonCaption(Button::Reset, "Reset");
-    window_.SetCaption(programTitle_ + " - Test Mode");
-    window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+    EnterTestMode();
     outgoingMessage_ = TestCommand;
     PollPeers();
 }

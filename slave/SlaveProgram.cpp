@@ -102,12 +102,7 @@ void SlaveProgram::ResetClick() {
 }
 
 void SlaveProgram::ResetProgram() {
-    const bool countingDown = supervision_.Phase == PhaseCountdown;
-    if (countingDown) {
-        window_.SetButtonCaption(Button::Reset, "Reset");
-        window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
-    }
-    minimiseAllowed_ = countingDown && !supervision_.TestRun && !supervision_.InhibitShutdown;
+    BeginReset();
     supervision_.ResetSupervision();
     RefreshWindowTexts();
 }
@@ -115,13 +110,7 @@ void SlaveProgram::ResetProgram() {
 void SlaveProgram::TestClick() {
     if (unconfigured_) return;
     supervision_.ResetSupervision();
-    supervision_.StartTestRun();
-    minimiseAllowed_ = false;
-    if (config_.LogLevel > 1) Log("Enter", "Test");
-    RefreshWindowTexts();
-    window_.SetButtonCaption(Button::Reset, "Reset");
-    window_.SetCaption(programTitle_ + " - Test Mode");
-    window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+    EnterTestMode();
 }
 
 void SlaveProgram::RefreshProgramTexts() {
