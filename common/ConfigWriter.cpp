@@ -109,12 +109,12 @@ std::string ConfigurationText(ProgramKind kind, const ConfigScreenValues& v, con
 WriteOutcome WriteConfiguration(const std::filesystem::path& file, ProgramKind kind,
                                 const ConfigScreenValues& values, const std::tm& now) {
     try {
-        if (!CanBeWritten(kind, values)) return {ConfigWriteFailureBox(kind), false};
-        const std::string text = ConfigurationText(kind, values, now);
         // The slave only ever replaces its file: one that has vanished is not silently recreated.
         std::error_code error;
         if (kind == ProgramKind::Slave && !std::filesystem::is_regular_file(file, error))
             return {ConfigMissingBox(), true};
+        if (!CanBeWritten(kind, values)) return {ConfigWriteFailureBox(kind), false};
+        const std::string text = ConfigurationText(kind, values, now);
         if (!ReplaceFileContents(file, text)) return {ConfigWriteFailureBox(kind), false};
         return {};
     } catch (const std::exception&) {

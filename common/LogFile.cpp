@@ -177,6 +177,9 @@ std::optional<FatalError> LogFile::WriteLogLine(const std::string& event, const 
 std::optional<FatalError> LogFile::AppendLine(const std::string& text,
                                               const FatalError& directoryError) const {
     if (!FolderExists(LogFolder(config_))) return directoryError;
+    // Something that is not a file where the log should be counts as a missing log, as it does
+    // when the log is created.
+    if (!LogFileExists(LogFilePath())) return MissingFileError();
     switch (AppendToFile(LogFilePath(), text + LineEnd, IfMissing::Fail)) {
     case AppendResult::Written:
         return std::nullopt;

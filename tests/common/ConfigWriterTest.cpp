@@ -278,6 +278,12 @@ TEST(WriterMissingFile, MasterCreatesItSlaveEnds) {
     ASSERT_TRUE(slave.box);
     EXPECT_TRUE(slave.terminate);
     EXPECT_FALSE(std::filesystem::exists(folder / "s.ini"));
+
+    // The vanished file ends the slave even when a value could not have been saved either.
+    ConfigScreenValues refused = SlaveScreen();
+    refused.LogName = "Tarnix\r\nS.log";
+    const WriteOutcome both = WriteConfiguration(folder / "s.ini", ProgramKind::Slave, refused, SaveTime());
+    EXPECT_TRUE(both.terminate);
 }
 
 // The text with the third line (the date of the save) emptied.

@@ -23,6 +23,14 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfATextLeniently) {
         EXPECT_EQ(LeadingNumber(c.text), c.value) << '"' << c.text << '"';
 }
 
+TEST(LeadingNumber, TellsTooLargeFromTooSmallByItsSizeNotItsSpelling) {
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(LeadingNumber("0." + std::string(330, '0') + "1"), 0.0);  // tiny without an exponent
+    EXPECT_EQ(LeadingNumber("1" + std::string(400, '0') + "e-5"), inf); // huge despite "e-"
+    EXPECT_EQ(LeadingNumber("-1" + std::string(400, '0')), -inf);
+    EXPECT_EQ(LeadingNumber("1e99999999999999999999"), inf);
+}
+
 TEST(RoundIntoField, RoundsHalvesToEvenAndRefusesWhatDoesNotFit) {
     const struct {
         double value;

@@ -260,10 +260,6 @@ const FatalError CreateBox{
     " Log File Error",
     BoxIcon::Warning,
     {"Unable to create the log file TarnixM.log.", "This may be a permissions problem.", End}};
-const FatalError WriteBox{
-    " Log File Write Error",
-    BoxIcon::Warning,
-    {"Unable to write to the log file TarnixM.log.", "This may be a permissions problem.", End}};
 
 void PrintTo(const FailureCase& c, std::ostream* out) {
     *out << c.name;
@@ -299,24 +295,38 @@ TEST_P(LogFileFailure, ReturnsTheBoxAndLeavesNoFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Boxes, LogFileFailure,
-    testing::Values(
-        FailureCase{"MasterCreateNoFolder", ProgramKind::Master, Setup::NoFolder, Operation::Create,
-                    HeaderFolderBox},
-        FailureCase{"SlaveCreateNoFolder", ProgramKind::Slave, Setup::NoFolder, Operation::Create,
-                    SlaveCreateFolderBox},
-        FailureCase{"SlaveHeaderNoFolder", ProgramKind::Slave, Setup::NoFolder, Operation::Header,
-                    HeaderFolderBox},
-        FailureCase{"LineNoFolder", ProgramKind::Master, Setup::NoFolder, Operation::Line, LineFolderBox},
-        FailureCase{"CreateFolderAtFile", ProgramKind::Master, Setup::FolderAtFile, Operation::Create,
-                    CreateBox},
-        FailureCase{"HeaderFolderAtFile", ProgramKind::Slave, Setup::FolderAtFile, Operation::Header,
-                    WriteBox},
-        FailureCase{"LineFolderAtFile", ProgramKind::Master, Setup::FolderAtFile, Operation::Line, WriteBox},
-        FailureCase{"HeaderDeletedFile", ProgramKind::Master, Setup::DeletedFile, Operation::Header,
-                    MissingFileBox},
-        FailureCase{"LineDeletedFile", ProgramKind::Slave, Setup::DeletedFile, Operation::Line,
-                    MissingFileBox}),
+    testing::Values(FailureCase{"MasterCreateNoFolder", ProgramKind::Master, Setup::NoFolder,
+                                Operation::Create, HeaderFolderBox},
+                    FailureCase{"SlaveCreateNoFolder", ProgramKind::Slave, Setup::NoFolder, Operation::Create,
+                                SlaveCreateFolderBox},
+                    FailureCase{"SlaveHeaderNoFolder", ProgramKind::Slave, Setup::NoFolder, Operation::Header,
+                                HeaderFolderBox},
+                    FailureCase{"LineNoFolder", ProgramKind::Master, Setup::NoFolder, Operation::Line,
+                                LineFolderBox},
+                    FailureCase{"CreateFolderAtFile", ProgramKind::Master, Setup::FolderAtFile,
+                                Operation::Create, CreateBox},
+                    FailureCase{"HeaderFolderAtFile", ProgramKind::Slave, Setup::FolderAtFile,
+                                Operation::Header, MissingFileBox},
+                    FailureCase{"LineFolderAtFile", ProgramKind::Master, Setup::FolderAtFile, Operation::Line,
+                                MissingFileBox},
+                    FailureCase{"HeaderDeletedFile", ProgramKind::Master, Setup::DeletedFile,
+                                Operation::Header, MissingFileBox},
+                    FailureCase{"LineDeletedFile", ProgramKind::Slave, Setup::DeletedFile, Operation::Line,
+                                MissingFileBox}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+// A log that exists but takes no more bytes (a full disk) gives the write box.
+TEST_F(LogFileTest, AFullDiskGivesTheWriteBox) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    config_.LogPath = "/dev/";
+    config_.LogName = "full";
+    const FatalError writeBox{
+        " Log File Write Error",
+        BoxIcon::Warning,
+        {"Unable to write to the log file full.", "This may be a permissions problem.", End}};
+    EXPECT_EQ(Log().WriteLogLine("Run", "", {}), writeBox);
+    EXPECT_EQ(Log().WriteLogHeader(0, ConfigText), writeBox);
+}
 
 } // namespace
 } // namespace tarnix
