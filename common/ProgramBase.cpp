@@ -80,7 +80,10 @@ void ProgramBase::RefreshWindowTexts() {
 
     const bool startMinimised =
         (config_.StartMin == 2 && !windowStateOverride_) || (config_.StartMin == 1 && windowStateOverride_);
-    if (startMinimised && !unconfigured_ && minimiseAllowed_) window_.Minimise();
+    if (startMinimised && !unconfigured_ && minimiseAllowed_) {
+        window_.Minimise();
+        SendToTrayIfMinimised(); // minimising shows the window in the task bar again
+    }
     minimiseAllowed_ = true;
     if (config_.RunOnTop == 1) window_.SetTopmost(false);
 
@@ -169,8 +172,13 @@ void ProgramBase::SendToTrayIfMinimised() {
 
 void ProgramBase::OnWindowStateChanged() {
     SendToTrayIfMinimised();
-    // During the countdown the user's choice is kept as it was.
-    if (supervision_.Phase != PhaseCountdown) RecomputeWindowStateOverride();
+    // Minimising a window that should start shown is always the user's override; anything else
+    // is decided outside the countdown only, which keeps the user's earlier choice.
+    if (window_.IsMinimised() && config_.StartMin == 1) {
+        windowStateOverride_ = true;
+    } else if (supervision_.Phase != PhaseCountdown) {
+        RecomputeWindowStateOverride();
+    }
 }
 
 void ProgramBase::OnTrayRestoreRequested() {
@@ -179,7 +187,9 @@ void ProgramBase::OnTrayRestoreRequested() {
 }
 
 void ProgramBase::OnWindowActivated() {
-    window_.SetTopmost(config_.RunOnTop == 2);
+    // The countdown keeps its window on top even when activating it (which the desktop may do
+    // on its own after bringing it to the front) would otherwise drop that.
+    window_.SetTopmost(config_.RunOnTop == 2 || supervision_.Phase == PhaseCountdown);
     if (window_.IsMinimised()) window_.HideWindow();
 }
 

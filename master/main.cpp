@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     TarnixMMain window(aux, OpenUrlInBrowser);
     QtMessageBoxes boxes(&window);
     LogindPower logind;
-    ShutdownModule power(logind, "TarnixM");
+    ShutdownModule power(logind, ExecutableName(argv[0]));
     SystemClock clock;
     ProcessControl control;
     std::array<std::unique_ptr<UdpDatagramPort>, 5> sockets;

@@ -118,10 +118,19 @@ QDBusMessage LogindPower::CallManager(const QString& method, const QVariantList&
 }
 
 PrivilegeAnswer LogindPower::Can(PowerCall call, std::string& errorText) {
-    // Ending one's own session needs no permission.
-    if (call == PowerCall::EndSession) return PrivilegeAnswer::Yes;
-    const QString method = QStringLiteral("Can") + Verb(call);
-    const QDBusMessage reply = CallManager(method);
+    // Ending one's own session needs no permission, only logind: asking for our session tells
+    // whether it is there.
+    const bool endSession = call == PowerCall::EndSession;
+    const QString method =
+        endSession ? QStringLiteral("GetSessionByPID") : QStringLiteral("Can") + Verb(call);
+    const QDBusMessage reply = endSession
+                                   ? CallManager(method, {QVariant::fromValue(static_cast<uint>(::getpid()))})
+                                   : CallManager(method);
+    if (endSession) {
+        if (!IsError(reply) || !IsServiceMissing(reply)) return PrivilegeAnswer::Yes;
+        errorText = reply.errorMessage().toStdString();
+        return PrivilegeAnswer::ServiceMissing;
+    }
     if (IsError(reply)) {
         errorText = reply.errorMessage().toStdString();
         return IsServiceMissing(reply) ? PrivilegeAnswer::ServiceMissing : PrivilegeAnswer::Failed;

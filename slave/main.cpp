@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     TarnixSMain window(aux, OpenUrlInBrowser);
     QtMessageBoxes boxes(&window);
     LogindPower logind;
-    ShutdownModule power(logind, "TarnixS");
+    ShutdownModule power(logind, ExecutableName(argv[0]));
     SystemClock clock;
     ProcessControl control;
     UdpDatagramPort socket;

@@ -237,6 +237,12 @@ bool MainWindowBase::IsMinimised() const {
 }
 
 void MainWindowBase::Minimise() {
+    // A window not shown yet (a start in the tray) only takes the minimised state, so it never
+    // flashes up; showing it minimised would also put it in the task bar beside the tray icon.
+    if (!isVisible() && trayProbe_ && trayProbe_()) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+        return;
+    }
     showMinimized();
 }
 

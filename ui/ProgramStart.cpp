@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iomanip>
 #include <sstream>
 
@@ -25,6 +26,11 @@ namespace tarnix {
 
 std::string CommandLineOf(int argc, char** argv) {
     return JoinCommandLine(std::vector<std::string>(argv, argv + argc));
+}
+
+std::string ExecutableName(const char* argv0) {
+    const std::string name = std::filesystem::path(argv0 != nullptr ? argv0 : "").stem().string();
+    return name.empty() ? std::string("Tarnix") : name;
 }
 
 void PrepareApplication(QApplication& app, ProgramKind kind) {

@@ -21,6 +21,10 @@ namespace tarnix {
 // The command line as the programs read it: the arguments after the program path joined by blanks.
 std::string CommandLineOf(int argc, char** argv);
 
+// The name the program was started under, without folder and extension: the power actions
+// name themselves after it.
+std::string ExecutableName(const char* argv0);
+
 // Prepares the process: the locale's month names for time stamps, and a program that ends
 // only when its logic says so (hiding the window to the tray must not quit it).
 void PrepareApplication(QApplication& app, ProgramKind kind);

@@ -44,8 +44,10 @@ TEST_F(MasterCycle, PollsOnlyInTheLastActivationSecondThenEveryTick) {
         polls.push_back(TickAndCollect(1).size());
         counters.push_back(rig->program->Machine().PhaseCounter);
     }
-    // Evaluations run on ticks 2, 4, 6, 8: activation shows 2, 1, then 0 (run).
+    // Evaluations run on ticks 2, 4, 6, 8: activation counts 2, 1, then 0 (run), then the first
+    // silent second.
     EXPECT_EQ(polls, (std::vector<std::size_t>{0, 0, 0, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(counters, (std::vector<int>{3, 2, 2, 1, 1, 0, 0, 1})); // then one silent second
     EXPECT_EQ(rig->Port(1).sent.front(), "<TNA100>");
 }
 

@@ -222,5 +222,54 @@ TEST_F(MasterStart, AboutBoxPausesSupervisionUntilTheCycleClosesIt) {
     EXPECT_EQ(rig->aux.AboutCloseCountdown, 30);
 }
 
+// Runs the master until its countdown has started.
+void RunIntoCountdown(MasterRig& rig) {
+    for (int i = 0; i < 100 && rig.program->Machine().Phase != PhaseCountdown; ++i)
+        rig.Tick();
+    ASSERT_EQ(rig.program->Machine().Phase, PhaseCountdown);
+}
+
+TEST_F(MasterStart, ARealCountdownComesOutOfTheTrayAndItsCancelSendsTheWindowBack) {
+    settings["StartMin"] = "2";
+    settings["StartDelay"] = "1";
+    settings["ShutTime"] = "60";
+    auto rig = Load();
+    ASSERT_TRUE(rig->window.hidden);
+    RunIntoCountdown(*rig);
+    EXPECT_FALSE(rig->window.hidden);
+    EXPECT_FALSE(rig->window.minimised);
+    EXPECT_FALSE(rig->window.trayIcon);
+    EXPECT_TRUE(rig->window.topmost);
+
+    rig->program->OnButtonClicked(Button::Reset);
+    EXPECT_TRUE(rig->window.minimised);
+    EXPECT_TRUE(rig->window.hidden) << "back in the tray, not left in the task bar";
+    EXPECT_TRUE(rig->window.trayIcon);
+}
+
+TEST_F(MasterStart, CancellingASimulatedCountdownLeavesTheWindowShown) {
+    settings["StartMin"] = "2";
+    settings["StartDelay"] = "1";
+    auto rig = Load("-InhibitShutdown");
+    RunIntoCountdown(*rig);
+    const int minimised = rig->window.minimiseCalls;
+    rig->program->OnButtonClicked(Button::Reset);
+    EXPECT_EQ(rig->window.minimiseCalls, minimised);
+    EXPECT_FALSE(rig->window.hidden);
+}
+
+TEST_F(MasterStart, AWindowTheUserSentToTheTrayReturnsThereAfterACancelledCountdown) {
+    settings["StartDelay"] = "1";
+    settings["ShutTime"] = "60";
+    auto rig = Load();
+    rig->window.Minimise(); // the user, with StartMin asking for a shown window
+    EXPECT_TRUE(rig->program->WindowStateOverride());
+    RunIntoCountdown(*rig);
+    EXPECT_FALSE(rig->window.hidden);
+    EXPECT_TRUE(rig->program->WindowStateOverride()) << "the countdown keeps the user's choice";
+    rig->program->OnButtonClicked(Button::Reset);
+    EXPECT_TRUE(rig->window.hidden);
+}
+
 } // namespace
 } // namespace tarnix::testing

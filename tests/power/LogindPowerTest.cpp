@@ -79,7 +79,9 @@ TEST_F(LogindPowerTest, EndSessionTerminatesTheSessionOfThisProcess) {
     std::string text;
     EXPECT_EQ(power.Can(PowerCall::EndSession, text), PrivilegeAnswer::Yes);
     EXPECT_TRUE(power.Call(PowerCall::EndSession, true).ok);
-    EXPECT_EQ(fake->Calls(), (QStringList{OwnPidCall(), QStringLiteral("TerminateSession(c1)")}));
+    // The privilege step asks for the session too, to know that logind is there.
+    EXPECT_EQ(fake->Calls(),
+              (QStringList{OwnPidCall(), OwnPidCall(), QStringLiteral("TerminateSession(c1)")}));
 }
 
 TEST_F(LogindPowerTest, EndSessionOutsideASessionFallsBackOnTheSessionTheEnvironmentNames) {
@@ -275,6 +277,8 @@ TEST(LogindPowerWithoutLogind, MissingServiceOrBusIsTheMissingPrivilegeError) {
         EXPECT_EQ(error.Number, 0x8004062Cu);
         EXPECT_EQ(error.Description,
                   "Can't enable shutdown: Can't find the SE_SHUTDOWN_NAME privilege value. [" + text + "]");
+        // Ending the own session needs logind just the same.
+        EXPECT_EQ(Raised([&] { module.ShutdownSystem(0); }).Number, 0x8004062Cu);
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("no-bus"));
 }

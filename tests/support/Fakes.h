@@ -125,11 +125,13 @@ public:
         return it == rowColour.end() ? colours::ButtonText : it->second;
     }
     bool IsMinimised() const override { return minimised; }
-    // Like a real window, a change of state is reported back to the logic.
+    // Like a real window, a change of state is reported back to the logic while the window is
+    // being minimised, and the window ends up shown (minimised, in the task bar).
     void Minimise() override {
         ++minimiseCalls;
         minimised = true;
         if (events) events->OnWindowStateChanged();
+        hidden = false;
     }
     void ShowNormalCentred() override {
         minimised = false;

@@ -275,6 +275,34 @@ TEST(WindowPlacement, HidingNeedsAVisibleTrayIconOnADesktopWithATray) {
     }
 }
 
+// The logic answers a minimised state by adding the tray icon and hiding the window.
+struct SendsToTray : MainWindowEvents {
+    MainWindowBase* window = nullptr;
+    void OnTimerTick() override {}
+    void OnButtonClicked(Button) override {}
+    void OnWindowClosing() override {}
+    void OnWindowStateChanged() override {
+        if (!window->IsMinimised()) return;
+        window->AddTrayIcon();
+        window->HideWindow();
+    }
+    void OnTrayRestoreRequested() override {}
+    void OnWindowActivated() override {}
+};
+
+TEST(WindowPlacement, AWindowNotYetShownGoesStraightToTheTrayWithoutShowingUp) {
+    AuxWindowState aux;
+    TarnixMMain window(aux, NeverOpens);
+    window.SetSystemTrayProbe([] { return true; });
+    SendsToTray logic;
+    logic.window = &window;
+    window.SetEvents(&logic);
+    window.Minimise();
+    EXPECT_TRUE(window.IsMinimised());
+    EXPECT_FALSE(window.isVisible());
+    window.SetEvents(nullptr);
+}
+
 TEST(WindowPlacement, ShowNormalCentredRestoresAHiddenWindowToTheScreenCentre) {
     AuxWindowState aux;
     TarnixSMain window(aux, NeverOpens);

@@ -82,6 +82,12 @@ TEST(ClaimInstance, ASlaveWithTheSwitchBesideAMasterHoldsItsOwnNameAndOpensNoOth
     EXPECT_TRUE(computer.unowned.empty());
 }
 
+TEST(ExecutableName, IsTheFileNameWithoutFolderAndExtension) {
+    EXPECT_EQ(ExecutableName("/opt/tarnix/TarnixM"), "TarnixM");
+    EXPECT_EQ(ExecutableName("./WatchdogS.bin"), "WatchdogS");
+    EXPECT_EQ(ExecutableName("TarnixS"), "TarnixS");
+}
+
 TEST(CommandLineOf, JoinsTheArgumentsAfterTheProgramPath) {
     char program[] = "/opt/tarnix/TarnixM";
     char inhibit[] = "-InhibitShutdown";
