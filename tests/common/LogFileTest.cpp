@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/FixedClock.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -107,20 +109,6 @@ TEST(MasterCommsText, JoinsComputersOneToFourOrSaysNoNetwork) {
 }
 
 // ---- files ------------------------------------------------------------------------------------
-
-class FixedClock : public Clock {
-public:
-    std::tm LocalNow() const override {
-        std::tm time{};
-        time.tm_mday = 7;
-        time.tm_mon = 11;
-        time.tm_year = 126;
-        time.tm_hour = 5;
-        time.tm_min = 4;
-        time.tm_sec = 29;
-        return time;
-    }
-};
 
 const std::string Creation = "\r\nVersion 4.2\r\nFile Created\r\n07-Dec-26 05:04:29\r\n";
 const std::string ConfigText = "\r\nConfiguration\r\n-------------\r\n\r\n[Run]\r\nLogLevel=3";

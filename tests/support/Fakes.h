@@ -16,6 +16,7 @@
 #include "common/MessageBox.h"
 #include "common/PowerActions.h"
 #include "common/ProgramControl.h"
+#include "support/FixedClock.h"
 
 namespace tarnix::testing {
 
@@ -32,19 +33,7 @@ public:
     int ended = 0;
 };
 
-class FakeClock : public Clock {
-public:
-    std::tm LocalNow() const override {
-        std::tm t{};
-        t.tm_mday = 7;
-        t.tm_mon = 11;
-        t.tm_year = 126;
-        t.tm_hour = 5;
-        t.tm_min = 4;
-        t.tm_sec = 29;
-        return t;
-    }
-};
+using FakeClock = FixedClock;
 
 struct ShownBox {
     std::string title;
