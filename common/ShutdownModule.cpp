@@ -10,6 +10,24 @@ namespace {
 constexpr std::int32_t HighestActionCode = 0x1F;
 const std::string CantEnable = "Can't enable shutdown: ";
 
+std::string CallName(PowerCall call) {
+    switch (call) {
+    case PowerCall::PowerOff:
+        return "Power off";
+    case PowerCall::Reboot:
+        return "Reboot";
+    case PowerCall::Halt:
+        return "Shutdown";
+    case PowerCall::EndSession:
+        return "Ending the session";
+    case PowerCall::Hibernate:
+        return "Hibernation";
+    case PowerCall::Suspend:
+        return "Standby";
+    }
+    return "This power action";
+}
+
 } // namespace
 
 PowerCall ChooseCall(std::int32_t actionCode) {
@@ -31,6 +49,9 @@ bool ShutdownModule::EnableShutdownPrivilege(PowerCall call) {
     switch (backend_.Can(call, text)) {
     case PrivilegeAnswer::Yes:
         return true;
+    case PrivilegeAnswer::NotAvailable:
+        // Not a matter of rights: this computer cannot do it (no swap to hibernate to, say).
+        Raise(ErrShutdownFailed, CallName(call) + " is not available on this computer. [" + text + "]");
     case PrivilegeAnswer::ServiceMissing:
         Raise(ErrPrivilegeLookup,
               CantEnable + "Can't find the SE_SHUTDOWN_NAME privilege value. [" + text + "]");

@@ -114,7 +114,6 @@ TEST(ShutdownModule, RaisesWhenThePrivilegeIsNotGrantedAndThenActsNot) {
         std::string description;
     } answers[] = {
         {PrivilegeAnswer::No, 0x8004062E, noPrivilege},
-        {PrivilegeAnswer::NotAvailable, 0x8004062E, noPrivilege},
         {PrivilegeAnswer::Challenge, 0x8004062E, noPrivilege},
         {PrivilegeAnswer::Failed, 0x8004062E, noPrivilege},
         {PrivilegeAnswer::ServiceMissing, 0x8004062C,
@@ -142,6 +141,29 @@ TEST(ShutdownModule, RaisesWhenThePrivilegeIsNotGrantedAndThenActsNot) {
             EXPECT_EQ(error.Description, a.description);
             EXPECT_EQ(backend.log, Log{"Can(" + action.call + ")"});
         }
+    }
+}
+
+// "na" is no question of rights: the user must change the action, not the account.
+TEST(ShutdownModule, ActionNotAvailableHereIsAFailedCallNamingTheAction) {
+    const struct {
+        std::function<void(ShutdownModule&)> act;
+        std::string description;
+    } actions[] = {
+        {[](ShutdownModule& m) { m.HibernateSystem(); },
+         "Hibernation is not available on this computer. [na]"},
+        {[](ShutdownModule& m) { m.StandbySystem(); }, "Standby is not available on this computer. [na]"},
+        {[](ShutdownModule& m) { m.ShutdownSystem(2); }, "Reboot is not available on this computer. [na]"},
+    };
+    for (const auto& action : actions) {
+        FakeBackend backend;
+        backend.answer = PrivilegeAnswer::NotAvailable;
+        backend.answerText = "na";
+        ShutdownModule module(backend, "TarnixM");
+        const PowerActionError error = Raised([&] { action.act(module); });
+        EXPECT_EQ(error.Number, 0x8004062Bu);
+        EXPECT_EQ(error.Description, action.description);
+        EXPECT_EQ(backend.log.size(), 1u) << "nothing is attempted";
     }
 }
 
