@@ -77,11 +77,11 @@ struct AuxWindowState {
 class MainWindowEvents {
 public:
     virtual ~MainWindowEvents() = default;
-    virtual void OnTimerTick() = 0;                // tmrRefresh
+    virtual void OnTimerTick() = 0; // tmrRefresh
     virtual void OnButtonClicked(Button button) = 0;
-    virtual void OnWindowClosing() = 0;            // Exit, or closed by any other means
-    virtual void OnWindowStateChanged() = 0;       // minimised or restored by the user
-    virtual void OnTrayRestoreRequested() = 0;     // double-click (or click where that is all the tray reports)
+    virtual void OnWindowClosing() = 0;        // Exit, or closed by any other means
+    virtual void OnWindowStateChanged() = 0;   // minimised or restored by the user
+    virtual void OnTrayRestoreRequested() = 0; // double-click (or click where that is all the tray reports)
     virtual void OnWindowActivated() = 0;
 };
 

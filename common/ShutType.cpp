@@ -18,10 +18,14 @@ char ActionLetter(const std::string& shutTypeName) {
 
 std::int32_t ActionCode(std::int16_t shutType) {
     switch (shutType) {
-    case ShutPowerOff: return 12; // power off + force
-    case ShutReboot: return 6;    // reboot + force
-    case ShutShutdown: return 5;  // shut down + force
-    default: return 0;
+    case ShutPowerOff:
+        return 12; // power off + force
+    case ShutReboot:
+        return 6; // reboot + force
+    case ShutShutdown:
+        return 5; // shut down + force
+    default:
+        return 0;
     }
 }
 
