@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
     long malformed = 0;
     long readErrors = 0;
     std::string replyMessage;
-    port.SetArrivalHandler([&](const std::optional<std::string>& datagram) {
+    port.SetArrivalHandler([&](const tarnix::Arrival& arrival) {
+        const std::optional<std::string>& datagram = arrival.datagram;
         ++handled;
         if (!datagram) {
             ++readErrors;

@@ -9,10 +9,18 @@ namespace tarnix {
 
 // One UDP datagram socket as the programs use it: close, address, bind, send, and an arrival
 // event. Every operation reports failure by its result and never throws.
+// One arrived datagram as the port read it.
+struct Arrival {
+    std::optional<std::string> datagram; // nothing when reading failed
+    // Sent from the remote host this port sends to (for a domain name, any address it resolved
+    // to). A read error whose sender is unknown counts as the remote host's.
+    bool fromRemoteHost = true;
+};
+
 class DatagramPort {
 public:
-    // Called once per arrived datagram with its bytes, or with nothing when reading failed.
-    using ArrivalHandler = std::function<void(const std::optional<std::string>& datagram)>;
+    // Called once per arrived datagram.
+    using ArrivalHandler = std::function<void(const Arrival& arrival)>;
 
     virtual ~DatagramPort() = default;
 

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/MessageBox.h"
+
 namespace tarnix {
 
 // An error raised by the power actions. Nothing in the countdown catches it: the program shows
@@ -16,6 +18,10 @@ struct PowerActionError : std::runtime_error {
     std::string Source;
     std::string Description;
 };
+
+// The box a refused power action ends the program with: its number and source, then its
+// description.
+FatalError PowerErrorBox(const PowerActionError& error);
 
 // The power-action module: shut down, reboot or power off (action code of shutdown flags), or
 // suspend to disk or memory. Each call enables the shutdown privilege first. Failures are

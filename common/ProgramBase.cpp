@@ -16,6 +16,9 @@ bool ProgramBase::InhibitShutdownSwitch() const {
 }
 
 void ProgramBase::Fatal(const FatalError& error) {
+    // Until the box is closed and the program ends, nothing may bring supervision back: no
+    // datagram is handled and no tick runs.
+    ending_ = true;
     window_.SetTimerEnabled(false);
     boxes_.Show(programTitle_ + error.titleSuffix, error.lines, error.icon, BoxButtons::Ok);
     window_.RemoveTrayIcon();
@@ -27,6 +30,14 @@ void ProgramBase::ReadConfigurationAndLog() {
         return Fatal(*error);
     if (auto error = ValidateConfiguration(kind_, config_, unconfigured_)) return Fatal(*error);
     if (auto error = log_.CreateLogFile()) return Fatal(*error);
+}
+
+void ProgramBase::RunSupervisionSecond() {
+    try {
+        supervision_.RunPhaseOperations();
+    } catch (const PowerActionError& error) {
+        Fatal(PowerErrorBox(error));
+    }
 }
 
 void ProgramBase::Log(const std::string& event, const std::string& detail) {

@@ -66,6 +66,8 @@ protected:
     void WriteStartUpLog();
     // Shows a fatal error's box, removes the tray icon and ends the program.
     void Fatal(const FatalError& error);
+    // One second of supervision; a refused power action ends the program with its error box.
+    void RunSupervisionSecond();
     // Asks the port-in-use question; Yes ends the program, No leaves it unconfigured.
     void AskPortQuestion();
     // Closes an auxiliary window whose countdown has run out.
@@ -103,6 +105,7 @@ protected:
     bool unconfigured_ = false;
     bool minimiseAllowed_ = true;
     bool windowStateOverride_ = false;
+    bool ending_ = false; // a fatal box is open and the program ends when it closes
 
     LogFile log_;
     Supervision supervision_;

@@ -161,10 +161,13 @@ void Supervision::ShowCountdownBox(const std::string& titleSuffix, const std::st
 
 void Supervision::EndTestRun() {
     LogAtNormal("Simulate", ShutTypeName);
-    ShowCountdownBox(" Test", "Test " + ShutTypeName);
+    const std::string prompt = "Test " + ShutTypeName;
     if (!IsMaster()) program_.SetMinimiseAllowed(false);
+    // Supervision starts again before the box appears and goes on behind it: a test commanded
+    // on an unattended computer must not leave its watchdog waiting for someone to press OK.
     ResetSupervision();
     program_.RefreshWindowTexts();
+    boxes_.Show(programTitle_ + " Test", {prompt}, BoxIcon::None, BoxButtons::Ok);
 }
 
 void Supervision::ShowCountdown() {
@@ -206,7 +209,7 @@ bool Supervision::ExpireCountdown() {
     return true;
 }
 
-// Power errors are deliberately not caught: they end the program with their own report.
+// Power errors are not caught here: the program ends with their report.
 void Supervision::PerformPowerAction() {
     switch (config_.ShutType) {
     case ShutPowerOff:

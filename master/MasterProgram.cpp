@@ -11,8 +11,10 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
       outgoingMessage_(PollMessage) {
     for (int i = 1; i <= 4; ++i) {
         if (ports_[static_cast<std::size_t>(i)] == nullptr) continue;
-        ports_[static_cast<std::size_t>(i)]->SetArrivalHandler(
-            [this, i](const std::optional<std::string>& datagram) { OnDatagram(i, datagram); });
+        // Only remote computer i may speak on its socket: anything else is dropped unseen.
+        ports_[static_cast<std::size_t>(i)]->SetArrivalHandler([this, i](const Arrival& arrival) {
+            if (arrival.fromRemoteHost) OnDatagram(i, arrival.datagram);
+        });
     }
 }
 
@@ -74,6 +76,7 @@ void MasterProgram::OpenDatagramPorts() {
 }
 
 void MasterProgram::OnTimerTick() {
+    if (ending_) return;
     if (pollCounter_ == 1) Evaluate();
     --pollCounter_;
     const bool lastActivationSecond = supervision_.Phase == PhaseActivation && supervision_.PhaseCounter == 1;
@@ -82,7 +85,7 @@ void MasterProgram::OnTimerTick() {
 
 void MasterProgram::Evaluate() {
     ShowPeerStatus();
-    if (!aux_.AuxWindowOpen && !unconfigured_) supervision_.RunPhaseOperations();
+    if (!aux_.AuxWindowOpen && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
     pollCounter_ = 3;
     for (int i = 1; i <= 4; ++i) {
@@ -151,18 +154,15 @@ void MasterProgram::ShowNetworkState(bool allSent) {
     networkOK_ = allSent;
 }
 
-bool MasterProgram::AnyPeerHeardWell() const {
-    for (int i = 1; i <= 4; ++i)
-        if (peerStatus_[static_cast<std::size_t>(i)] >= 2) return true;
-    return false;
-}
-
 void MasterProgram::OnDatagram(int index, const std::optional<std::string>& datagram) {
     if (index < 1 || index > 4) return;
     const auto i = static_cast<std::size_t>(index);
+    if (ending_) return;
+    // A malformed datagram or a receive error leaves NothingHeard as it is: it must not cancel a
+    // valid reply of the same second, or a stray sender could make a master with a perfect link
+    // count down.
     if (!datagram) {
         peerStatus_[i] = 0;
-        if (!AnyPeerHeardWell()) supervision_.NothingHeard = 1;
         return;
     }
     if (IsWellFormed(*datagram)) {
@@ -173,7 +173,6 @@ void MasterProgram::OnDatagram(int index, const std::optional<std::string>& data
         return;
     }
     peerStatus_[i] = 1;
-    if (!AnyPeerHeardWell()) supervision_.NothingHeard = 1;
 }
 
 void MasterProgram::ResetClick() {

@@ -44,7 +44,6 @@ private:
     void ClearRows(int firstRow);
     void ShowRemoteRow(int i);
     void ShowNetworkState(bool allSent);
-    bool AnyPeerHeardWell() const;
 
     std::array<DatagramPort*, 5> ports_;
     std::array<std::int16_t, 5> peerStatus_{};

@@ -45,8 +45,7 @@ int main(int argc, char** argv) {
     }
 
     MasterProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, aux}, ports);
-    GuardedEvents events(program, window, control, "Tarnix");
-    window.SetEvents(&events);
+    window.SetEvents(&program);
     CloseOnTerminationSignal(&window);
     // The load sequence runs before the window shows, so a start in the tray never flashes it.
     program.Load();

@@ -1,5 +1,7 @@
 #include "platform/RemoteHostAddress.h"
 
+#include <algorithm>
+
 #include <QHostAddress>
 #include <QHostInfo>
 
@@ -28,14 +30,15 @@ std::optional<std::uint32_t> ParseDottedIpv4(const std::string& text) {
     return ntohl(address.s_addr);
 }
 
-std::optional<std::uint32_t> FirstIpv4(const QHostInfo& answer) {
-    if (answer.error() != QHostInfo::NoError) return std::nullopt;
+std::vector<std::uint32_t> Ipv4Addresses(const QHostInfo& answer) {
+    std::vector<std::uint32_t> addresses;
+    if (answer.error() != QHostInfo::NoError) return addresses;
     for (const QHostAddress& candidate : answer.addresses()) {
         bool isIpv4 = false;
         const quint32 address = candidate.toIPv4Address(&isIpv4);
-        if (isIpv4) return address;
+        if (isIpv4) addresses.push_back(address);
     }
-    return std::nullopt;
+    return addresses;
 }
 
 } // namespace
@@ -52,6 +55,8 @@ void RemoteHostAddress::Set(const std::string& host) {
     AbortLookup();
     host_ = host;
     address_ = ParseDottedIpv4(host);
+    known_.clear();
+    if (address_) known_.push_back(*address_);
     isName_ = !host.empty() && !address_;
     if (isName_) StartLookup();
 }
@@ -80,10 +85,15 @@ void RemoteHostAddress::AbortLookup() {
 void RemoteHostAddress::TakeAnswer(const QHostInfo& answer) {
     if (!lookupRunning_ || answer.lookupId() != lookupId_) return;
     lookupRunning_ = false;
-    if (const auto address = FirstIpv4(answer)) {
-        address_ = address;
-        answeredAt_.start();
-    }
+    std::vector<std::uint32_t> addresses = Ipv4Addresses(answer);
+    if (addresses.empty()) return;
+    address_ = addresses.front();
+    known_ = std::move(addresses);
+    answeredAt_.start();
+}
+
+bool RemoteHostAddress::Matches(std::uint32_t address) const {
+    return std::find(known_.begin(), known_.end(), address) != known_.end();
 }
 
 } // namespace tarnix

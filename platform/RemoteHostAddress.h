@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QHostInfo;
 
@@ -35,6 +36,11 @@ public:
 
     bool LookupRunning() const { return lookupRunning_; }
 
+    // Whether a datagram from this IPv4 address (host byte order) comes from the host: the
+    // address itself, or any IPv4 address of the name's last answer. Nothing matches an empty
+    // host or a name without an answer yet.
+    bool Matches(std::uint32_t address) const;
+
 private:
     friend class HostAnswerReceiver;
 
@@ -46,6 +52,7 @@ private:
     std::string host_;
     bool isName_ = false;
     std::optional<std::uint32_t> address_;
+    std::vector<std::uint32_t> known_; // every address the host stands for
     QElapsedTimer answeredAt_;
     bool lookupRunning_ = false;
     int lookupId_ = -1; // answers of other lookups are stale

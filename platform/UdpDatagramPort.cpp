@@ -122,9 +122,9 @@ void UdpDatagramPort::ReadPending() {
     notifier->setEnabled(false);
     ++readDepth_;
     for (int read = 0; read < readsPerEvent_; ++read) {
-        std::optional<std::optional<std::string>> received = ReceiveOne();
+        std::optional<Arrival> received = ReceiveOne();
         if (!received) break;
-        const bool failed = !received->has_value();
+        const bool failed = !received->datagram.has_value();
         if (handler_) {
             const ArrivalHandler handler = handler_; // the handler may replace itself
             handler(*received);
@@ -138,20 +138,24 @@ void UdpDatagramPort::ReadPending() {
     if (generation == socketGeneration_) notifier->setEnabled(true);
 }
 
-std::optional<std::optional<std::string>> UdpDatagramPort::ReceiveOne() {
+std::optional<Arrival> UdpDatagramPort::ReceiveOne() {
     for (;;) {
-        const ssize_t length = ::recv(fd_, buffer_.data(), buffer_.size(), MSG_TRUNC);
+        sockaddr_in sender{};
+        socklen_t senderLength = sizeof sender;
+        const ssize_t length = ::recvfrom(fd_, buffer_.data(), buffer_.size(), MSG_TRUNC,
+                                          reinterpret_cast<sockaddr*>(&sender), &senderLength);
         if (length >= 0) {
+            const bool fromRemoteHost =
+                sender.sin_family == AF_INET && remoteHost_.Matches(ntohl(sender.sin_addr.s_addr));
             if (static_cast<std::size_t>(length) > buffer_.size()) {
-                return std::optional<std::string>(); // cannot be passed whole
+                return Arrival{std::nullopt, fromRemoteHost}; // cannot be passed whole
             }
-            return std::optional<std::string>(std::in_place, buffer_.data(),
-                                              static_cast<std::size_t>(length));
+            return Arrival{std::string(buffer_.data(), static_cast<std::size_t>(length)), fromRemoteHost};
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) return std::nullopt;
         // A "port unreachable" report for an earlier send is no read error.
         if (errno == EINTR || errno == ECONNREFUSED) continue;
-        return std::optional<std::string>();
+        return Arrival{std::nullopt, true};
     }
 }
 

@@ -48,9 +48,8 @@ public:
 private:
     bool OpenSocket();
     void ReadPending();
-    // One receive; nothing when the queue is empty, a read error reported as an empty optional
-    // inside the result otherwise.
-    std::optional<std::optional<std::string>> ReceiveOne();
+    // One receive; nothing when the queue is empty.
+    std::optional<Arrival> ReceiveOne();
 
     int readsPerEvent_;
     int fd_ = -1;

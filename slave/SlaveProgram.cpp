@@ -8,7 +8,10 @@ namespace tarnix {
 SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& services, DatagramPort& port)
     : ProgramBase(ProgramKind::Slave, std::move(commandLine), services), port_(port),
       replyMessage_(Acknowledgement) {
-    port_.SetArrivalHandler([this](const std::optional<std::string>& datagram) { OnDatagram(datagram); });
+    // Only the master may speak to a slave: anything else is dropped unseen.
+    port_.SetArrivalHandler([this](const Arrival& arrival) {
+        if (arrival.fromRemoteHost) OnDatagram(arrival.datagram);
+    });
 }
 
 void SlaveProgram::Load() {
@@ -43,7 +46,8 @@ bool SlaveProgram::OpenPort() {
 }
 
 void SlaveProgram::OnTimerTick() {
-    if (!aux_.AuxWindowOpen && !unconfigured_) supervision_.RunPhaseOperations();
+    if (ending_) return;
+    if (!aux_.AuxWindowOpen && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
 }
 
@@ -60,6 +64,7 @@ bool SlaveProgram::MayAnswer() const {
 }
 
 void SlaveProgram::OnDatagram(const std::optional<std::string>& datagram) {
+    if (ending_) return;
     // A malformed datagram or a receive error leaves NothingHeard as it is: it must not cancel
     // a valid datagram of the same second, or a stray sender could make a slave with a perfect
     // link count down.

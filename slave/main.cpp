@@ -37,8 +37,7 @@ int main(int argc, char** argv) {
     UdpDatagramPort socket;
 
     SlaveProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, aux}, socket);
-    GuardedEvents events(program, window, control, "Tarnix Slave");
-    window.SetEvents(&events);
+    window.SetEvents(&program);
     CloseOnTerminationSignal(&window);
     // The load sequence runs before the window shows, so a start in the tray never flashes it.
     program.Load();

@@ -1,6 +1,5 @@
 #include "ui/ProgramStart.h"
 
-#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QWidget>
 
@@ -13,11 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <iomanip>
-#include <sstream>
 
 #include "common/CommandLine.h"
-#include "common/PowerActions.h"
 #include "platform/Priority.h"
 #include "platform/UrlOpener.h"
 #include "ui/MultiInst.h"
@@ -100,44 +96,6 @@ void CloseOnTerminationSignal(QWidget* window) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
-}
-
-GuardedEvents::GuardedEvents(MainWindowEvents& logic, MainWindowView& window, ProgramControl& control,
-                             std::string title)
-    : logic_(logic), window_(window), control_(control), title_(std::move(title)) {}
-
-template <typename Call> void GuardedEvents::Guard(Call call) {
-    try {
-        call();
-    } catch (const PowerActionError& error) {
-        // Nothing in the countdown handles a refused power action: say what it was and end.
-        window_.SetTimerEnabled(false);
-        std::ostringstream number;
-        number << "0x" << std::hex << std::uppercase << std::setw(8) << std::setfill('0') << error.Number;
-        const QString text = QString::fromStdString("Run-time error " + number.str() + " (" + error.Source +
-                                                    ")\r\n\r\n" + error.Description);
-        QMessageBox::critical(nullptr, QString::fromStdString(title_), text);
-        control_.EndProgram();
-    }
-}
-
-void GuardedEvents::OnTimerTick() {
-    Guard([this] { logic_.OnTimerTick(); });
-}
-void GuardedEvents::OnButtonClicked(Button button) {
-    Guard([this, button] { logic_.OnButtonClicked(button); });
-}
-void GuardedEvents::OnWindowClosing() {
-    Guard([this] { logic_.OnWindowClosing(); });
-}
-void GuardedEvents::OnWindowStateChanged() {
-    Guard([this] { logic_.OnWindowStateChanged(); });
-}
-void GuardedEvents::OnTrayRestoreRequested() {
-    Guard([this] { logic_.OnTrayRestoreRequested(); });
-}
-void GuardedEvents::OnWindowActivated() {
-    Guard([this] { logic_.OnWindowActivated(); });
 }
 
 } // namespace tarnix

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the two programs' entry points share: the instance guard with its notice, the process
-// services of the logic, closing on a termination signal, and the unhandled power-action error.
+// services of the logic, and closing on a termination signal.
 
 #include <QApplication>
 
@@ -44,26 +44,5 @@ public:
 // A termination signal (logout, kill) closes the main window the way the user would, so the
 // program writes its exit line.
 void CloseOnTerminationSignal(QWidget* window);
-
-// Hands the window's events to the logic. A power-action error that the countdown raises is
-// shown with its number and description, and the program ends.
-class GuardedEvents : public MainWindowEvents {
-public:
-    GuardedEvents(MainWindowEvents& logic, MainWindowView& window, ProgramControl& control,
-                  std::string title);
-    void OnTimerTick() override;
-    void OnButtonClicked(Button button) override;
-    void OnWindowClosing() override;
-    void OnWindowStateChanged() override;
-    void OnTrayRestoreRequested() override;
-    void OnWindowActivated() override;
-
-private:
-    template <typename Call> void Guard(Call call);
-    MainWindowEvents& logic_;
-    MainWindowView& window_;
-    ProgramControl& control_;
-    std::string title_;
-};
 
 } // namespace tarnix

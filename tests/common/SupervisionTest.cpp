@@ -349,10 +349,10 @@ TEST(SupervisionTest, TestRunEndsWithAMessageInsteadOfACountdown) {
         ProgramKind kind;
         Lines end;
     } const cases[] = {
-        {ProgramKind::Master, {"Simulate/Power Off", "!box Tarnix Test: Test Power Off", "!Refresh"}},
+        {ProgramKind::Master, {"Simulate/Power Off", "!Refresh", "!box Tarnix Test: Test Power Off"}},
         {ProgramKind::Slave,
-         {"Simulate/Power Off", "!box Tarnix Slave Test: Test Power Off", "!MinimiseAllowed false",
-          "!Refresh"}},
+         {"Simulate/Power Off", "!MinimiseAllowed false", "!Refresh",
+          "!box Tarnix Slave Test: Test Power Off"}},
     };
     for (const auto& c : cases) {
         Rig rig(Config(10, 30, 30, ShutPowerOff, 2), c.kind);
@@ -363,7 +363,7 @@ TEST(SupervisionTest, TestRunEndsWithAMessageInsteadOfACountdown) {
         rig.journal.clear();
         rig.Seconds(1);
         EXPECT_EQ(rig.journal, c.end);
-        EXPECT_FALSE(rig.boxes.timerWhileOpen);
+        EXPECT_TRUE(rig.boxes.timerWhileOpen) << "supervision goes on behind the box";
         EXPECT_TRUE(rig.window.timer);
         EXPECT_FALSE(rig.window.trayIcon);
         for (const std::string& text : rig.window.counterTexts)
@@ -378,13 +378,24 @@ TEST(SupervisionTest, TestRunEndsWithAMessageInsteadOfACountdown) {
 }
 
 TEST(SupervisionTest, NoSecondCountdownTickUnderItsMessageBox) {
-    Rig rig(Config(1, 5, 2, ShutMonitor, 2));
-    rig.machine.StartTestRun();
-    // As if something restarted the timer while the box waits.
+    Rig rig(Config(1, 5, 2, ShutHibernate, 2), ProgramKind::Master, true);
+    // As if something restarted the timer while the simulated action's box waits.
     rig.boxes.whileOpen = [&rig] { rig.machine.RunPhaseOperations(); };
+    rig.Seconds(1 + 6 + 7);
+    EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(),
+                         "!box Tarnix Simulate Hibernate: Test Real Hibernate"),
+              1);
+}
+
+// Nobody presses OK on an unattended computer: the test's box stays open while the watchdog
+// counts the silence again and acts.
+TEST(SupervisionTest, SupervisionGoesOnBehindTheTestRunsBox) {
+    Rig rig(Config(1, 2, 2, ShutMonitor, 2));
+    rig.machine.StartTestRun();
+    rig.boxes.whileOpen = [&rig] { EXPECT_THROW(rig.Seconds(1 + 2 + 2), ProgramEnded); };
     rig.Seconds(2 + 5);
-    EXPECT_EQ(rig.journal,
-              (Lines{"Enter/Run", "Simulate/Monitor", "!box Tarnix Test: Test Monitor", "!Refresh"}));
+    EXPECT_EQ(rig.Logs(), (Lines{"Enter/Run", "Simulate/Monitor", "Enter/Run", "Enter/Monitor",
+                                 "Start/Monitor", "Close/Monitor"}));
 }
 
 TEST(SupervisionTest, MasterAndSlaveDiffer) {

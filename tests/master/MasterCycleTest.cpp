@@ -109,17 +109,34 @@ TEST_F(MasterCycle, ReceiveHandlerKeepsTheLastResultAndGuardsNothingHeard) {
     Arrive(2, "garbage"); // another computer answered well: the second stays heard
     EXPECT_EQ(machine.NothingHeard, 0);
     EXPECT_EQ(rig->program->PeerStatus(2), 1);
-    Arrive(1, "<TN"); // a malformed datagram after a good one overwrites it
+    Arrive(1, "<TN"); // a malformed datagram after a good one overwrites its status only
     EXPECT_EQ(rig->program->PeerStatus(1), 1);
-    EXPECT_EQ(machine.NothingHeard, 1);
+    EXPECT_EQ(machine.NothingHeard, 0);
 
     Arrive(1, "<TNE100>");
     rig->program->OnDatagram(1, std::nullopt); // receive error
     EXPECT_EQ(rig->program->PeerStatus(1), 0);
-    EXPECT_EQ(machine.NothingHeard, 1);
+    EXPECT_EQ(machine.NothingHeard, 0);
     // The error reply is a well-formed datagram with the letter E.
     Arrive(2, "<TNE100>");
     EXPECT_EQ(rig->program->PeerReply(2), "E");
+}
+
+// Junk after every good reply must neither end the run nor stop the count from resetting.
+TEST_F(MasterCycle, MalformedDatagramAfterTheOnlyGoodReplyKeepsTheLinkAlive) {
+    settings["IPAdd1"] = "127.0.0.1";
+    settings["StartDelay"] = "1";
+    Load();
+    for (int second = 0; second < 20; ++second) {
+        rig->Tick();
+        Arrive(1, "<TNP100>");
+        Arrive(1, "junk");
+        rig->Tick();
+    }
+    EXPECT_EQ(rig->program->Machine().Phase, PhaseRun);
+    EXPECT_EQ(rig->program->Machine().PhaseCounter, 0);
+    EXPECT_EQ(rig->window.RowText(1, RowBox::Type1), " Data Error");
+    EXPECT_TRUE(rig->power.calls.empty());
 }
 
 TEST_F(MasterCycle, OneFailedSendDoesNotStarveTheOtherComputers) {

@@ -63,6 +63,18 @@ protected:
         running[static_cast<std::size_t>(k - 1)] = false;
         slaves[static_cast<std::size_t>(k - 1)]->port.Close();
     }
+    // The master is gone: only the slaves tick.
+    void StopMaster() {
+        for (int i = 1; i <= 4; ++i)
+            masterRig->Port(i).Close();
+    }
+    void SlaveSeconds(int n) {
+        for (int second = 0; second < n; ++second) {
+            for (std::size_t k = 0; k < slaves.size(); ++k)
+                if (running[k]) slaves[k]->Tick();
+            network.Deliver();
+        }
+    }
     std::string Row(int i) const { return masterRig->window.RowText(i, RowBox::Type1); }
     Supervision& Slave(int k) { return slaves[static_cast<std::size_t>(k - 1)]->program->Machine(); }
 };
@@ -121,9 +133,9 @@ TEST_F(Lab, StoppedMasterMakesEverySlaveCountDownAfterItsOwnDelay) {
 TEST_F(Lab, MalformedTrafficShowsADataError) {
     Start(2);
     Seconds(4);
-    // Slave 2 is gone; something else sends garbage to its port on the master.
+    // Slave 2's program is gone; something else on its computer sends garbage to its port.
     StopSlave(2);
-    FakePort& stray = network.NewPort("127.0.0.99");
+    FakePort& stray = network.NewPort(SlaveHost(2));
     stray.SetRemoteHost("127.0.0.1");
     stray.SetRemotePort(20002);
     for (int i = 0; i < 4; ++i) {
@@ -135,7 +147,46 @@ TEST_F(Lab, MalformedTrafficShowsADataError) {
     EXPECT_EQ(masterRig->program->Machine().Phase, PhaseRun);
 }
 
-TEST_F(Lab, AReplyOnAnotherComputersPortCountsForThatComputer) {
+// Only the configured computers are listened to: a stranger can neither keep a dead link alive
+// nor hold off a slave's action with commands, is never answered and leaves no trace.
+TEST_F(Lab, StrangersAreNotHeard) {
+    Start(2, {{"CPUDelay", "8"}, {"ShutTime", "30"}});
+    Seconds(4);
+    StopSlave(2);
+    FakePort& stranger = network.NewPort("127.0.0.99");
+    stranger.Bind(20000); // where a slave's answers would go
+    int answered = 0;
+    stranger.SetArrivalHandler([&](const Arrival&) { ++answered; });
+    const auto strangerSends = [&](const std::string& host, std::int32_t port, const std::string& text) {
+        stranger.SetRemoteHost(host);
+        stranger.SetRemotePort(port);
+        stranger.Send(text);
+    };
+    const std::size_t slaveLogLines = folder.LogLines("TarnixS1.log").size();
+    for (int second = 0; second < 20; ++second) {
+        strangerSends("127.0.0.1", 20002, "<TNP100>");  // a reply for the dead computer 2
+        strangerSends(SlaveHost(1), 20000, "<TNC000>"); // a reset for slave 1
+        strangerSends(SlaveHost(1), 20000, "<TNA100>"); // a poll for slave 1
+        network.Deliver();
+        if (second < 5) {
+            Seconds(1);
+        } else {
+            StopMaster();
+            SlaveSeconds(1);
+        }
+    }
+    EXPECT_EQ(Row(2), " Not Connected");
+    EXPECT_EQ(Slave(1).Phase, PhaseCountdown) << "the stranger's resets must not hold off the action";
+    EXPECT_EQ(answered, 0);
+    const auto lines = folder.LogLines("TarnixS1.log");
+    EXPECT_EQ(std::count_if(lines.begin() + static_cast<std::ptrdiff_t>(slaveLogLines), lines.end(),
+                            [](const std::string& line) { return line.find("Reset") != std::string::npos; }),
+              0);
+}
+
+// Each of the master's ports listens to its own computer only, so a wrongly paired slave is
+// counted for nobody.
+TEST_F(Lab, AReplyOnAnotherComputersPortIsNotCounted) {
     Start(3);
     // Slave 3 is paired wrongly: it answers on computer 2's port.
     folder.WriteSlave([&] {
@@ -150,7 +201,7 @@ TEST_F(Lab, AReplyOnAnotherComputersPortCountsForThatComputer) {
     slaves[2]->program->Load();
     StopSlave(2);
     Seconds(6);
-    EXPECT_EQ(Row(2), " Connected");
+    EXPECT_EQ(Row(2), " Not Connected");
     EXPECT_EQ(Row(3), " Not Connected");
 }
 

@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 struct Received {
     std::vector<std::optional<std::string>> datagrams;
     DatagramPort::ArrivalHandler Handler() {
-        return [this](const std::optional<std::string>& d) { datagrams.push_back(d); };
+        return [this](const Arrival& a) { datagrams.push_back(a.datagram); };
     }
 };
 
@@ -131,7 +131,7 @@ TEST(UdpDatagramPort, HandlerThatLetsEventsRunIsNotReentered) {
     int depth = 0;
     int deepest = 0;
     int handled = 0;
-    receiver.SetArrivalHandler([&](const std::optional<std::string>&) {
+    receiver.SetArrivalHandler([&](const Arrival&) {
         deepest = std::max(deepest, ++depth);
         ++handled;
         QCoreApplication::processEvents(); // as the programs' handlers do
@@ -149,7 +149,7 @@ TEST(UdpDatagramPort, HandlerThatLetsEventsRunIsNotReentered) {
 TEST(UdpDatagramPort, HandlerMayCloseOrDestroyItsPort) {
     auto receiver = std::make_unique<UdpDatagramPort>();
     int handled = 0;
-    receiver->SetArrivalHandler([&](const std::optional<std::string>&) {
+    receiver->SetArrivalHandler([&](const Arrival&) {
         if (++handled == 1)
             receiver->Close();
         else
@@ -175,7 +175,7 @@ TEST(UdpDatagramPort, HandlerMayCloseOrDestroyItsPort) {
 TEST(UdpDatagramPort, FloodDoesNotStarveTheTimer) {
     UdpDatagramPort receiver;
     int handled = 0;
-    receiver.SetArrivalHandler([&](const std::optional<std::string>&) {
+    receiver.SetArrivalHandler([&](const Arrival&) {
         ++handled;
         // Slower than the sender, so the queue never runs dry while the flood lasts.
         const auto until = std::chrono::steady_clock::now() + 50us;

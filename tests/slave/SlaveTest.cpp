@@ -201,13 +201,37 @@ TEST_F(Slave, TakenPortAsksTheSlavesQuestion) {
     EXPECT_EQ(folder.LogEvents("TarnixS.log"), std::vector<std::string>{"UnConfig,********"});
 }
 
-TEST_F(Slave, UnconfiguredSlaveStillBindsAndAcknowledgesCommandsButDoesNotTest) {
+TEST_F(Slave, UnconfiguredSlaveStillBindsButHasNoMasterToListenTo) {
     settings["IPAdd"] = "";
     Load();
     EXPECT_TRUE(rig->program->Unconfigured());
     EXPECT_EQ(rig->port.boundPort, 20000);
-    EXPECT_EQ(Send("<TNT000>"), std::vector<std::string>{"<TNC000>"});
+    EXPECT_TRUE(Send("<TNT000>").empty());
     EXPECT_FALSE(rig->program->Machine().TestRun);
+}
+
+// After a refused power action the program only waits for its error box to be closed: the
+// master's reset must not bring supervision back underneath it.
+TEST_F(Slave, NothingIsHandledWhileTheFatalPowerErrorBoxIsOpen) {
+    settings["StartDelay"] = "1";
+    Load();
+    rig->power.failWith = PowerActionError(0x8004062E, "TarnixS.mShutDown", "Access denied");
+    std::vector<std::string> answers;
+    rig->boxes.onShow = [&] {
+        answers = Send("<TNC000>");
+        rig->Tick();
+    };
+    EXPECT_TRUE(Ends([&] { Seconds(1 + 5 + 3); }));
+    ASSERT_EQ(rig->boxes.shown.size(), 1u);
+    EXPECT_EQ(rig->boxes.shown[0].title, "Tarnix Slave");
+    EXPECT_EQ(
+        rig->boxes.shown[0].lines,
+        (std::vector<std::string>{"Run-time error 0x8004062E (TarnixS.mShutDown)", "", "Access denied"}));
+    EXPECT_EQ(rig->boxes.shown[0].icon, BoxIcon::Error);
+    EXPECT_TRUE(answers.empty());
+    EXPECT_FALSE(rig->window.timerEnabled);
+    EXPECT_EQ(folder.LogEvents("TarnixS.log").back(), "Start,Power Off");
+    EXPECT_EQ(rig->program->Machine().Phase, PhaseCountdown);
 }
 
 } // namespace

@@ -36,8 +36,9 @@ public:
     bool Send(const std::string& datagram) override;
     void SetArrivalHandler(ArrivalHandler handler) override { handler_ = std::move(handler); }
 
-    void Arrive(const std::optional<std::string>& datagram) {
-        if (handler_) handler_(datagram);
+    // A datagram from the given sender; by default from the host this port sends to.
+    void Arrive(const std::optional<std::string>& datagram, const std::optional<std::string>& sender = {}) {
+        if (handler_) handler_(Arrival{datagram, !sender || *sender == remoteHost});
     }
 
     const std::string host; // the address of the computer the port is on
@@ -73,17 +74,17 @@ public:
         for (auto it = bound_.begin(); it != bound_.end();)
             it = it->second == &port ? bound_.erase(it) : std::next(it);
     }
-    void Queue(const std::string& host, std::int32_t port, std::string datagram) {
-        queue_.push_back({Address{host, port}, std::move(datagram)});
+    void Queue(const std::string& from, const std::string& host, std::int32_t port, std::string datagram) {
+        queue_.push_back({from, Address{host, port}, std::move(datagram)});
     }
     // Delivers everything queued, including what the handlers send meanwhile.
     void Deliver() {
         while (!queue_.empty()) {
-            auto [destination, datagram] = queue_.front();
+            auto [sender, destination, datagram] = queue_.front();
             queue_.pop_front();
             if (cut_.count(destination)) continue;
             const auto it = bound_.find(destination);
-            if (it != bound_.end()) it->second->Arrive(datagram);
+            if (it != bound_.end()) it->second->Arrive(datagram, sender);
         }
     }
     // Forgets what is on the way.
@@ -98,7 +99,12 @@ private:
     using Address = std::pair<std::string, std::int32_t>;
     std::vector<std::unique_ptr<FakePort>> ports_;
     std::map<Address, FakePort*> bound_;
-    std::deque<std::pair<Address, std::string>> queue_;
+    struct InFlight {
+        std::string sender;
+        Address destination;
+        std::string datagram;
+    };
+    std::deque<InFlight> queue_;
     std::set<Address> cut_;
 };
 
@@ -117,7 +123,7 @@ inline bool FakePort::Bind(std::int32_t localPort) {
 inline bool FakePort::Send(const std::string& datagram) {
     if (failSends) return false;
     sent.push_back(datagram);
-    network_.Queue(remoteHost, remotePort, datagram);
+    network_.Queue(host, remoteHost, remotePort, datagram);
     return true;
 }
 
