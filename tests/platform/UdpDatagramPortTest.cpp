@@ -126,6 +126,41 @@ TEST(UdpDatagramPort, PeerThatStoppedNeverBreaksTheSocket) {
     EXPECT_EQ(received.datagrams.front(), std::optional<std::string>("<TNP100>"));
 }
 
+// The programs hear only their configured peers; the port tells who sent each datagram.
+TEST(UdpDatagramPort, TellsWhetherADatagramCameFromTheRemoteHost) {
+    UdpDatagramPort receiver;
+    std::vector<Arrival> arrivals;
+    receiver.SetArrivalHandler([&](const Arrival& a) { arrivals.push_back(a); });
+    const std::uint16_t port = BindAnywhere(receiver);
+    const auto sendFrom = [&](const char* address) {
+        QUdpSocket sender;
+        ASSERT_TRUE(sender.bind(QHostAddress(QString::fromLatin1(address)), 0)) << address;
+        const std::size_t before = arrivals.size();
+        ASSERT_EQ(sender.writeDatagram("<TNA100>", QHostAddress::LocalHost, port), 8);
+        ASSERT_TRUE(test::RunEventsUntil([&] { return arrivals.size() > before; }));
+    };
+
+    sendFrom("127.0.0.1"); // no remote host yet: nobody is the peer
+    receiver.SetRemoteHost("127.0.0.1");
+    sendFrom("127.0.0.1");
+    sendFrom("127.0.0.2");
+    ASSERT_EQ(arrivals.size(), 3u);
+    EXPECT_FALSE(arrivals[0].fromRemoteHost);
+    EXPECT_TRUE(arrivals[1].fromRemoteHost);
+    EXPECT_FALSE(arrivals[2].fromRemoteHost);
+    EXPECT_EQ(arrivals[2].datagram, std::optional<std::string>("<TNA100>"));
+
+    if (!test::LocalhostResolves()) GTEST_SKIP() << "this system cannot resolve \"localhost\"";
+    receiver.SetRemoteHost("localhost");
+    receiver.SetRemotePort(1); // loopback, nobody listens
+    ASSERT_TRUE(test::RunEventsUntil([&] { return receiver.Send("x"); })) << "the name is looked up";
+    arrivals.clear();
+    sendFrom("127.0.0.1");
+    sendFrom("127.0.0.2");
+    EXPECT_TRUE(arrivals[0].fromRemoteHost) << "an address the name resolved to";
+    EXPECT_FALSE(arrivals.back().fromRemoteHost);
+}
+
 TEST(UdpDatagramPort, HandlerThatLetsEventsRunIsNotReentered) {
     UdpDatagramPort receiver(4);
     int depth = 0;
