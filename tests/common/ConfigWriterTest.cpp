@@ -135,20 +135,6 @@ TEST(WriterLayout, NumbersInPlainDecimal) {
     }
 }
 
-struct ReadBack {
-    std::optional<FatalError> readBox, checkBox;
-    ConfigRecord record;
-    bool unconfigured = false;
-};
-
-ReadBack ReadAndCheck(const std::filesystem::path& file, ProgramKind kind) {
-    ReadBack r;
-    std::string configText;
-    r.readBox = ReadConfiguration(file, kind, r.record, configText);
-    if (!r.readBox) r.checkBox = ValidateConfiguration(kind, r.record, r.unconfigured);
-    return r;
-}
-
 // The screen's fields as the screen fills them from a record.
 ConfigScreenValues ScreenValuesOf(const ConfigRecord& r) {
     ConfigScreenValues v;
