@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,11 +19,25 @@ bool WriteAll(int fd, std::string_view contents) {
     return true;
 }
 
-// The new file keeps the permissions of the one it replaces; a first file gets the umask's.
-void CopyPermissions(const std::filesystem::path& from, int toFd) {
-    struct stat status {};
-    if (::stat(from.c_str(), &status) == 0 && S_ISREG(status.st_mode))
-        (void)::fchmod(toFd, status.st_mode & 07777);
+// The file a save really replaces. A link is followed to its target, so that the link, and
+// whatever else points at the file, stays as the user set it up. Nothing for a loop of links.
+std::optional<std::filesystem::path> ResolveLinks(std::filesystem::path file) {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(file, error))) return file;
+        const std::filesystem::path target = std::filesystem::read_symlink(file, error);
+        if (error) return std::nullopt;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return std::nullopt;
+}
+
+// The new file keeps the permissions, owner and group of the one it replaces; a first file
+// gets the umask's and the saver's. Only root may give a file away, so for others a failed
+// chown leaves the saver as owner. The chown comes first because it clears set-id bits.
+void KeepOwnerAndMode(const struct stat& old, int fd) {
+    (void)::fchown(fd, old.st_uid, old.st_gid);
+    (void)::fchmod(fd, old.st_mode & 07777);
 }
 
 // Makes the rename itself durable. A folder that cannot be synced does not undo the save.
@@ -34,19 +49,30 @@ void SyncFolder(const std::filesystem::path& file) {
     (void)::close(fd);
 }
 
-bool WriteTemporary(const std::filesystem::path& temporary, const std::filesystem::path& file,
-                    std::string_view contents) {
+enum class Staged { Written, FolderNotWritable, Failed };
+
+Staged WriteTemporary(const std::filesystem::path& temporary, const struct stat* old,
+                      std::string_view contents) {
     // A stale file from an interrupted save is removed first; a folder in its place stays and
     // makes the save fail.
     (void)::unlink(temporary.c_str());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) return false;
-    CopyPermissions(file, fd);
+    if (fd < 0) return errno == EACCES || errno == EPERM ? Staged::FolderNotWritable : Staged::Failed;
+    if (old) KeepOwnerAndMode(*old, fd);
     const bool written = WriteAll(fd, contents) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    if (written && closed) return true;
+    if (written && closed) return Staged::Written;
     (void)::unlink(temporary.c_str());
-    return false;
+    return Staged::Failed;
+}
+
+// For a file the user may change in a folder he may not: not atomic, but flushed to disk.
+bool WriteInPlace(const std::filesystem::path& file, std::string_view contents) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    const bool written = WriteAll(fd, contents) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    return written && closed;
 }
 
 } // namespace
@@ -59,13 +85,24 @@ std::filesystem::path TemporaryPathFor(const std::filesystem::path& file) {
 
 bool ReplaceFileContents(const std::filesystem::path& file, std::string_view contents) {
     try {
-        const std::filesystem::path temporary = TemporaryPathFor(file);
-        if (!WriteTemporary(temporary, file, contents)) return false;
-        if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        const std::optional<std::filesystem::path> target = ResolveLinks(file);
+        if (!target) return false;
+        struct stat old {};
+        const bool exists = ::stat(target->c_str(), &old) == 0 && S_ISREG(old.st_mode);
+        const std::filesystem::path temporary = TemporaryPathFor(*target);
+        switch (WriteTemporary(temporary, exists ? &old : nullptr, contents)) {
+        case Staged::Written:
+            break;
+        case Staged::FolderNotWritable:
+            return exists && WriteInPlace(*target, contents);
+        case Staged::Failed:
+            return false;
+        }
+        if (::rename(temporary.c_str(), target->c_str()) != 0) {
             (void)::unlink(temporary.c_str());
             return false;
         }
-        SyncFolder(file);
+        SyncFolder(*target);
         return true;
     } catch (const std::exception&) {
         return false;

@@ -33,7 +33,7 @@ bool LengthOutside(const std::string& text, std::size_t shortest, std::size_t lo
 
 bool AddressOutOfRange(std::int16_t dName, const std::string& address) {
     if (dName == 1) return !address.empty() && !IsValidIPAddress(address);
-    if (dName == 2) return CharacterCount(address) > MaxDomainName || IsValidIPAddress(address);
+    if (dName == 2) return CharacterCount(address) > MaxDomainName || IsStrictIPAddress(address);
     return false; // the address mode itself is counted
 }
 
@@ -63,8 +63,8 @@ int CountViolations(ProgramKind kind, const ConfigRecord& r) {
 }
 
 // A named remote computer needs an address. In IP mode that address must be a valid IP
-// address; in domain-name mode any non-empty name will do (a valid IP address there is
-// already a range violation).
+// address; in domain-name mode any non-empty name will do (an address that passes the strict
+// IP test there is already a range violation).
 bool NoRemoteComputer(const ConfigRecord& r) {
     for (std::size_t k = 1; k <= 4; ++k)
         if (!r.IPAdd[k].empty()) return false;
@@ -88,7 +88,7 @@ bool SlaveUnconfigured(const ConfigRecord& r) {
     const std::string& address = r.IPAdd[0];
     if (r.DName == 1) return !IsValidIPAddress(address);
     if (r.DName == 2)
-        return address.empty() || CharacterCount(address) > MaxDomainName || IsValidIPAddress(address);
+        return address.empty() || CharacterCount(address) > MaxDomainName || IsStrictIPAddress(address);
     return false;
 }
 

@@ -61,10 +61,10 @@ struct WriteOutcome {
     bool terminate = false;
 };
 
-// Replaces the file with ConfigurationText. The new text goes to a temporary file in the same
-// folder, is flushed to disk and then renamed over the old file, so a failed save leaves the
-// old file as it was. A text value holding a line break, or a number too large to write, is
-// refused the same way, since it would not read back as saved. Never throws.
+// Replaces the file with ConfigurationText through ReplaceFileContents, so a failed save
+// leaves the old file as it was (unless its folder allows only an in-place write). A text
+// value holding a line break, or a number too large to write, is refused the same way, since
+// it would not read back as saved. Never throws.
 WriteOutcome WriteConfiguration(const std::filesystem::path& file, ProgramKind kind,
                                 const ConfigScreenValues& values, const std::tm& now);
 

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -8,6 +10,7 @@
 #include "common/ConfigBoxes.h"
 #include "common/ConfigFile.h"
 #include "common/LenientNumber.h"
+#include "common/TextEncoding.h"
 
 namespace tarnix {
 namespace {
@@ -140,13 +143,19 @@ std::optional<FatalError> ReadConfiguration(const std::filesystem::path& file, P
 
         std::ifstream in(file, std::ios::binary);
         if (!in) return ConfigReadFailureBox(kind);
-        Counters counters{static_cast<std::int64_t>(KeysOf(kind).size()), 3};
-        std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back(); // CR LF and LF both end a line
-            if (!ProcessLine(line, kind, record, configText, counters)) return ConfigReadFailureBox(kind);
-        }
+        const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         if (in.bad()) return ConfigReadFailureBox(kind);
+        // The whole file decides its encoding: one stray byte means it was not written as UTF-8.
+        const std::string text = StoredTextToUtf8(bytes);
+
+        Counters counters{static_cast<std::int64_t>(KeysOf(kind).size()), 3};
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = std::min(text.find('\n', start), text.size());
+            std::string_view line(text.data() + start, end - start);
+            if (line.ends_with('\r')) line.remove_suffix(1); // CR LF and LF both end a line
+            if (!ProcessLine(line, kind, record, configText, counters)) return ConfigReadFailureBox(kind);
+            start = end + 1;
+        }
         if (counters.keys != 0 || counters.sections != 0) return ConfigCorruptedBox();
         return std::nullopt;
     } catch (const std::exception&) {

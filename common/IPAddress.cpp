@@ -22,9 +22,8 @@ int PartValue(std::string_view digits) {
     return value;
 }
 
-} // namespace
-
-bool IsValidIPAddress(std::string_view text) {
+// Four dotted parts of digits, each within lowestLaterPart (1 for the first part)..255.
+bool IsDottedAddress(std::string_view text, int lowestLaterPart) {
     if (text.empty() || text.front() == '.' || text.back() == '.') return false;
     if (!std::all_of(text.begin(), text.end(), [](char c) { return c == '.' || IsDigit(c); })) return false;
     if (std::count(text.begin(), text.end(), '.') != PartCount - 1) return false;
@@ -38,11 +37,21 @@ bool IsValidIPAddress(std::string_view text) {
     }
     for (std::size_t i = 0; i < PartCount; ++i) {
         if (parts[i].empty()) return false;
-        const int lowest = i == 0 ? 1 : 0; // only the network part may not be 0
+        const int lowest = i == 0 ? 1 : lowestLaterPart;
         const int value = PartValue(parts[i]);
         if (value < lowest || value > 255) return false;
     }
     return true;
+}
+
+} // namespace
+
+bool IsValidIPAddress(std::string_view text) {
+    return IsDottedAddress(text, 0);
+}
+
+bool IsStrictIPAddress(std::string_view text) {
+    return IsDottedAddress(text, 1);
 }
 
 } // namespace tarnix

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -82,8 +83,8 @@ bool FolderExists(const std::filesystem::path& folder) {
     return std::filesystem::is_directory(folder, error);
 }
 
-// Something other than a folder already stands at the path; a folder there is not a log file
-// and must make creation fail rather than pass for an existing log.
+// Something other than a folder stands at the path. A folder counts as a missing log; anything
+// else that is not a regular file is refused when it is opened.
 bool LogFileExists(const std::filesystem::path& file) {
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
@@ -104,15 +105,28 @@ bool WriteAll(int fd, const std::string& text) {
 enum class AppendResult { Written, FileMissing, Failed };
 enum class IfMissing { Create, Fail };
 
+bool IsRegularFile(const std::filesystem::path& file) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(file, error);
+}
+
 // Opening without O_CREAT when the file must already exist leaves no moment between an
-// existence test and the open in which a deleted log could be re-created.
+// existence test and the open in which a deleted log could be re-created. Only a regular file
+// (a link to one included) is written: opening never waits, so a named pipe without a reader
+// fails at once instead of hanging the program, and a pipe or device that does open is refused.
 AppendResult AppendToFile(const std::filesystem::path& file, const std::string& text, IfMissing ifMissing) {
-    const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | (ifMissing == IfMissing::Create ? O_CREAT : 0);
+    const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
+                      (ifMissing == IfMissing::Create ? O_CREAT : 0);
     int fd = -1;
     do {
         fd = ::open(file.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return errno == ENOENT ? AppendResult::FileMissing : AppendResult::Failed;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        (void)::close(fd);
+        return AppendResult::Failed;
+    }
     const bool written = WriteAll(fd, text);
     const bool closed = ::close(fd) == 0;
     return written && closed ? AppendResult::Written : AppendResult::Failed;
@@ -136,7 +150,8 @@ std::optional<FatalError> LogFile::CreateLogFile() const {
     try {
         if (!FolderExists(LogFolder(config_))) return CreateDirectoryError(kind_);
         const std::filesystem::path file = LogFilePath();
-        if (LogFileExists(file)) return std::nullopt;
+        // Anything else at the path (a folder, a pipe, a device) fails to be created below.
+        if (IsRegularFile(file)) return std::nullopt;
         const std::string text = ProgramTitle() + LineEnd + "Version " + ProgramVersion + LineEnd +
                                  "File Created" + LineEnd + FormatTimeStamp(clock_.LocalNow()) + LineEnd;
         if (AppendToFile(file, text, IfMissing::Create) != AppendResult::Written)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/ConfigFile.h"
+#include "tests/common/ConfigTestSupport.h"
 
 namespace tarnix {
 namespace {
@@ -99,7 +100,9 @@ const CheckCase checkCases[] = {
     {"SlaveIpModeInvalidAddress", S, [](R& r) { r.IPAdd[0] = "host.example"; }, false, true},
     // Addresses in domain-name mode.
     {"DomainModeName", M, [](R& r) { r.DName = 2, r.IPAdd[1] = "pump.plant"; }, true, false},
-    {"DomainModeIpAddress", M, [](R& r) { r.DName = 2; }, false, false},
+    {"DomainModeIpAddress", M, [](R& r) { r.DName = 2, r.IPAdd[1] = "192.168.1.20"; }, false, false},
+    {"DomainModeAddressWithZeroPart", M, [](R& r) { r.DName = 2, r.IPAdd[1] = "192.168.0.20"; }, true, false},
+    {"SlaveDomainModeIpAddress", S, [](R& r) { r.DName = 2, r.IPAdd[0] = "10.1.1.5"; }, false, true},
     {"DomainModeNameOf100", S, [](R& r) { r.DName = 2, r.IPAdd[0] = std::string(100, 'd'); }, true, false},
     {"DomainModeNameOf101", S, [](R& r) { r.DName = 2, r.IPAdd[0] = std::string(101, 'd'); }, false, true},
     // Computers to supervise not fully given: no box, but supervision waits for set-up.
@@ -125,6 +128,33 @@ TEST(RangeCheck, AppliesTheLogPathDefaultAndNeverClearsUnconfigured) {
     EXPECT_FALSE(ValidateConfiguration(ProgramKind::Slave, record, unconfigured));
     EXPECT_EQ(record.LogPath, "Log\\");
     EXPECT_TRUE(unconfigured);
+}
+
+// Files saved in domain-name mode with an address such as 192.168.0.5 always loaded: only an
+// address whose every part is 1..255 counts as an IP address there.
+TEST(StoredDomainModeFiles, LoadUnlessTheAddressHasNoZeroPart) {
+    using namespace config_test;
+    const struct {
+        ProgramKind kind;
+        std::vector<std::string> lines;
+        const char* addressLine;
+    } programs[] = {{M, MasterLines(), "IPAdd1=192.168.0.20"}, {S, SlaveLines(), "IPAdd=10.0.0.5"}};
+    for (const auto& p : programs) {
+        for (const auto& [address, loads] : {std::pair{"192.168.0.5", true}, {"192.168.1.5", false}}) {
+            SCOPED_TRACE(std::string(p.addressLine) + " -> " + address);
+            std::vector<std::string> lines = p.lines;
+            for (std::string& line : lines) {
+                if (line == "DName=1") line = "DName=2";
+                if (line == p.addressLine) line = line.substr(0, line.find('=') + 1) + address;
+            }
+            TempFolder folder;
+            WriteBytes(folder / "c.ini", JoinLines(lines));
+            const ReadBack r = ReadAndCheck(folder / "c.ini", p.kind);
+            ASSERT_FALSE(r.readBox);
+            EXPECT_EQ(!r.checkBox, loads);
+            EXPECT_EQ(r.unconfigured, p.kind == S && !loads);
+        }
+    }
 }
 
 } // namespace

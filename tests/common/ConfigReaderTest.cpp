@@ -173,6 +173,43 @@ TEST(ReaderConfigText, StartsAfreshEvenWhenTheFileIsMissing) {
     EXPECT_EQ(configText, "\r\nConfiguration\r\n-------------");
 }
 
+// Files written on Windows hold the system's "ANSI" code page; a file that is valid UTF-8 is
+// taken as it is. Either way the record holds UTF-8.
+TEST(ReaderEncoding, Windows1252FilesAreReadAsUtf8) {
+    const struct {
+        const char* stored;
+        const char* read;
+    } cases[] = {
+        {"B\xFCro", "B\xC3\xBCro"},                                       // Büro
+        {"\x80 \x8A\x9F \x81", "\xE2\x82\xAC \xC5\xA0\xC5\xB8 \xC2\x81"}, // € ŠŸ, unassigned 0x81
+        {"B\xC3\xBCro", "B\xC3\xBCro"},                                   // already UTF-8
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        Lines lines = MasterLines();
+        Replace(lines, "CName0=Control", std::string("CName0=") + c.stored);
+        TempFolder folder;
+        WriteBytes(folder / "m.ini", JoinLines(lines));
+        const ReadBack r = ReadAndCheck(folder / "m.ini", ProgramKind::Master);
+        ASSERT_FALSE(r.readBox);
+        EXPECT_FALSE(r.checkBox);
+        EXPECT_EQ(r.record.CName[0], c.read);
+    }
+}
+
+// A Windows name's length is counted in its characters: 26 dashes (0x96) are one too many.
+TEST(ReaderEncoding, Windows1252NamesAreCountedInCharacters) {
+    for (const auto& [length, accepted] : {std::pair{25, true}, {26, false}}) {
+        Lines lines = MasterLines();
+        Replace(lines, "CName1=Pump", "CName1=" + std::string(length, '\x96'));
+        TempFolder folder;
+        WriteBytes(folder / "m.ini", JoinLines(lines));
+        const ReadBack r = ReadAndCheck(folder / "m.ini", ProgramKind::Master);
+        ASSERT_FALSE(r.readBox);
+        EXPECT_EQ(!r.checkBox, accepted) << length;
+    }
+}
+
 TEST(ReaderRobustness, HugeLinesAndBinaryBytesNeverThrow) {
     TempFolder folder;
     std::string bytes(3'000'000, 'x');

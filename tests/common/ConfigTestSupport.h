@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ConfigFile.h"
+
 namespace tarnix::config_test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
@@ -47,6 +49,21 @@ inline std::string JoinLines(const std::vector<std::string>& lines, const std::s
     for (const std::string& line : lines)
         text += line + end;
     return text;
+}
+
+// What the start-up reading of a file comes to: the reader's box, or else the check's.
+struct ReadBack {
+    std::optional<FatalError> readBox, checkBox;
+    ConfigRecord record;
+    bool unconfigured = false;
+};
+
+inline ReadBack ReadAndCheck(const std::filesystem::path& file, ProgramKind kind) {
+    ReadBack r;
+    std::string configText;
+    r.readBox = ReadConfiguration(file, kind, r.record, configText);
+    if (!r.readBox) r.checkBox = ValidateConfiguration(kind, r.record, r.unconfigured);
+    return r;
 }
 
 // A complete, valid file of each program, line by line, to be varied by the tests.

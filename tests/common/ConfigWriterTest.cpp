@@ -1,5 +1,10 @@
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "common/AtomicFile.h"
 #include "common/ConfigFile.h"
@@ -135,20 +140,6 @@ TEST(WriterLayout, NumbersInPlainDecimal) {
     }
 }
 
-struct ReadBack {
-    std::optional<FatalError> readBox, checkBox;
-    ConfigRecord record;
-    bool unconfigured = false;
-};
-
-ReadBack ReadAndCheck(const std::filesystem::path& file, ProgramKind kind) {
-    ReadBack r;
-    std::string configText;
-    r.readBox = ReadConfiguration(file, kind, r.record, configText);
-    if (!r.readBox) r.checkBox = ValidateConfiguration(kind, r.record, r.unconfigured);
-    return r;
-}
-
 // The screen's fields as the screen fills them from a record.
 ConfigScreenValues ScreenValuesOf(const ConfigRecord& r) {
     ConfigScreenValues v;
@@ -266,6 +257,77 @@ TEST(WriterAtomicity, ReplacesTheFileKeepingItsPermissionsAndLeavesNoTemporary) 
                                                                std::filesystem::perms::owner_write |
                                                                std::filesystem::perms::group_read);
     EXPECT_FALSE(std::filesystem::exists(TemporaryPathFor(file)));
+}
+
+// ---- what the user set up around the file --------------------------------------------------
+
+constexpr uid_t Nobody = 65534;
+constexpr int CannotBecomeNobody = 77;
+
+// Runs `save` in a child process, as uid 65534 when the tests run as root, since root may
+// create files in any folder. Returns the child's exit code.
+int ExitCodeAsNobody(const std::function<int()>& save) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0))
+            ::_exit(CannotBecomeNobody);
+        ::_exit(save());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(WriterSurroundings, ALinkStaysALinkAndItsTargetGetsTheText) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder / "Data");
+    std::filesystem::create_directories(folder / "shared");
+    WriteBytes(folder / "shared" / "m.ini", "old");
+    std::filesystem::create_symlink("../shared/m.ini", folder / "Data" / "m.ini");
+    ASSERT_FALSE(
+        WriteConfiguration(folder / "Data" / "m.ini", ProgramKind::Master, MasterScreen(), SaveTime()).box);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "Data" / "m.ini"));
+    EXPECT_EQ(ReadBytes(folder / "shared" / "m.ini"),
+              ConfigurationText(ProgramKind::Master, MasterScreen(), SaveTime()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "shared"), {}), 1); // no debris
+}
+
+TEST(WriterSurroundings, TheFileKeepsItsOwnerAndGroup) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+    TempFolder folder;
+    const auto file = folder / "m.ini";
+    WriteBytes(file, "old");
+    ASSERT_EQ(::chown(file.c_str(), Nobody, Nobody), 0);
+    ASSERT_FALSE(WriteConfiguration(file, ProgramKind::Master, MasterScreen(), SaveTime()).box);
+    struct stat status {};
+    ASSERT_EQ(::stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, Nobody);
+    EXPECT_EQ(status.st_gid, Nobody);
+}
+
+// A file the user may write, in a folder where he may create nothing: the save is written in
+// place, and values that would not read back are still refused.
+TEST(WriterSurroundings, AWritableFileInALockedFolderIsWrittenInPlace) {
+    TempFolder folder;
+    const auto locked = folder / "locked";
+    const auto file = locked / "m.ini";
+    std::filesystem::create_directory(locked);
+    WriteBytes(file, "old");
+    ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+    ConfigScreenValues refused = MasterScreen();
+    refused.CName[1] = "Pump\r\nPort1=1";
+    const int exitCode = ExitCodeAsNobody([&] {
+        if (!WriteConfiguration(file, ProgramKind::Master, refused, SaveTime()).box) return 1;
+        if (ReadBytes(file) != "old") return 2;
+        return WriteConfiguration(file, ProgramKind::Master, MasterScreen(), SaveTime()).box ? 3 : 0;
+    });
+    ::chmod(locked.c_str(), 0755); // lets the temporary folder be removed by a user who is not root
+    if (exitCode == CannotBecomeNobody) GTEST_SKIP() << "cannot run as uid 65534 here";
+    EXPECT_EQ(exitCode, 0) << "1: refused value saved, 2: file changed, 3: save failed";
+    EXPECT_EQ(ReadBytes(file), ConfigurationText(ProgramKind::Master, MasterScreen(), SaveTime()));
 }
 
 TEST(WriterMissingFile, MasterCreatesItSlaveEnds) {

@@ -38,5 +38,13 @@ TEST(IsValidIPAddress, RejectsEverythingElse) {
     EXPECT_FALSE(IsValidIPAddress(std::string_view("1.2.3.4\0", 8)));
 }
 
+TEST(IsStrictIPAddress, AcceptsOnlyPartsOneTo255) {
+    for (const char* text : {"1.2.3.4", "255.255.255.255", "010.001.002.009"})
+        EXPECT_TRUE(IsStrictIPAddress(text)) << text;
+    for (const char* text :
+         {"192.168.0.1", "10.0.0.5", "1.2.3.0", "0.1.2.3", "1.2.3.256", "1..2.3", "", "a.b.c.d"})
+        EXPECT_FALSE(IsStrictIPAddress(text)) << text;
+}
+
 } // namespace
 } // namespace tarnix

@@ -4,10 +4,16 @@
 
 #include "support/FixedClock.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <iterator>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnix {
 
@@ -303,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 MissingFileBox}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
-// A log that exists but takes no more bytes (a full disk) gives the write box.
+// A device at the log path, here one that would take no bytes, gives the write box.
 TEST_F(LogFileTest, AFullDiskGivesTheWriteBox) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     config_.LogPath = "/dev/";
@@ -314,6 +320,39 @@ TEST_F(LogFileTest, AFullDiskGivesTheWriteBox) {
         {"Unable to write to the log file full.", "This may be a permissions problem.", End}};
     EXPECT_EQ(Log().WriteLogLine("Run", "", {}), writeBox);
     EXPECT_EQ(Log().WriteLogHeader(0, ConfigText), writeBox);
+}
+
+// Only a regular file is a log. A named pipe would block the open until something read it, so
+// each operation runs on its own thread; should one block, opening the reading end releases it
+// and the test fails instead of hanging.
+TEST_F(LogFileTest, ANamedPipeIsRefusedWithoutWaiting) {
+    ASSERT_EQ(::mkfifo(File().c_str(), 0666), 0);
+    const auto withoutWaiting = [&](const std::function<std::optional<FatalError>()>& operation) {
+        auto result = std::async(std::launch::async, operation);
+        if (result.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return result.get();
+        ADD_FAILURE() << "blocked on the named pipe";
+        const int reader = ::open(File().c_str(), O_RDONLY | O_NONBLOCK);
+        const auto released = result.get();
+        ::close(reader);
+        return released;
+    };
+    const FatalError writeBox{
+        " Log File Write Error",
+        BoxIcon::Warning,
+        {"Unable to write to the log file TarnixM.log.", "This may be a permissions problem.", End}};
+    const LogFile log = Log();
+    EXPECT_EQ(withoutWaiting([&] { return log.CreateLogFile(); }), CreateBox);
+    EXPECT_EQ(withoutWaiting([&] { return log.WriteLogHeader(0, ConfigText); }), writeBox);
+    EXPECT_EQ(withoutWaiting([&] { return log.WriteLogLine("Run", "", {}); }), writeBox);
+}
+
+TEST_F(LogFileTest, ALinkToARegularLogIsWrittenThrough) {
+    std::ofstream(root_ / "elsewhere.log", std::ios::binary) << "older runs\r\n";
+    fs::create_symlink(root_ / "elsewhere.log", File());
+    const LogFile log = Log();
+    EXPECT_EQ(log.CreateLogFile(), std::nullopt);
+    EXPECT_EQ(log.WriteLogLine("Exit", "Run", {}), std::nullopt);
+    EXPECT_EQ(Contents(), "older runs\r\n07-Dec-26 05:04:29,  Exit     , Run       \r\n");
 }
 
 } // namespace

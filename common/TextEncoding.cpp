@@ -1,0 +1,75 @@
+#include "common/TextEncoding.h"
+
+#include <array>
+#include <cstdint>
+
+namespace tarnix {
+namespace {
+
+// Where Windows-1252 differs from Latin-1: the bytes 0x80..0x9F.
+constexpr std::array<char32_t, 32> Bytes80To9F = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<std::uint8_t>(bytes[i]);
+        std::size_t length = 0;
+        char32_t c = 0;
+        char32_t lowest = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2, c = lead & 0x1F, lowest = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3, c = lead & 0x0F, lowest = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4, c = lead & 0x07, lowest = 0x10000;
+        } else {
+            return false;
+        }
+        if (bytes.size() - i < length) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<std::uint8_t>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char byte : bytes) {
+        const auto b = static_cast<std::uint8_t>(byte);
+        AppendUtf8(b >= 0x80 && b < 0xA0 ? Bytes80To9F[b - 0x80] : char32_t{b}, out);
+    }
+    return out;
+}
+
+std::string StoredTextToUtf8(std::string_view bytes) {
+    return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
+}
+
+} // namespace tarnix

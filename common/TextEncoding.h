@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnix {
+
+// True when the bytes are well-formed UTF-8: no stray continuation bytes, no overlong forms,
+// no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view bytes);
+
+// Every byte read as Windows-1252 and written out as UTF-8. The five bytes that code page
+// leaves unassigned become the control characters of the same number, as Windows reads them.
+std::string Windows1252ToUtf8(std::string_view bytes);
+
+// A stored text file as UTF-8: files written on Windows are in its "ANSI" code page, so a
+// text that is not valid UTF-8 is read as Windows-1252.
+std::string StoredTextToUtf8(std::string_view bytes);
+
+} // namespace tarnix
