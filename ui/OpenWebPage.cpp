@@ -1,6 +1,7 @@
 #include "ui/OpenWebPage.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <exception>
 #include <optional>
 #include <system_error>
@@ -18,12 +19,17 @@ struct CaughtError {
 } // namespace
 
 void OpenWebPage(QWidget* owner, const std::string& programTitle, const UrlOpenFn& openUrl) {
-    bool started = false;
     std::optional<CaughtError> error;
+    const QPointer<QWidget> boxOwner(owner);
+    OpenDone reportFailure = [boxOwner, programTitle](bool opened) {
+        if (opened) return;
+        ShowMessageBox(boxOwner.data(), programTitle + " Error", {"Unable to launch Browser."}, BoxIcon::None,
+                       BoxButtons::Ok);
+    };
     try {
         // Let a click that is still being handled finish before the browser takes the screen.
         QCoreApplication::processEvents();
-        started = openUrl(MakerWebAddress);
+        openUrl(MakerWebAddress, std::move(reportFailure));
     } catch (const std::system_error& e) {
         error = CaughtError{e.code().value(), e.what()};
     } catch (const std::exception& e) {
@@ -31,12 +37,7 @@ void OpenWebPage(QWidget* owner, const std::string& programTitle, const UrlOpenF
     } catch (...) {
         error = CaughtError{0, "Unknown error"};
     }
-    if (error) {
-        ProgramErrorBox(owner, programTitle, error->number, error->description);
-    } else if (!started) {
-        ShowMessageBox(owner, programTitle + " Error", {"Unable to launch Browser."}, BoxIcon::None,
-                       BoxButtons::Ok);
-    }
+    if (error) ProgramErrorBox(owner, programTitle, error->number, error->description);
 }
 
 void ProgramErrorBox(QWidget* owner, const std::string& programTitle, long number,

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -48,6 +50,16 @@ protected:
         return text.str();
     }
 
+    // A callback that keeps the opener's answer.
+    OpenDone Record() {
+        return [this](bool opened) { answer_ = opened; };
+    }
+    std::optional<bool> Answer(std::chrono::milliseconds wait = 5s) {
+        test::RunEventsUntil([&] { return answer_.has_value(); }, wait);
+        return answer_;
+    }
+
+    std::optional<bool> answer_;
     fs::path folder_;
     fs::path record_;
     std::string savedPath_;
@@ -56,8 +68,9 @@ protected:
 
 TEST_F(UrlOpenerTest, UrlIsPassedAsOneUntouchedArgument) {
     const std::string url = "https://example.invalid/a b;touch '" + (folder_ / "injected").string() + "'";
-    ASSERT_TRUE(OpenUrlInBrowser(url));
+    OpenUrlInBrowser(url, Record());
     EXPECT_EQ(Opened(), "1\n" + url + "\n");
+    EXPECT_EQ(Answer(), std::optional<bool>(true));
     EXPECT_FALSE(fs::exists(folder_ / "injected"));
 }
 
@@ -65,19 +78,40 @@ TEST_F(UrlOpenerTest, RelativeLogFileIsOpenedByItsFullPath) {
     fs::create_directory(folder_ / "Log");
     std::ofstream(folder_ / "Log" / "TarnixM.log") << "x";
     fs::current_path(folder_);
-    ASSERT_TRUE(OpenFileInEditor("Log/TarnixM.log"));
+    OpenFileInEditor("Log/TarnixM.log", Record());
     EXPECT_EQ(Opened(), "1\n" + (folder_ / "Log" / "TarnixM.log").string() + "\n");
+    EXPECT_EQ(Answer(), std::optional<bool>(true));
 }
 
 TEST_F(UrlOpenerTest, NothingStartedIsReportedAsFailure) {
-    EXPECT_FALSE(OpenFileInEditor((folder_ / "missing.log").string()));
-    EXPECT_FALSE(OpenFileInEditor(folder_.string())) << "a folder is no file";
-    EXPECT_FALSE(OpenUrlInBrowser(""));
+    for (const auto& open : std::vector<std::function<void()>>{
+             [&] { OpenFileInEditor((folder_ / "missing.log").string(), Record()); },
+             [&] { OpenFileInEditor(folder_.string(), Record()); }, // a folder is no file
+             [&] { OpenUrlInBrowser("", Record()); },
+         }) {
+        answer_.reset();
+        open();
+        EXPECT_FALSE(answer_.has_value()) << "the answer comes from the event loop";
+        EXPECT_EQ(Answer(), std::optional<bool>(false));
+    }
     EXPECT_EQ(Opened(500ms), "");
 
     // Without xdg-open, and without a GUI whose desktop services could help.
     ::setenv("PATH", (folder_ / "empty").c_str(), 1);
-    EXPECT_FALSE(OpenUrlInBrowser("https://example.invalid/"));
+    answer_.reset();
+    OpenUrlInBrowser("https://example.invalid/", Record());
+    EXPECT_EQ(Answer(), std::optional<bool>(false));
+}
+
+// An opener that finds no browser says so by its exit status, which comes while the window
+// goes on.
+TEST_F(UrlOpenerTest, AnOpenerThatFailsIsReportedWithoutWaitingForIt) {
+    std::ofstream(folder_ / "xdg-open") << "#!/bin/sh\nsleep 0.3\nexit 3\n";
+    const auto started = std::chrono::steady_clock::now();
+    OpenUrlInBrowser("https://example.invalid/", Record());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 250ms) << "the caller must not wait";
+    EXPECT_FALSE(answer_.has_value());
+    EXPECT_EQ(Answer(), std::optional<bool>(false));
 }
 
 } // namespace

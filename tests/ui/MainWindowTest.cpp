@@ -21,8 +21,8 @@ namespace {
 using testing::FakeEvents;
 using Kind = FakeEvents::Kind;
 
-bool NeverOpens(const std::string&) {
-    return false;
+void NeverOpens(const std::string&, OpenDone done) {
+    done(false);
 }
 
 // A control's place in twips; a width of 0 checks only its position (its size is free).

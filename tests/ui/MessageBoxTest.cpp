@@ -17,10 +17,11 @@ TEST(OpenWebPage, AStartedBrowserShowsNoBox) {
     std::string asked;
     BoxSeen seen;
     ModalCloser closer(AnswerBox(seen, QMessageBox::Ok));
-    OpenWebPage(nullptr, "Tarnix", [&](const std::string& url) {
+    OpenWebPage(nullptr, "Tarnix", [&](const std::string& url, OpenDone done) {
         asked = url;
-        return true;
+        QTimer::singleShot(0, [done] { done(true); });
     });
+    testing::RunEventsUntil([] { return false; }, 50);
     EXPECT_EQ(asked, "https://tarnix.example.org");
     EXPECT_EQ(closer.Seen(), 0);
 }
@@ -33,16 +34,21 @@ TEST(OpenWebPage, FailuresAreReportedInABoxAndTheProgramGoesOn) {
         QString text;
     };
     const Case cases[] = {
-        {"no browser", [](const std::string&) { return false; }, "Tarnix Slave", "Unable to launch Browser."},
+        {"no browser", [](const std::string&, OpenDone done) { done(false); }, "Tarnix Slave",
+         "Unable to launch Browser."},
+        // The opener ran but failed, which is known only once it has ended.
+        {"failing opener",
+         [](const std::string&, OpenDone done) { QTimer::singleShot(20, [done] { done(false); }); },
+         "Tarnix Slave", "Unable to launch Browser."},
         {"system error",
-         [](const std::string&) -> bool {
+         [](const std::string&, OpenDone) {
              throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), "xdg-open");
          },
          "Tarnix",
          "A program error has occured\r\nError Number: 2\r\nError description: xdg-open: " +
              QString::fromStdString(std::make_error_code(std::errc::no_such_file_or_directory).message())},
-        {"other error", [](const std::string&) -> bool { throw std::runtime_error("no display"); }, "Tarnix",
-         "A program error has occured\r\nError Number: 0\r\nError description: no display"},
+        {"other error", [](const std::string&, OpenDone) { throw std::runtime_error("no display"); },
+         "Tarnix", "A program error has occured\r\nError Number: 0\r\nError description: no display"},
         {"no opener at all", UrlOpenFn{}, "Tarnix",
          "A program error has occured\r\nError Number: 0\r\n"
          "Error description: bad_function_call"},
@@ -52,6 +58,7 @@ TEST(OpenWebPage, FailuresAreReportedInABoxAndTheProgramGoesOn) {
         BoxSeen seen;
         ModalCloser closer(AnswerBox(seen, QMessageBox::Ok));
         OpenWebPage(nullptr, c.title, c.opener);
+        testing::RunEventsUntil([&] { return closer.Seen() > 0; });
         EXPECT_EQ(closer.Seen(), 1);
         EXPECT_EQ(seen.title.toStdString(), std::string(c.title) + " Error");
         EXPECT_EQ(seen.text, c.text);

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
 #include <functional>
@@ -57,6 +58,15 @@ private:
     QTimer timer_;
     int seen_ = 0;
 };
+
+// Runs the event loop until done() holds or the time is up; returns done().
+inline bool RunEventsUntil(const std::function<bool()>& done, int milliseconds = 2000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
 
 // What a message box showed.
 struct BoxSeen {
