@@ -169,6 +169,17 @@ void ProgramBase::OnWindowClosing() {
     control_.EndProgram();
 }
 
+void ProgramBase::OnTerminationSignal() {
+    // A logout or kill must end the program even under an open box, and a log that fails now
+    // must not ask anything: the exit line is written where the log still works.
+    window_.SetTimerEnabled(false);
+    if (!ending_ && !unconfigured_ && supervision_.LogNormal())
+        (void)log_.WriteLogLine("Exit", supervision_.PhaseDetail(), CurrentLogState());
+    ending_ = true;
+    window_.RemoveTrayIcon();
+    control_.EndProgram();
+}
+
 void ProgramBase::RecomputeWindowStateOverride() {
     const bool minimised = window_.IsMinimised();
     windowStateOverride_ = (!minimised && config_.StartMin == 2 && supervision_.Phase != PhaseCountdown) ||

@@ -47,6 +47,9 @@ public:
     void OnTrayRestoreRequested() override;
     void OnWindowActivated() override;
 
+    // The system asks the program to end (logout, shutdown, kill).
+    void OnTerminationSignal();
+
     virtual void ResetClick() = 0;
     virtual void TestClick() = 0;
 

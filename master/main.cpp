@@ -11,6 +11,7 @@
 #include "master/TarnixMMain.h"
 #include "platform/LogindPower.h"
 #include "platform/SystemClock.h"
+#include "platform/TerminationSignal.h"
 #include "platform/UdpDatagramPort.h"
 #include "platform/UrlOpener.h"
 #include "ui/ProgramStart.h"
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
 
     MasterProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, aux}, ports);
     window.SetEvents(&program);
-    CloseOnTerminationSignal(&window);
+    CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.
     program.Load();
     if (!window.IsMinimised()) window.show();

@@ -6,6 +6,7 @@
 #include "common/ShutdownModule.h"
 #include "platform/LogindPower.h"
 #include "platform/SystemClock.h"
+#include "platform/TerminationSignal.h"
 #include "platform/UdpDatagramPort.h"
 #include "platform/UrlOpener.h"
 #include "slave/SlaveProgram.h"
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
 
     SlaveProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, aux}, socket);
     window.SetEvents(&program);
-    CloseOnTerminationSignal(&window);
+    CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.
     program.Load();
     if (!window.IsMinimised()) window.show();

@@ -1,14 +1,6 @@
 #include "ui/ProgramStart.h"
 
-#include <QSocketNotifier>
-#include <QWidget>
-
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -66,36 +58,6 @@ void ProcessControl::EndProgram() {
     // (the log and the configuration are closed after every write).
     std::fflush(nullptr);
     std::_Exit(0);
-}
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnTerminationSignal(int) {
-    const char byte = 1;
-    const int saved = errno;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-} // namespace
-
-void CloseOnTerminationSignal(QWidget* window) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
-        window->close();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
 }
 
 } // namespace tarnix

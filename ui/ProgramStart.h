@@ -1,7 +1,7 @@
 #pragma once
 
 // What the two programs' entry points share: the instance guard with its notice, the process
-// services of the logic, and closing on a termination signal.
+// services of the logic.
 
 #include <QApplication>
 
@@ -40,9 +40,5 @@ public:
     void RaisePriority() override;
     void EndProgram() override;
 };
-
-// A termination signal (logout, kill) closes the main window the way the user would, so the
-// program writes its exit line.
-void CloseOnTerminationSignal(QWidget* window);
 
 } // namespace tarnix

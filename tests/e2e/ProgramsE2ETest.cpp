@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "RealProgram.h"
 
 namespace tarnix::e2e {
@@ -45,6 +47,19 @@ TEST(Programs, MasterStartsLogsAndWritesItsExitLineWhenClosed) {
     ASSERT_TRUE(dir.WaitForLog(",  Enter    , Run", 10s));
     EXPECT_TRUE(master.Terminate());
     EXPECT_NE(dir.LogLines().back().find(",  Exit     , Run"), std::string::npos) << dir.LogLines().back();
+}
+
+// A logout must not have to kill a program whose error box waits for someone.
+TEST(Programs, TerminationEndsTheProgramEvenUnderAnOpenBox) {
+    ProgramDir dir(false, Slave(21011, 21012));
+    RealProgram slave(dir, Shared);
+    ASSERT_TRUE(dir.WaitForLog(",  Start    , Initialise", 10s));
+    // The log turns into a folder: the next line fails and its box stays open, offscreen.
+    std::filesystem::remove(dir.Path("Log/TarnixS.log"));
+    std::filesystem::create_directory(dir.Path("Log/TarnixS.log"));
+    std::this_thread::sleep_for(2500ms);
+    ASSERT_TRUE(slave.Running()) << "the box keeps the program open";
+    EXPECT_TRUE(slave.Terminate(3000ms));
 }
 
 TEST(Programs, MasterAndSlaveConnectAndLoseEachOther) {
