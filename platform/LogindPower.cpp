@@ -24,7 +24,9 @@ const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 // it a privileged caller passes over them, which is what the force flag asks for.
 constexpr quint64 RootCheckInhibitors = 1;
 
-QString Verb(PowerCall call) {
+} // namespace
+
+QString LogindVerb(PowerCall call) {
     switch (call) {
     case PowerCall::PowerOff:
         return QStringLiteral("PowerOff");
@@ -41,6 +43,8 @@ QString Verb(PowerCall call) {
     }
     return {};
 }
+
+namespace {
 
 // The inhibitor lock type that guards a call.
 QString InhibitorKind(PowerCall call) {
@@ -122,7 +126,7 @@ PrivilegeAnswer LogindPower::Can(PowerCall call, std::string& errorText) {
     // whether it is there.
     const bool endSession = call == PowerCall::EndSession;
     const QString method =
-        endSession ? QStringLiteral("GetSessionByPID") : QStringLiteral("Can") + Verb(call);
+        endSession ? QStringLiteral("GetSessionByPID") : QStringLiteral("Can") + LogindVerb(call);
     const QDBusMessage reply = endSession
                                    ? CallManager(method, {QVariant::fromValue(static_cast<uint>(::getpid()))})
                                    : CallManager(method);
@@ -152,7 +156,7 @@ PowerCallResult LogindPower::Call(PowerCall call, bool force) {
 PowerCallResult LogindPower::Act(PowerCall call, bool force) const {
     const quint64 flags = force ? 0 : RootCheckInhibitors;
     const QDBusMessage reply =
-        CallManager(Verb(call) + QStringLiteral("WithFlags"), {QVariant::fromValue(flags)});
+        CallManager(LogindVerb(call) + QStringLiteral("WithFlags"), {QVariant::fromValue(flags)});
     if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
         return ActWithoutFlags(call, force);
     return Result(reply);
@@ -165,7 +169,7 @@ PowerCallResult LogindPower::ActWithoutFlags(PowerCall call, bool force) const {
         const PowerCallResult blocked = CheckOtherUsersBlocks(call);
         if (!blocked.ok) return blocked;
     }
-    return Result(CallManager(Verb(call), {QVariant(false)}));
+    return Result(CallManager(LogindVerb(call), {QVariant(false)}));
 }
 
 PowerCallResult LogindPower::CheckOtherUsersBlocks(PowerCall call) const {
