@@ -153,23 +153,21 @@ PowerCallResult LogindPower::Call(PowerCall call, bool force) {
     return Act(call, force);
 }
 
+// Without force, other users' block inhibitors stop the call. logind's flag makes it check them
+// only for a privileged caller; an unprivileged one whom polkit lets ignore inhibitors (as the
+// package's rule lets the group tarnix) would pass over them, and a logind older than the
+// ...WithFlags methods passes over them for everyone. So they are checked here first.
 PowerCallResult LogindPower::Act(PowerCall call, bool force) const {
-    const quint64 flags = force ? 0 : RootCheckInhibitors;
-    const QDBusMessage reply =
-        CallManager(LogindVerb(call) + QStringLiteral("WithFlags"), {QVariant::fromValue(flags)});
-    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
-        return ActWithoutFlags(call, force);
-    return Result(reply);
-}
-
-// A logind older than the ...WithFlags methods lets a privileged caller pass over every block
-// inhibitor, so without force the inhibitors are checked here first.
-PowerCallResult LogindPower::ActWithoutFlags(PowerCall call, bool force) const {
     if (!force) {
         const PowerCallResult blocked = CheckOtherUsersBlocks(call);
         if (!blocked.ok) return blocked;
     }
-    return Result(CallManager(LogindVerb(call), {QVariant(false)}));
+    const quint64 flags = force ? 0 : RootCheckInhibitors;
+    const QDBusMessage reply =
+        CallManager(LogindVerb(call) + QStringLiteral("WithFlags"), {QVariant::fromValue(flags)});
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
+        return Result(CallManager(LogindVerb(call), {QVariant(false)}));
+    return Result(reply);
 }
 
 PowerCallResult LogindPower::CheckOtherUsersBlocks(PowerCall call) const {

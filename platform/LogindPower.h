@@ -31,7 +31,6 @@ private:
     QDBusMessage CallManager(const QString& method, const QVariantList& args = {}) const;
     QDBusMessage Send(QDBusMessage message) const;
     PowerCallResult Act(PowerCall call, bool force) const;
-    PowerCallResult ActWithoutFlags(PowerCall call, bool force) const;
     PowerCallResult CheckOtherUsersBlocks(PowerCall call) const;
     PowerCallResult EndOwnSession() const;
 
