@@ -24,7 +24,9 @@ const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 // it a privileged caller passes over them, which is what the force flag asks for.
 constexpr quint64 RootCheckInhibitors = 1;
 
-QString Verb(PowerCall call) {
+} // namespace
+
+QString LogindVerb(PowerCall call) {
     switch (call) {
     case PowerCall::PowerOff:
         return QStringLiteral("PowerOff");
@@ -41,6 +43,8 @@ QString Verb(PowerCall call) {
     }
     return {};
 }
+
+namespace {
 
 // The inhibitor lock type that guards a call.
 QString InhibitorKind(PowerCall call) {
@@ -122,7 +126,7 @@ PrivilegeAnswer LogindPower::Can(PowerCall call, std::string& errorText) {
     // whether it is there.
     const bool endSession = call == PowerCall::EndSession;
     const QString method =
-        endSession ? QStringLiteral("GetSessionByPID") : QStringLiteral("Can") + Verb(call);
+        endSession ? QStringLiteral("GetSessionByPID") : QStringLiteral("Can") + LogindVerb(call);
     const QDBusMessage reply = endSession
                                    ? CallManager(method, {QVariant::fromValue(static_cast<uint>(::getpid()))})
                                    : CallManager(method);
@@ -149,23 +153,21 @@ PowerCallResult LogindPower::Call(PowerCall call, bool force) {
     return Act(call, force);
 }
 
+// Without force, other users' block inhibitors stop the call. logind's flag makes it check them
+// only for a privileged caller; an unprivileged one whom polkit lets ignore inhibitors (as the
+// package's rule lets the group tarnix) would pass over them, and a logind older than the
+// ...WithFlags methods passes over them for everyone. So they are checked here first.
 PowerCallResult LogindPower::Act(PowerCall call, bool force) const {
-    const quint64 flags = force ? 0 : RootCheckInhibitors;
-    const QDBusMessage reply =
-        CallManager(Verb(call) + QStringLiteral("WithFlags"), {QVariant::fromValue(flags)});
-    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
-        return ActWithoutFlags(call, force);
-    return Result(reply);
-}
-
-// A logind older than the ...WithFlags methods lets a privileged caller pass over every block
-// inhibitor, so without force the inhibitors are checked here first.
-PowerCallResult LogindPower::ActWithoutFlags(PowerCall call, bool force) const {
     if (!force) {
         const PowerCallResult blocked = CheckOtherUsersBlocks(call);
         if (!blocked.ok) return blocked;
     }
-    return Result(CallManager(Verb(call), {QVariant(false)}));
+    const quint64 flags = force ? 0 : RootCheckInhibitors;
+    const QDBusMessage reply =
+        CallManager(LogindVerb(call) + QStringLiteral("WithFlags"), {QVariant::fromValue(flags)});
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
+        return Result(CallManager(LogindVerb(call), {QVariant(false)}));
+    return Result(reply);
 }
 
 PowerCallResult LogindPower::CheckOtherUsersBlocks(PowerCall call) const {

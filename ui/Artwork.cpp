@@ -90,6 +90,10 @@ QIcon ProgramIcon() {
     return icon;
 }
 
+QPixmap DrawProgramIcon(int side) {
+    return DrawIconPixmap(side);
+}
+
 QPixmap DrawNoticeImage(QSize size) {
     QPixmap pixmap = Transparent(size);
     QPainter painter(&pixmap);

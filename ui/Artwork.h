@@ -14,6 +14,9 @@ QPixmap DrawLogo(QSize size);
 // The window and tray icon: a pulse trace on a blue tile.
 QIcon ProgramIcon();
 
+// The same icon as one square picture, for the desktop's icon theme.
+QPixmap DrawProgramIcon(int side);
+
 // The instance notice's picture: a warning sign.
 QPixmap DrawNoticeImage(QSize size);
 

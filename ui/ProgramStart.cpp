@@ -25,6 +25,8 @@ void PrepareApplication(QApplication& app, ProgramKind kind) {
     std::setlocale(LC_TIME, "");
     app.setQuitOnLastWindowClosed(false);
     app.setApplicationName(kind == ProgramKind::Master ? "TarnixM" : "TarnixS");
+    // Lets the desktop match the windows with the installed menu entry and its icon.
+    app.setDesktopFileName(kind == ProgramKind::Master ? "tarnix-master" : "tarnix-slave");
 }
 
 bool ClaimInstance(ProgramKind kind, const std::string& commandLine, InstanceMutex& mutex) {

@@ -1,0 +1,96 @@
+#!/bin/sh
+# The launchers in the build tree, with a temporary HOME: the first start makes the program
+# folder from the shipped files and starts the program in it, later starts keep what the user
+# changed, and the autostart switch adds and removes the login entry.
+set -eu
+launchers=$1
+dist=$2
+tmp=$(mktemp -d)
+pid=
+cleanup() {
+    if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+export HOME="$tmp/home"
+unset XDG_DATA_HOME XDG_CONFIG_HOME
+mkdir -p "$HOME"
+
+# Starts a launcher with the test switches, waits for the program's log, then ends the program.
+# The unconfigured program only writes its log and waits for the user.
+start_until_log() {
+    launcher=$1 log=$2
+    "$launchers/$launcher" -InhibitShutdown -AllowMulti &
+    pid=$!
+    i=0
+    while [ ! -s "$log" ]; do
+        kill -0 "$pid" 2>/dev/null || fail "$launcher ended before writing $log"
+        i=$((i + 1))
+        [ "$i" -le 300 ] || fail "$launcher wrote no $log within 30 s"
+        sleep 0.1
+    done
+    kill -TERM "$pid" 2>/dev/null || true
+    i=0
+    while kill -0 "$pid" 2>/dev/null && [ "$i" -lt 50 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    pid=
+}
+
+master=$HOME/.local/share/tarnix/master
+slave=$HOME/.local/share/tarnix/slave
+
+# Folders: the XDG default, a set XDG_DATA_HOME, and a relative one, which the standard rejects.
+[ "$("$launchers/tarnix-master" --folder)" = "$master" ] || fail "master folder"
+[ "$("$launchers/tarnix-slave" --folder)" = "$slave" ] || fail "slave folder"
+[ "$(XDG_DATA_HOME=/srv/data "$launchers/tarnix-master" --folder)" = /srv/data/tarnix/master ] ||
+    fail "XDG_DATA_HOME ignored"
+[ "$(XDG_DATA_HOME=data "$launchers/tarnix-master" --folder)" = "$master" ] || fail "relative XDG_DATA_HOME used"
+[ ! -e "$master" ] || fail "--folder made the folder"
+"$launchers/tarnix-master" --help | grep -q -- "--autostart on" || fail "--help"
+if "$launchers/tarnix-master" --autostart maybe >/dev/null 2>&1; then fail "--autostart maybe accepted"; fi
+ln -s tarnix-master "$tmp/tarnix-other"
+if "$tmp/tarnix-other" --folder >/dev/null 2>&1; then fail "an unknown launcher name started"; fi
+
+# First start: the folder is made from the shipped file, byte for byte, and the program logs there.
+start_until_log tarnix-master "$master/Log/TarnixM.log"
+cmp "$dist/Data/TarnixM.ini" "$master/Data/TarnixM.ini" || fail "master configuration differs from the shipped one"
+[ -w "$master/Data/TarnixM.ini" ] || fail "master configuration not writable"
+[ ! -e "$master/Data/TarnixS.ini" ] || fail "the slave's file in the master's folder"
+start_until_log tarnix-slave "$slave/Log/TarnixS.log"
+cmp "$dist/Data/TarnixS.ini" "$slave/Data/TarnixS.ini" || fail "slave configuration differs from the shipped one"
+
+# A later start: what the user changed stays, what went missing comes back.
+sed -i 's/^# Configuration File/# Configuration File, edited/' "$master/Data/TarnixM.ini"
+if cmp -s "$dist/Data/TarnixM.ini" "$master/Data/TarnixM.ini"; then fail "the edit changed nothing"; fi
+cp "$master/Data/TarnixM.ini" "$tmp/edited.ini"
+rm -rf "$master/Log"
+start_until_log tarnix-master "$master/Log/TarnixM.log"
+cmp "$tmp/edited.ini" "$master/Data/TarnixM.ini" || fail "the launcher replaced an edited configuration"
+
+# Autostart, in XDG_CONFIG_HOME when it is set.
+entry=$HOME/.config/autostart/tarnix-master.desktop
+"$launchers/tarnix-master" --autostart on >/dev/null
+[ -f "$entry" ] || fail "no autostart entry"
+grep -qx "Exec=\"$(cd "$launchers" && pwd -P)/tarnix-master\"" "$entry" || fail "autostart Exec: $(grep Exec "$entry")"
+grep -qx "Name=Tarnix" "$entry" || fail "autostart Name"
+if command -v desktop-file-validate >/dev/null 2>&1; then desktop-file-validate "$entry" || fail "invalid autostart entry"; fi
+"$launchers/tarnix-master" --autostart on >/dev/null # again: still one entry, no error
+[ "$(ls "$HOME/.config/autostart")" = tarnix-master.desktop ] || fail "autostart folder: $(ls "$HOME/.config/autostart")"
+"$launchers/tarnix-master" --autostart off >/dev/null
+[ ! -e "$entry" ] || fail "autostart entry left after off"
+"$launchers/tarnix-master" --autostart off >/dev/null || fail "off without an entry failed"
+XDG_CONFIG_HOME=$tmp/config "$launchers/tarnix-slave" --autostart on >/dev/null
+grep -qx "Name=Tarnix Slave" "$tmp/config/autostart/tarnix-slave.desktop" || fail "slave autostart in XDG_CONFIG_HOME"
+
+# On the PATH the entry names the launcher, not where it lies.
+PATH=$launchers:$PATH XDG_CONFIG_HOME=$tmp/config tarnix-slave --autostart on >/dev/null
+grep -qx "Exec=tarnix-slave" "$tmp/config/autostart/tarnix-slave.desktop" || fail "PATH launcher autostart Exec"
+echo "launcher: folders, first and later starts, autostart on and off"

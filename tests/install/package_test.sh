@@ -1,0 +1,97 @@
+#!/bin/sh
+# The Debian package, made by cpack from the programs already built: its files, its
+# dependencies, its menu entries, its maintainer script, and a start of the launcher it ships.
+set -eu
+build=$1
+source=$2
+for tool in dpkg-deb dpkg-shlibdeps cpack; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is missing, no Debian package can be built here (./run installs dpkg-dev)"
+        exit 77
+    fi
+done
+tmp=$(mktemp -d)
+pid=
+cleanup() {
+    if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || {
+    cat "$tmp/cpack.log"
+    fail "cpack"
+}
+deb=$(ls "$tmp"/out/*.deb)
+[ "$(basename "$deb")" = "tarnix_4.2-1_$(dpkg --print-architecture).deb" ] || fail "package name $(basename "$deb")"
+
+# Files: where the file-system conventions put them, read-only for users, nothing in their homes.
+dpkg-deb -c "$deb" >"$tmp/list"
+for path in usr/lib/tarnix/TarnixM usr/lib/tarnix/TarnixS usr/bin/tarnix-master usr/bin/tarnix-slave \
+    usr/share/tarnix/template/Data/TarnixM.ini usr/share/tarnix/template/Data/TarnixS.ini \
+    usr/share/tarnix/template/Log/ usr/share/applications/tarnix-master.desktop \
+    usr/share/applications/tarnix-slave.desktop usr/share/polkit-1/rules.d/60-tarnix.rules; do
+    grep -q " \./$path\( \|$\)" "$tmp/list" || fail "$path missing from the package"
+done
+for side in 16 22 24 32 48 64 128 256; do
+    grep -q " \./usr/share/icons/hicolor/${side}x$side/apps/tarnix.png$" "$tmp/list" || fail "icon ${side}x$side missing"
+done
+grep -q " \./usr/bin/tarnix-slave -> tarnix-master$" "$tmp/list" || fail "tarnix-slave is no link to the launcher"
+outside=$(awk '{print $6}' "$tmp/list" | grep -v '^\./usr/' | grep -v '^\./$' || true)
+[ -z "$outside" ] || fail "files outside /usr: $outside"
+bad=$(awk '{print $1, $2, $6}' "$tmp/list" |
+    grep -v '^[-d]rwxr-xr-x root/root \|^-rw-r--r-- root/root \|^lrwxrwxrwx root/root ' || true)
+[ -z "$bad" ] || fail "not root's or writable by others: $bad"
+
+# Control: version, dependencies computed from the programs, the group made on installation.
+[ "$(dpkg-deb -f "$deb" Version)" = 4.2-1 ] || fail "version $(dpkg-deb -f "$deb" Version)"
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6dbus6 libc6 libstdc++6 adduser; do
+    echo "$depends" | grep -q "\(^\|, \)$lib\( \|,\|$\)" || fail "Depends lacks $lib: $depends"
+done
+dpkg-deb -e "$deb" "$tmp/control"
+[ -x "$tmp/control/postinst" ] || fail "postinst not executable"
+sh -n "$tmp/control/postinst"
+grep -q "addgroup --quiet --system tarnix" "$tmp/control/postinst" || fail "postinst makes no group tarnix"
+# Removing the package must leave every user's program folder alone: no script runs on removal.
+for script in prerm postrm; do
+    [ ! -e "$tmp/control/$script" ] || fail "$script present"
+done
+
+dpkg-deb -x "$deb" "$tmp/root"
+if command -v desktop-file-validate >/dev/null 2>&1; then
+    desktop-file-validate "$tmp"/root/usr/share/applications/*.desktop || fail "invalid menu entry"
+else
+    echo "desktop-file-validate is missing (package desktop-file-utils): menu entries not validated"
+fi
+grep -qx "Name=Tarnix" "$tmp/root/usr/share/applications/tarnix-master.desktop" || fail "master Name"
+grep -qx "Name=Tarnix Slave" "$tmp/root/usr/share/applications/tarnix-slave.desktop" || fail "slave Name"
+cmp "$source/dist/Data/TarnixM.ini" "$tmp/root/usr/share/tarnix/template/Data/TarnixM.ini" || fail "template differs"
+cmp "$source/packaging/60-tarnix.rules" "$tmp/root/usr/share/polkit-1/rules.d/60-tarnix.rules" || fail "rule differs"
+file "$tmp/root/usr/lib/tarnix/TarnixM" | grep -q ", stripped" || fail "TarnixM not stripped"
+
+# The shipped launcher knows the installed places; pointed at the unpacked tree it starts the
+# stripped program there.
+grep -q "^libdir=\${TARNIX_LIBDIR:-/usr/lib/tarnix}$" "$tmp/root/usr/bin/tarnix-master" || fail "launcher libdir"
+grep -q "^template=\${TARNIX_TEMPLATE:-/usr/share/tarnix/template}$" "$tmp/root/usr/bin/tarnix-master" ||
+    fail "launcher template"
+export HOME="$tmp/home" TARNIX_LIBDIR="$tmp/root/usr/lib/tarnix" TARNIX_TEMPLATE="$tmp/root/usr/share/tarnix/template"
+unset XDG_DATA_HOME XDG_CONFIG_HOME
+"$tmp/root/usr/bin/tarnix-slave" -InhibitShutdown -AllowMulti &
+pid=$!
+log=$HOME/.local/share/tarnix/slave/Log/TarnixS.log
+i=0
+while [ ! -s "$log" ]; do
+    kill -0 "$pid" 2>/dev/null || fail "the packaged slave ended before writing its log"
+    i=$((i + 1))
+    [ "$i" -le 300 ] || fail "the packaged slave wrote no log within 30 s"
+    sleep 0.1
+done
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null || true
+pid=
+echo "package: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB, Depends: $depends"
