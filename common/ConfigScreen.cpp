@@ -1,6 +1,5 @@
 #include "common/ConfigScreen.h"
 
-#include <system_error>
 #include <tuple>
 
 #include "common/ShutType.h"
@@ -49,6 +48,20 @@ BoxText LogFileUnopenedBox(const std::string& logName) {
             BoxIcon::Warning,
             {"Unable to opem the log file " + logName + ".", "This may be a permissions problem.",
              WillTerminate}};
+}
+
+enum class Presence { Present, Missing, Unknown };
+
+// A path that is not there (or is something else) is missing; a file system that cannot tell
+// leaves it unknown.
+Presence PresenceOf(const std::filesystem::path& path, bool folder) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) return Presence::Missing;
+    if (error) return Presence::Unknown;
+    const bool right =
+        folder ? std::filesystem::is_directory(status) : std::filesystem::is_regular_file(status);
+    return right ? Presence::Present : Presence::Missing;
 }
 
 // The program goes on after a failed save (the old file is intact), so the box must not
@@ -293,14 +306,15 @@ void ConfigScreen::OnViewLogClicked() {
                     BoxButtons::Ok);
         return;
     }
-    std::error_code error;
     const std::filesystem::path folder = StoredPathToNative(r.LogPath);
     const std::filesystem::path file = StoredPathToNative(r.LogPath + r.LogName);
-    const bool folderExists = !r.LogPath.empty() && std::filesystem::is_directory(folder, error);
-    if (!folderExists && !error) return EndWithBox(LogFolderMissingBox());
-    const bool fileExists = !error && std::filesystem::is_regular_file(file, error);
-    if (!fileExists && !error) return EndWithBox(LogFileMissingBox());
-    if (error || !host_.OpenLogFile(file)) return EndWithBox(LogFileUnopenedBox(r.LogName));
+    const Presence folderPresence = r.LogPath.empty() ? Presence::Missing : PresenceOf(folder, true);
+    if (folderPresence == Presence::Missing) return EndWithBox(LogFolderMissingBox());
+    const Presence filePresence =
+        folderPresence == Presence::Present ? PresenceOf(file, false) : Presence::Unknown;
+    if (filePresence == Presence::Missing) return EndWithBox(LogFileMissingBox());
+    if (filePresence != Presence::Present || !host_.OpenLogFile(file))
+        return EndWithBox(LogFileUnopenedBox(r.LogName));
 }
 
 void ConfigScreen::EndWithBox(const BoxText& box) {
