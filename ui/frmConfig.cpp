@@ -54,6 +54,14 @@ frmConfig::frmConfig(ProgramKind kind, UrlOpenFn openUrl, QWidget* parent)
     layout->addWidget(CreateShutdown());
     layout->addWidget(CreateFooter());
     layout->setSizeConstraint(QLayout::SetFixedSize); // a fixed dialog
+    // Numbers and list choices are short; their boxes need not span the column.
+    for (ConfigTextBox number : {ConfigTextBox::Port1T, ConfigTextBox::Port2T, ConfigTextBox::CPUDelayT,
+                                 ConfigTextBox::StartDelayT, ConfigTextBox::ShutTimeT})
+        textBoxes_[number]->setMaximumWidth(80);
+    for (auto& [id, list] : lists_)
+        list->setMaximumWidth(160);
+    textBoxes_[ConfigTextBox::LogNameT]->setMinimumWidth(200);
+    textBoxes_[ConfigTextBox::LogPathT]->setMinimumWidth(200);
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -212,7 +220,7 @@ QWidget* frmConfig::CreateGeneral() {
     int row = 0;
     const auto addRow = [&](const char* caption, QWidget* input, QWidget* hint) {
         grid->addWidget(PlainLabel(caption), row, 0);
-        grid->addWidget(input, row, 1);
+        grid->addWidget(input, row, 1, Qt::AlignLeft);
         if (hint != nullptr) grid->addWidget(hint, row, 2);
         ++row;
     };
@@ -255,7 +263,8 @@ QWidget* frmConfig::CreateGeneral() {
                                      Pick(kind_, "View Tarnix log file (Iit will not be updated while open)",
                                           "View Tarnix Slave log file (Iit will not be updated while open)"));
     connect(viewLog, &QPushButton::clicked, this, [this] { Forward([](auto& e) { e.OnViewLogClicked(); }); });
-    grid->addWidget(viewLog, row, 1);
+    grid->addWidget(viewLog, row, 1, Qt::AlignLeft);
+    grid->setColumnStretch(2, 1);
     return group;
 }
 
@@ -275,6 +284,9 @@ QWidget* frmConfig::CreateShutdown() {
                  QStringLiteral("Reboot"), QStringLiteral("Shutdown"), QStringLiteral("Standby")}),
         1, 1);
     grid->addWidget(AddLabel(ConfigLabel::ShutTypeM, "ShutTypeM", ""), 2, 1, 1, 2);
+    grid->setColumnStretch(2, 1);
+    for (int row = 0; row < 2; ++row)
+        grid->itemAtPosition(row, 1)->setAlignment(Qt::AlignLeft);
     return group;
 }
 
