@@ -26,6 +26,9 @@ inline constexpr Colour StatusGreen = Colour::FromRgb(0, 102, 0);    // rows, ma
 inline constexpr Colour StatusOrange = Colour::FromRgb(255, 102, 0); // rows, master silence
 inline constexpr Colour SlaveGreen = Colour::FromRgb(0, 128, 0);     // slave "Connected"
 inline constexpr Colour Orange = Colour::FromRgb(255, 128, 0);       // prompt, slave silence, countdown band
+// The configuration screen's labels: normal (not bold) and out of range (bold).
+inline constexpr Colour NormalLabelColour = Colour::FromRgb(0, 102, 0);
+inline constexpr Colour HighlightColour = Colour::FromRgb(255, 128, 0);
 inline constexpr Colour ButtonFace{Colour::Kind::ButtonFace, 0, 0, 0};
 inline constexpr Colour ButtonText{Colour::Kind::ButtonText, 0, 0, 0};
 } // namespace colours

@@ -5,7 +5,7 @@
 
 namespace tarnix {
 
-enum class BoxIcon { None, Error, Warning };
+enum class BoxIcon { None, Error, Warning, Information };
 enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
 

@@ -11,6 +11,8 @@ QMessageBox::Icon ToQtIcon(BoxIcon icon) {
         return QMessageBox::Critical;
     case BoxIcon::Warning:
         return QMessageBox::Warning;
+    case BoxIcon::Information:
+        return QMessageBox::Information;
     case BoxIcon::None:
         break;
     }

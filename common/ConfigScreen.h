@@ -1,0 +1,84 @@
+#pragma once
+
+#include <filesystem>
+
+#include "common/Clock.h"
+#include "common/ConfigFile.h"
+#include "common/ConfigRecord.h"
+#include "common/ConfigScreenHost.h"
+#include "common/ConfigScreenRules.h"
+#include "common/ConfigScreenView.h"
+#include "common/MainWindowView.h"
+#include "common/MessageBox.h"
+
+namespace tarnix {
+
+// The logic of the configuration screen: it holds the fields as the user edits them, checks
+// and highlights them, saves them through WriteConfiguration, and on Close has the program
+// re-read its file when that is needed. The dialog renders what it is told and reports its
+// events; the program behind it is reached through ConfigScreenHost.
+class ConfigScreen final : public ConfigScreenEvents {
+public:
+    struct Setup {
+        ProgramKind kind = ProgramKind::Master;
+        // The record in force, except CPUDelay and ShutTime as the file holds them: under
+        // "-InhibitShutdown" the two in force are shortened test values, which a save for another
+        // change must not write over the user's settings.
+        ConfigRecord record;
+        bool inhibitShutdown = false;
+        std::filesystem::path configFile;
+    };
+
+    ConfigScreen(Setup setup, ConfigScreenView& view, MessageBoxes& boxes, ConfigScreenHost& host,
+                 AuxWindowState& aux, const Clock& clock, FolderExistsFn folderExists = StoredFolderExists);
+
+    // Opening: enables Save and Restore for an administrator, fills in the fields, starts the
+    // close countdown, pauses supervision and shows the first validation.
+    void Load();
+
+    // Checks every field, highlights the out-of-range labels and returns the number of rules
+    // broken.
+    int ValidateFields();
+
+    const ConfigScreenValues& Fields() const { return fields_; }
+
+    void OnTextEdited(ConfigTextBox box, const std::string& text) override;
+    void OnCheckClicked(ConfigCheckBox box, bool checked) override;
+    void OnListItemChosen(ConfigList list, const std::string& item) override;
+    void OnSaveClicked() override;
+    void OnRestoreClicked() override;
+    void OnCloseClicked() override;
+    void OnViewLogClicked() override;
+    void OnTimer1Tick() override;
+    void OnTimer2Tick() override;
+    void OnActivated() override;
+
+private:
+    void DataLoad();
+    void ShowFields();
+    void LabelReset();
+    void AddressModeRefresh();
+    void PowerActionRefresh();
+    void StartStatusTimer();
+    std::string* TextOf(ConfigTextBox box);
+    void EndWithBox(const BoxText& box);
+
+    Setup setup_;
+    std::string programTitle_;
+    ConfigScreenView& view_;
+    MessageBoxes& boxes_;
+    ConfigScreenHost& host_;
+    AuxWindowState& aux_;
+    const Clock& clock_;
+    FolderExistsFn folderExists_;
+
+    ConfigScreenValues fields_;
+    ConfigScreenValues snapshot_;
+    std::string logLevelItem_; // the selected list items; the codes follow at validation
+    std::string shutNameItem_;
+    bool saveEnabled_ = false;
+    bool restoreEnabled_ = false;
+    bool unloaded_ = false;
+};
+
+} // namespace tarnix

@@ -1,0 +1,177 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+#include "common/ConfigScreen.h"
+#include "common/ConfigTestSupport.h"
+#include "support/Fakes.h"
+#include "ui/frmConfig.h"
+
+namespace tarnix {
+namespace {
+
+bool NeverOpens(const std::string&) {
+    return false;
+}
+
+// What the dialog reported, one line per event.
+struct RecordedEvents : ConfigScreenEvents {
+    std::vector<std::string> seen;
+    void OnTextEdited(ConfigTextBox box, const std::string& text) override {
+        seen.push_back("edit " + std::to_string(static_cast<int>(box)) + " " + text);
+    }
+    void OnCheckClicked(ConfigCheckBox box, bool checked) override {
+        seen.push_back("check " + std::to_string(static_cast<int>(box)) + (checked ? " on" : " off"));
+    }
+    void OnListItemChosen(ConfigList list, const std::string& item) override {
+        seen.push_back("list " + std::to_string(static_cast<int>(list)) + " " + item);
+    }
+    void OnSaveClicked() override { seen.push_back("save"); }
+    void OnRestoreClicked() override { seen.push_back("restore"); }
+    void OnCloseClicked() override { seen.push_back("close"); }
+    void OnViewLogClicked() override { seen.push_back("view"); }
+    void OnTimer1Tick() override { seen.push_back("tick1"); }
+    void OnTimer2Tick() override { seen.push_back("tick2"); }
+    void OnActivated() override {}
+};
+
+template <typename T> T* Child(const QWidget& dialog, const char* name) {
+    T* child = dialog.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+TEST(ConfigDialog, ForwardsTheUsersEventsButNotWhatItIsTold) {
+    frmConfig dialog(ProgramKind::Master, NeverOpens);
+    RecordedEvents events;
+    dialog.SetEvents(&events);
+    dialog.SetFieldText(ConfigTextBox::CompT0, "Control");
+    dialog.SetChecked(ConfigCheckBox::DNameT, true);
+    dialog.SelectListItem(ConfigList::ShutNameT, "Monitor");
+    dialog.SetButtonEnabled(ConfigButton::Save, true);
+    dialog.SetButtonEnabled(ConfigButton::Restore, true);
+    EXPECT_TRUE(events.seen.empty());
+
+    auto* port = Child<QLineEdit>(dialog, "Port1T");
+    port->setFocus();
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"));
+    QApplication::sendEvent(port, &key);
+    Child<QCheckBox>(dialog, "RunOnTopT")->click();
+    emit Child<QComboBox>(dialog, "LogLevelT")->activated(0);
+    for (const char* button : {"Save", "Restore", "ViewL", "ExitConfig"})
+        Child<QPushButton>(dialog, button)->click();
+    QMetaObject::invokeMethod(Child<QTimer>(dialog, "Timer1"), "timeout");
+    QMetaObject::invokeMethod(Child<QTimer>(dialog, "Timer2"), "timeout");
+    EXPECT_EQ(events.seen, (std::vector<std::string>{"edit 10 7", "check 1 on", "list 0 Full", "save",
+                                                     "restore", "view", "close", "tick1", "tick2"}));
+}
+
+TEST(ConfigDialog, TheCloseBoxAndEscapeAreTheCloseButtonButTheMainWindowsCloseIsNot) {
+    frmConfig dialog(ProgramKind::Slave, NeverOpens);
+    RecordedEvents events;
+    dialog.SetEvents(&events);
+    dialog.show();
+    dialog.windowHandle()->close(); // as the window manager's close box does
+    EXPECT_EQ(events.seen, std::vector<std::string>{"close"});
+    EXPECT_TRUE(dialog.isVisible()) << "the logic decides when the screen unloads";
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &escape);
+    EXPECT_EQ(events.seen.size(), 2u);
+
+    dialog.close();
+    EXPECT_EQ(events.seen.size(), 3u);
+
+    dialog.Unload(); // the automatic close
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(events.seen.size(), 3u);
+    EXPECT_FALSE(Child<QTimer>(dialog, "Timer1")->isActive());
+}
+
+TEST(ConfigDialog, EveryInputIsNamedAndDescribedForScreenReaders) {
+    for (ProgramKind kind : {ProgramKind::Master, ProgramKind::Slave}) {
+        frmConfig dialog(kind, NeverOpens);
+        for (QWidget* input : dialog.findChildren<QWidget*>()) {
+            if (!qobject_cast<QLineEdit*>(input) && !qobject_cast<QCheckBox*>(input) &&
+                !qobject_cast<QComboBox*>(input) && !qobject_cast<QPushButton*>(input))
+                continue;
+            if (input->parent() != &dialog && qobject_cast<QLineEdit*>(input) &&
+                qobject_cast<QComboBox*>(input->parent()))
+                continue;
+            SCOPED_TRACE(input->objectName().toStdString());
+            EXPECT_FALSE(input->accessibleName().isEmpty());
+            EXPECT_EQ(input->accessibleDescription(), input->toolTip());
+        }
+    }
+}
+
+// The real logic drives the real dialog: what a user sees on opening an unfinished master.
+TEST(ConfigDialog, ShowsTheScreensValidationOnOpening) {
+    config_test::TempFolder folder;
+    std::filesystem::create_directories(folder / "Log");
+    ConfigScreen::Setup setup;
+    setup.kind = ProgramKind::Master;
+    setup.configFile = folder / "TarnixM.ini";
+    setup.record = ConfigRecord{.DName = 1,
+                                .CName = {"", "Pump", "", "", ""},
+                                .IPAdd = {"", "10.0.0.2", "", "", ""},
+                                .Port1 = 10001,
+                                .Port2 = 10000,
+                                .CPUDelay = 60,
+                                .LogLevel = 2,
+                                .LogName = "TarnixM.log",
+                                .LogPath = (folder / "Log").string() + "\\",
+                                .RunOnTop = 1,
+                                .StartDelay = 2,
+                                .StartMin = 1,
+                                .ShutTime = 60,
+                                .ShutType = 4};
+    struct Host : ConfigScreenHost {
+        bool IsAdministrator() override { return false; }
+        bool OpenLogFile(const std::filesystem::path&) override { return true; }
+        bool Unconfigured() const override { return true; }
+        bool ConfigSaved() const override { return false; }
+        void SetConfigSaved(bool) override {}
+        void ClearWindowStateOverride() override {}
+        void ReinitialiseAfterConfiguration() override {}
+        void StopSupervisionTimer() override {}
+        void EndProgram() override {}
+    } host;
+    testing::FakeBoxes boxes;
+    AuxWindowState aux;
+    FixedClock clock;
+    frmConfig dialog(ProgramKind::Master, NeverOpens);
+    ConfigScreen screen(setup, dialog, boxes, host, aux, clock);
+    dialog.SetEvents(&screen);
+    screen.Load();
+
+    EXPECT_EQ(dialog.windowTitle(), "Tarnix Configuration");
+    EXPECT_EQ(Child<QLabel>(dialog, "Status")->text(), "1 Item(s) Highlighted Contain Out Of Range Values");
+    const QLabel* local = Child<QLabel>(dialog, "IPAddM0");
+    EXPECT_EQ(local->palette().color(QPalette::WindowText), QColor(255, 128, 0));
+    EXPECT_TRUE(local->font().bold());
+    const QLabel* ports = Child<QLabel>(dialog, "Port1M");
+    EXPECT_EQ(ports->palette().color(QPalette::WindowText), QColor(0, 102, 0));
+    EXPECT_FALSE(ports->font().bold());
+    EXPECT_EQ(Child<QLabel>(dialog, "ShutTypeM")->text(), "(Monitor computer only)");
+    EXPECT_EQ(Child<QComboBox>(dialog, "ShutNameT")->currentText(), "Monitor");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "CompT1")->text(), "Pump");
+    EXPECT_FALSE(Child<QPushButton>(dialog, "Save")->isEnabled());
+    EXPECT_EQ(Child<QLabel>(dialog, "IPAddL")->text(), "IP Address");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "IPAddT1")->accessibleName(), "IP Address of Remote Computer 1");
+
+    Child<QLineEdit>(dialog, "CompT0")->setText("ignored"); // not an edit by the user
+    Child<QCheckBox>(dialog, "DNameT")->click();
+    EXPECT_EQ(Child<QLabel>(dialog, "IPAddL")->text(), "Domain Name");
+    EXPECT_EQ(screen.Fields().CName[0], "");
+    EXPECT_TRUE(screen.Fields().DomainNames);
+}
+
+} // namespace
+} // namespace tarnix
