@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "common/Colour.h"
@@ -90,6 +91,15 @@ public:
     virtual void OnTimer1Tick() = 0;
     virtual void OnTimer2Tick() = 0;
     virtual void OnActivated() = 0;
+};
+
+// The window that runs the configuration screen for a program: it makes the dialog, lets
+// `attach` connect the screen's logic to it, and shows it modally until it closes.
+class ConfigScreenWindow {
+public:
+    virtual ~ConfigScreenWindow() = default;
+    using Attach = std::function<ConfigScreenEvents&(ConfigScreenView& view)>;
+    virtual void RunConfigScreen(const Attach& attach) = 0;
 };
 
 } // namespace tarnix

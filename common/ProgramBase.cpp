@@ -7,8 +7,9 @@ namespace tarnix {
 
 ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services)
     : kind_(kind), commandLine_(std::move(commandLine)), window_(services.window), boxes_(services.boxes),
-      clock_(services.clock), control_(services.control), aux_(services.aux),
-      programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
+      clock_(services.clock), configWindow_(services.configWindow), desktop_(services.desktop),
+      control_(services.control), aux_(services.aux), programTitle_(ProgramTitleOf(kind)),
+      log_(kind, config_, services.clock),
       supervision_(kind, config_, services.window, services.boxes, services.power, *this) {}
 
 bool ProgramBase::InhibitShutdownSwitch() const {
@@ -29,6 +30,7 @@ void ProgramBase::ReadConfigurationAndLog() {
     if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, config_, configText_))
         return Fatal(*error);
     if (auto error = ValidateConfiguration(kind_, config_, unconfigured_)) return Fatal(*error);
+    fileRecord_ = config_;
     if (auto error = log_.CreateLogFile()) return Fatal(*error);
 }
 
@@ -110,6 +112,7 @@ void ProgramBase::RefreshWindowTexts() {
 }
 
 void ProgramBase::EndProgram() {
+    window_.RemoveTrayIcon();
     control_.EndProgram();
 }
 
@@ -142,7 +145,7 @@ void ProgramBase::OnButtonClicked(Button button) {
     case Button::About:
         return ShowAboutBox();
     case Button::Config:
-        return ShowConfigurationNotice();
+        return OpenConfigScreen();
     case Button::Exit:
         return OnWindowClosing();
     }
@@ -151,15 +154,6 @@ void ProgramBase::OnButtonClicked(Button button) {
 void ProgramBase::ShowAboutBox() {
     aux_.AuxWindowOpen = true;
     window_.OpenAboutBox(supervision_.InhibitShutdown, config_.RunOnTop == 2);
-}
-
-void ProgramBase::ShowConfigurationNotice() {
-    // The settings are edited in the configuration file for now; say where it is.
-    const std::string file = ConfigFileName(kind_).string();
-    boxes_.Show(programTitle_ + " Configuration",
-                {"The settings are kept in the file " + file + ".",
-                 "Edit that file and restart " + programTitle_ + "."},
-                BoxIcon::None, BoxButtons::Ok);
 }
 
 void ProgramBase::OnWindowClosing() {

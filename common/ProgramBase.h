@@ -5,12 +5,15 @@
 
 #include "common/Clock.h"
 #include "common/ConfigRecord.h"
+#include "common/ConfigScreenHost.h"
+#include "common/ConfigScreenView.h"
 #include "common/LogFile.h"
 #include "common/MainWindowView.h"
 #include "common/MessageBox.h"
 #include "common/PowerActions.h"
 #include "common/ProgramControl.h"
 #include "common/Supervision.h"
+#include "common/UserDesktop.h"
 
 namespace tarnix {
 
@@ -22,12 +25,14 @@ struct ProgramServices {
     const Clock& clock;
     ProgramControl& control;
     AuxWindowState& aux;
+    ConfigScreenWindow& configWindow;
+    UserDesktop& desktop;
 };
 
 // What the master and the slave do alike: configuration and log at start, the log writer with
 // its fatal errors, the window texts, the tray and on-top rules, the about box, and the end.
 // The two programs derive from it and add their datagram handling and their own load order.
-class ProgramBase : public MainWindowEvents, public SupervisionProgram {
+class ProgramBase : public MainWindowEvents, public SupervisionProgram, public ConfigScreenHost {
 public:
     ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services);
 
@@ -37,6 +42,7 @@ public:
     // SupervisionProgram
     void Log(const std::string& event, const std::string& detail) override;
     void RefreshWindowTexts() override;
+    // Removes the tray icon and ends the program at once.
     void EndProgram() override;
     void SetMinimiseAllowed(bool allowed) override { minimiseAllowed_ = allowed; }
 
@@ -55,14 +61,28 @@ public:
 
     const ConfigRecord& Config() const { return config_; }
     const std::string& ConfigText() const { return configText_; }
-    bool Unconfigured() const { return unconfigured_; }
+    bool Unconfigured() const override { return unconfigured_; }
     bool MinimiseAllowed() const { return minimiseAllowed_; }
     bool WindowStateOverride() const { return windowStateOverride_; }
     Supervision& Machine() { return supervision_; }
     const Supervision& Machine() const { return supervision_; }
     const std::string& ProgramTitle() const { return programTitle_; }
 
+    // ConfigScreenHost
+    bool IsAdministrator() override;
+    bool OpenLogFile(const std::filesystem::path& file) override;
+    bool ConfigSaved() const override { return configSaved_; }
+    void SetConfigSaved(bool saved) override { configSaved_ = saved; }
+    void ClearWindowStateOverride() override { windowStateOverride_ = false; }
+    void StopSupervisionTimer() override;
+
 protected:
+    // Opens the configuration screen modally; returns when it has closed.
+    void OpenConfigScreen();
+    // After the screen's re-initialisation: the "Config"/"Updated" line and, at Full, the header
+    // with the configuration listing.
+    void WriteConfigUpdatedLog();
+
     // Reads and checks the configuration and creates the log; a failure ends the program.
     void ReadConfigurationAndLog();
     // The two empty lines, the start-up header and the "UnConfig" line.
@@ -91,7 +111,6 @@ protected:
     // A minimised window lives in the tray: add the icon and hide the window.
     void SendToTrayIfMinimised();
     void ShowAboutBox();
-    void ShowConfigurationNotice();
     void RecomputeWindowStateOverride();
 
     ProgramKind kind_;
@@ -99,6 +118,8 @@ protected:
     MainWindowView& window_;
     MessageBoxes& boxes_;
     const Clock& clock_;
+    ConfigScreenWindow& configWindow_;
+    UserDesktop& desktop_;
     ProgramControl& control_;
     AuxWindowState& aux_;
 
@@ -108,6 +129,10 @@ protected:
     bool unconfigured_ = false;
     bool minimiseAllowed_ = true;
     bool windowStateOverride_ = false;
+    bool configSaved_ = false;
+    // The record as the file holds it: "-InhibitShutdown" shortens two values in force, and the
+    // configuration screen must neither show nor save those.
+    ConfigRecord fileRecord_;
     bool ending_ = false; // a fatal box is open and the program ends when it closes
 
     LogFile log_;

@@ -35,12 +35,29 @@ void MasterProgram::Load() {
 void MasterProgram::InitialiseProgram() {
     unconfigured_ = false;
     aux_.AuxWindowOpen = false;
+    configSaved_ = false;
     ReadConfigurationAndLog();
     pollCounter_ = 2;
     aux_.AboutCloseCountdown = 30;
     aux_.ConfigCloseCountdown = 30;
     networkOK_ = true;
     minimiseAllowed_ = true;
+}
+
+void MasterProgram::ReinitialiseAfterConfiguration() {
+    window_.SetTimerEnabled(false);
+    InitialiseProgram();
+    supervision_.ResetSupervision();
+    if (auto error = log_.CreateLogFile()) return Fatal(*error);
+    OpenDatagramPorts();
+    if (config_.LogLevel == 2) Log("", "");
+    WriteConfigUpdatedLog();
+    RefreshWindowTexts();
+    minimiseAllowed_ = false;
+    if (unconfigured_) return;
+    for (int i = 1; i <= 4; ++i)
+        window_.SetRowText(i, RowBox::Shut1, "");
+    ShowPeerStatus();
 }
 
 void MasterProgram::ClearRows(int firstRow) {

@@ -20,6 +20,8 @@ public:
 
     void Load() override;
     void InitialiseProgram();
+    // After the configuration screen saved: read the file again and restart supervision.
+    void ReinitialiseAfterConfiguration() override;
     void OpenDatagramPorts();
     void ShowPeerStatus();
     void PollPeers();

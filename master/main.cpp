@@ -9,6 +9,7 @@
 #include "common/ShutdownModule.h"
 #include "master/MasterProgram.h"
 #include "master/TarnixMMain.h"
+#include "platform/LinuxDesktop.h"
 #include "platform/LogindPower.h"
 #include "platform/SystemClock.h"
 #include "platform/TerminationSignal.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     LogindPower logind;
     ShutdownModule power(logind, ExecutableName(argv[0]));
     SystemClock clock;
+    LinuxDesktop desktop;
     ProcessControl control;
     std::array<std::unique_ptr<UdpDatagramPort>, 5> sockets;
     std::array<DatagramPort*, 5> ports{};
@@ -45,7 +47,8 @@ int main(int argc, char** argv) {
         ports[i] = sockets[i].get();
     }
 
-    MasterProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, aux}, ports);
+    MasterProgram program(commandLine,
+                          ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, ports);
     window.SetEvents(&program);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.

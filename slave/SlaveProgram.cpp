@@ -27,6 +27,7 @@ void SlaveProgram::Load() {
 
 void SlaveProgram::InitialiseProgram() {
     unconfigured_ = false;
+    configSaved_ = false;
     ReadConfigurationAndLog();
     aux_.AboutCloseCountdown = 30;
     aux_.ConfigCloseCountdown = 30;
@@ -35,6 +36,17 @@ void SlaveProgram::InitialiseProgram() {
         return;
     }
     minimiseAllowed_ = true;
+}
+
+// Unlike the master, the slave keeps its timer running meanwhile.
+void SlaveProgram::ReinitialiseAfterConfiguration() {
+    InitialiseProgram();
+    supervision_.ResetSupervision();
+    if (auto error = log_.CreateLogFile()) return Fatal(*error);
+    WriteConfigUpdatedLog();
+    RefreshWindowTexts();
+    minimiseAllowed_ = false;
+    aux_.AuxWindowOpen = false;
 }
 
 bool SlaveProgram::OpenPort() {

@@ -16,6 +16,8 @@ public:
 
     void Load() override;
     void InitialiseProgram();
+    // After the configuration screen saved: read the file again and restart supervision.
+    void ReinitialiseAfterConfiguration() override;
     void OnDatagram(const std::optional<std::string>& datagram);
     void SendReply();
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "common/ShutdownModule.h"
+#include "platform/LinuxDesktop.h"
 #include "platform/LogindPower.h"
 #include "platform/SystemClock.h"
 #include "platform/TerminationSignal.h"
@@ -34,10 +35,12 @@ int main(int argc, char** argv) {
     LogindPower logind;
     ShutdownModule power(logind, ExecutableName(argv[0]));
     SystemClock clock;
+    LinuxDesktop desktop;
     ProcessControl control;
     UdpDatagramPort socket;
 
-    SlaveProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, aux}, socket);
+    SlaveProgram program(commandLine,
+                         ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, socket);
     window.SetEvents(&program);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.

@@ -1,5 +1,7 @@
 #include "ui/MainWindowBase.h"
 
+#include "ui/frmConfig.h"
+
 #include <QCloseEvent>
 #include <QDialog>
 #include <QGuiApplication>
@@ -123,10 +125,6 @@ void MainWindowBase::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
 
 void MainWindowBase::SetEvents(MainWindowEvents* events) {
     events_ = events;
-}
-
-void MainWindowBase::RegisterConfigScreen(QDialog* screen) {
-    configScreen_ = screen;
 }
 
 void MainWindowBase::SetSystemTrayProbe(std::function<bool()> probe) {
@@ -315,8 +313,17 @@ void MainWindowBase::CloseAboutBox() {
     if (aboutBox_ != nullptr) aboutBox_->close();
 }
 
+void MainWindowBase::RunConfigScreen(const Attach& attach) {
+    frmConfig dialog(kind_, openUrl_, this);
+    dialog.SetEvents(&attach(dialog));
+    configScreen_ = &dialog;
+    dialog.exec();
+    configScreen_ = nullptr;
+}
+
+// Closing on time is no Close: nothing is re-read.
 void MainWindowBase::CloseConfigScreen() {
-    if (configScreen_ != nullptr) configScreen_->close();
+    if (configScreen_ != nullptr) configScreen_->Unload();
 }
 
 // ---- Events for the logic

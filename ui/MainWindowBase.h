@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/ConfigRecord.h"
+#include "common/ConfigScreenView.h"
 #include "common/MainWindowView.h"
 #include "ui/OpenWebPage.h"
 
@@ -35,7 +36,9 @@ struct MainWindowSetup {
 // supervision timer tmrRefresh and the tray icon. It renders what the logic tells it and hands
 // every event to the logic; it decides nothing itself. The master's and the slave's windows add
 // their own controls and register them here, so calls about controls a window lacks do nothing.
-class MainWindowBase : public QWidget, public MainWindowView {
+class frmConfig;
+
+class MainWindowBase : public QWidget, public MainWindowView, public ConfigScreenWindow {
     Q_OBJECT
 public:
     ~MainWindowBase() override;
@@ -43,8 +46,6 @@ public:
     // The logic that receives the window's events. Until it is set, events are dropped and the
     // window closes like any other.
     void SetEvents(MainWindowEvents* events);
-    // The configuration screen while it is open, so that the supervision cycle can close it.
-    void RegisterConfigScreen(QDialog* screen);
     // Tells whether the desktop has a system tray; tests replace it to pretend either way.
     void SetSystemTrayProbe(std::function<bool()> probe);
     const std::string& ProgramTitle() const { return programTitle_; }
@@ -74,6 +75,7 @@ public:
     void SetTimerEnabled(bool enabled) override;
     bool TimerEnabled() const override;
     void OpenAboutBox(bool inhibitShutdown, bool runOnTop) override;
+    void RunConfigScreen(const Attach& attach) override;
     void CloseAboutBox() override;
     void CloseConfigScreen() override;
 
@@ -114,7 +116,7 @@ private:
     QTimer* refreshTimer_ = nullptr;
     QSystemTrayIcon* trayIcon_ = nullptr;
     QPointer<frmAbout> aboutBox_;
-    QPointer<QDialog> configScreen_;
+    QPointer<frmConfig> configScreen_;
 };
 
 } // namespace tarnix

@@ -8,6 +8,7 @@
 
 #include "master/MasterProgram.h"
 #include "slave/SlaveProgram.h"
+#include "support/ConfigFakes.h"
 #include "support/FakeNetwork.h"
 #include "support/Fakes.h"
 #include "support/ProgramFolder.h"
@@ -21,7 +22,11 @@ struct Outside {
     FakeClock clock;
     FakeControl control;
     AuxWindowState aux;
-    ProgramServices Services() { return ProgramServices{window, boxes, power, clock, control, aux}; }
+    FakeConfigWindow configWindow;
+    FakeDesktop desktop;
+    ProgramServices Services() {
+        return ProgramServices{window, boxes, power, clock, control, aux, configWindow, desktop};
+    }
 };
 
 struct MasterRig : Outside {

@@ -7,18 +7,23 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWindow>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 #include "common/ConfigScreen.h"
 #include "common/ConfigTestSupport.h"
+#include "master/TarnixMMain.h"
 #include "support/Fakes.h"
+#include "support/Rigs.h"
+#include "ui/QtMessageBoxes.h"
 #include "ui/frmConfig.h"
 
 namespace tarnix {
 namespace {
 
-bool NeverOpens(const std::string&) {
-    return false;
+void NeverOpens(const std::string&, OpenDone done) {
+    done(false);
 }
 
 // What the dialog reported, one line per event.
@@ -171,6 +176,63 @@ TEST(ConfigDialog, ShowsTheScreensValidationOnOpening) {
     EXPECT_EQ(Child<QLabel>(dialog, "IPAddL")->text(), "Domain Name");
     EXPECT_EQ(screen.Fields().CName[0], "");
     EXPECT_TRUE(screen.Fields().DomainNames);
+}
+
+void Type(QLineEdit* edit, const std::string& text) {
+    edit->setFocus();
+    for (char c : text) {
+        const QString character(QChar::fromLatin1(c));
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, character);
+        QApplication::sendEvent(edit, &key);
+    }
+}
+
+// The real screen over a running master: what a person types and saves there is what the
+// master supervises after Close, without a restart.
+TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
+    testing::ProgramFolder folder;
+    testing::Settings settings = testing::MasterSettings();
+    settings["IPAdd1"] = "";
+    folder.WriteMaster(settings);
+    testing::FakeNetwork network;
+    AuxWindowState aux;
+    TarnixMMain window(aux, NeverOpens);
+    QtMessageBoxes boxes(&window);
+    testing::FakePower power;
+    testing::FakeClock clock;
+    testing::FakeControl control;
+    testing::FakeDesktop desktop;
+    std::array<testing::FakePort*, 5> fake{};
+    std::array<DatagramPort*, 5> ports{};
+    for (std::size_t i = 1; i <= 4; ++i)
+        ports[i] = fake[i] = &network.NewPort();
+    MasterProgram program("", ProgramServices{window, boxes, power, clock, control, aux, window, desktop},
+                          ports);
+    window.SetEvents(&program);
+    program.Load();
+    ASSERT_TRUE(program.Unconfigured());
+
+    bool filledIn = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<frmConfig*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        Type(Child<QLineEdit>(*dialog, "IPAddT1"), "127.0.0.5");
+        Child<QPushButton>(*dialog, "Save")->click();
+        Child<QPushButton>(*dialog, "ExitConfig")->click();
+        filledIn = true;
+    });
+    QTimer::singleShot(5000, [] { // a safety net: a modal loop left open would hang the test
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    Child<QPushButton>(window, "Config")->click();
+
+    EXPECT_TRUE(filledIn);
+    EXPECT_FALSE(program.Unconfigured());
+    EXPECT_EQ(fake[1]->remoteHost, "127.0.0.5");
+    EXPECT_EQ(fake[1]->boundPort, 20001);
+    std::ifstream file(folder.Root() / "Data" / "TarnixM.ini", std::ios::binary);
+    const std::string saved{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    EXPECT_NE(saved.find("IPAdd1=127.0.0.5\r\n"), std::string::npos) << saved;
 }
 
 } // namespace

@@ -1,0 +1,50 @@
+// The program's side of the configuration screen: opening it, what the screen asks of the
+// program, and the log lines of the re-initialisation that follows a save.
+
+#include <optional>
+
+#include "common/ConfigFile.h"
+#include "common/ConfigScreen.h"
+#include "common/ProgramBase.h"
+
+namespace tarnix {
+
+void ProgramBase::OpenConfigScreen() {
+    std::optional<ConfigScreen> screen;
+    configWindow_.RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
+        ConfigScreen::Setup setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)};
+        setup.record.CPUDelay = fileRecord_.CPUDelay;
+        setup.record.ShutTime = fileRecord_.ShutTime;
+        screen.emplace(std::move(setup), view, boxes_, *this, aux_, clock_);
+        screen->Load();
+        return *screen;
+    });
+}
+
+bool ProgramBase::IsAdministrator() {
+    return desktop_.IsAdministrator();
+}
+
+// The viewer's own failure comes after the screen has gone on: it is reported, but unlike a
+// missing log it is no reason to end the watchdog.
+bool ProgramBase::OpenLogFile(const std::filesystem::path& file) {
+    return desktop_.OpenTextFile(file, [this, name = config_.LogName] {
+        boxes_.Show(programTitle_ + " Log File Error",
+                    {"Unable to opem the log file " + name + ".", "This may be a permissions problem."},
+                    BoxIcon::Warning, BoxButtons::Ok);
+    });
+}
+
+void ProgramBase::StopSupervisionTimer() {
+    window_.SetTimerEnabled(false);
+}
+
+void ProgramBase::WriteConfigUpdatedLog() {
+    if (unconfigured_) return;
+    if (config_.LogLevel > 1) Log("Config", "Updated");
+    if (config_.LogLevel == 3) {
+        if (auto error = log_.WriteLogHeader(1, configText_)) Fatal(*error);
+    }
+}
+
+} // namespace tarnix
