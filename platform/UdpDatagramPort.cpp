@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -11,8 +12,12 @@ namespace tarnix {
 
 namespace {
 
-// Room for the largest datagram; MSG_TRUNC tells a larger one apart.
+// Room for the largest datagram in every slot of a batch; MSG_TRUNC tells a larger one apart.
 constexpr std::size_t kReceiveBuffer = 65536;
+
+// How much the system may queue for us while a flood outruns the window thread; a system that
+// allows less keeps its own limit.
+constexpr int kSocketReceiveBuffer = 1 << 20;
 
 // How often a send is retried after errors that do not concern this datagram.
 constexpr int kSendAttempts = 3;
@@ -24,7 +29,9 @@ bool ValidPort(std::int32_t port, std::int32_t lowest) {
 } // namespace
 
 UdpDatagramPort::UdpDatagramPort(int readsPerEvent)
-    : readsPerEvent_(readsPerEvent > 0 ? readsPerEvent : 1), buffer_(kReceiveBuffer, '\0') {}
+    : readsPerEvent_(readsPerEvent > 0 ? readsPerEvent : 1),
+      // Not initialised: only the bytes that datagrams fill are ever touched.
+      slots_(new char[kReceiveBuffer * kBatchSlots]) {}
 
 UdpDatagramPort::~UdpDatagramPort() {
     Close();
@@ -108,6 +115,9 @@ std::optional<std::uint16_t> UdpDatagramPort::LocalPort() const {
 bool UdpDatagramPort::OpenSocket() {
     fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd_ < 0) return false;
+    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &kSocketReceiveBuffer, sizeof kSocketReceiveBuffer) !=
+        0)
+        (void)::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kSocketReceiveBuffer, sizeof kSocketReceiveBuffer);
     ++socketGeneration_;
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
@@ -115,22 +125,30 @@ bool UdpDatagramPort::OpenSocket() {
     return true;
 }
 
+// Reads what has arrived in batches, at most readsPerEvent datagrams, and hands each to the
+// handler in the order of arrival.
 void UdpDatagramPort::ReadPending() {
     const std::weak_ptr<bool> alive = alive_;
     const unsigned generation = socketGeneration_;
     QSocketNotifier* const notifier = notifier_.get();
     notifier->setEnabled(false);
     ++readDepth_;
-    for (int read = 0; read < readsPerEvent_; ++read) {
-        std::optional<Arrival> received = ReceiveOne();
-        if (!received) break;
-        const bool failed = !received->datagram.has_value();
-        if (handler_) {
-            const ArrivalHandler handler = handler_; // the handler may replace itself
-            handler(*received);
-            if (alive.expired()) return;
+    for (int budget = readsPerEvent_; budget > 0;) {
+        const int wanted = std::min(budget, kBatchSlots);
+        const int received = ReceiveBatch(wanted);
+        if (received == 0) break;
+        const bool failed = received < 0;
+        const int count = failed ? 1 : received;
+        for (int i = 0; i < count; ++i) {
+            if (handler_) {
+                const ArrivalHandler handler = handler_; // the handler may replace itself
+                handler(failed ? Arrival{std::nullopt, true} : ArrivalInSlot(i));
+                if (alive.expired()) return;
+            }
+            if (generation != socketGeneration_) break;
         }
-        if (generation != socketGeneration_ || failed) break;
+        if (generation != socketGeneration_ || failed || received < wanted) break;
+        budget -= received;
     }
     --readDepth_;
     // Level-triggered: datagrams left over fire the notifier again on the next loop pass,
@@ -138,25 +156,37 @@ void UdpDatagramPort::ReadPending() {
     if (generation == socketGeneration_) notifier->setEnabled(true);
 }
 
-std::optional<Arrival> UdpDatagramPort::ReceiveOne() {
+// One system call for up to `wanted` datagrams: their number, 0 when none is waiting, or -1 for
+// a read error.
+int UdpDatagramPort::ReceiveBatch(int wanted) {
+    for (int i = 0; i < wanted; ++i) {
+        vectors_[i] = iovec{slots_.get() + static_cast<std::size_t>(i) * kReceiveBuffer, kReceiveBuffer};
+        headers_[i] = mmsghdr{};
+        headers_[i].msg_hdr.msg_name = &senders_[i];
+        headers_[i].msg_hdr.msg_namelen = sizeof senders_[i];
+        headers_[i].msg_hdr.msg_iov = &vectors_[i];
+        headers_[i].msg_hdr.msg_iovlen = 1;
+    }
     for (;;) {
-        sockaddr_in sender{};
-        socklen_t senderLength = sizeof sender;
-        const ssize_t length = ::recvfrom(fd_, buffer_.data(), buffer_.size(), MSG_TRUNC,
-                                          reinterpret_cast<sockaddr*>(&sender), &senderLength);
-        if (length >= 0) {
-            const bool fromRemoteHost =
-                sender.sin_family == AF_INET && remoteHost_.Matches(ntohl(sender.sin_addr.s_addr));
-            if (static_cast<std::size_t>(length) > buffer_.size()) {
-                return Arrival{std::nullopt, fromRemoteHost}; // cannot be passed whole
-            }
-            return Arrival{std::string(buffer_.data(), static_cast<std::size_t>(length)), fromRemoteHost};
-        }
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return std::nullopt;
+        const int received =
+            ::recvmmsg(fd_, headers_.data(), static_cast<unsigned>(wanted), MSG_DONTWAIT, nullptr);
+        if (received >= 0) return received;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
         // A "port unreachable" report for an earlier send is no read error.
         if (errno == EINTR || errno == ECONNREFUSED) continue;
-        return Arrival{std::nullopt, true};
+        return -1;
     }
+}
+
+Arrival UdpDatagramPort::ArrivalInSlot(int i) const {
+    const msghdr& header = headers_[i].msg_hdr;
+    const sockaddr_in& sender = senders_[i];
+    const bool fromRemoteHost = header.msg_namelen >= sizeof sender && sender.sin_family == AF_INET &&
+                                remoteHost_.Matches(ntohl(sender.sin_addr.s_addr));
+    if ((header.msg_flags & MSG_TRUNC) != 0)
+        return Arrival{std::nullopt, fromRemoteHost}; // cannot be passed whole
+    return Arrival{std::string(static_cast<const char*>(header.msg_iov->iov_base), headers_[i].msg_len),
+                   fromRemoteHost};
 }
 
 } // namespace tarnix

@@ -3,10 +3,13 @@
 #include "common/DatagramPort.h"
 #include "platform/RemoteHostAddress.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <netinet/in.h>
 #include <optional>
 #include <string>
+#include <sys/socket.h>
 
 class QSocketNotifier;
 
@@ -15,8 +18,8 @@ namespace tarnix {
 // One unconnected IPv4 UDP socket driven by the Qt event loop of the calling thread.
 //
 // Bind takes 0.0.0.0:port without address reuse, so a port held by another socket fails
-// instead of being shared. Each arrival event reads at most readsPerEvent datagrams and then
-// returns to the event loop, so a flood cannot starve the timers; the notifier is off while
+// instead of being shared. Each arrival event reads at most readsPerEvent datagrams, a batch at
+// a time, and then returns to the event loop, so a flood cannot starve the timers; the notifier is off while
 // the handler runs, because handlers let pending events run and would otherwise re-enter.
 // ICMP "port unreachable" reports of a peer that is not running are dropped: they are neither a
 // send failure nor a read error.
@@ -48,8 +51,9 @@ public:
 private:
     bool OpenSocket();
     void ReadPending();
-    // One receive; nothing when the queue is empty.
-    std::optional<Arrival> ReceiveOne();
+    static constexpr int kBatchSlots = 32;
+    int ReceiveBatch(int wanted);
+    Arrival ArrivalInSlot(int i) const;
 
     int readsPerEvent_;
     int fd_ = -1;
@@ -59,7 +63,10 @@ private:
     ArrivalHandler handler_;
     RemoteHostAddress remoteHost_;
     std::uint16_t remotePort_ = 0;
-    std::string buffer_;
+    std::unique_ptr<char[]> slots_; // kBatchSlots receive buffers
+    std::array<mmsghdr, kBatchSlots> headers_{};
+    std::array<iovec, kBatchSlots> vectors_{};
+    std::array<sockaddr_in, kBatchSlots> senders_{};
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -19,11 +19,18 @@ QColor ToQColor(Colour colour) {
     return QColor(colour.red, colour.green, colour.blue);
 }
 
+// Every setter leaves a control alone when it already shows what it is told: the programs tell
+// their windows the same things every second, and a change of palette, font or text repaints.
+
 // A label paints its text in WindowText on Window, a text box in Text on Base; setting both
 // keeps one call right for either kind of control.
 void SetControlForeground(QWidget* control, Colour colour) {
     QPalette palette = control->palette();
     const QColor colourValue = ToQColor(colour);
+    if (palette.color(QPalette::WindowText) == colourValue && palette.color(QPalette::Text) == colourValue &&
+        palette.isBrushSet(QPalette::Active, QPalette::WindowText) &&
+        palette.isBrushSet(QPalette::Active, QPalette::Text))
+        return;
     palette.setColor(QPalette::WindowText, colourValue);
     palette.setColor(QPalette::Text, colourValue);
     control->setPalette(palette);
@@ -32,6 +39,11 @@ void SetControlForeground(QWidget* control, Colour colour) {
 void SetControlBackground(QWidget* control, Colour colour) {
     QPalette palette = control->palette();
     const QColor colourValue = ToQColor(colour);
+    if (control->autoFillBackground() && palette.color(QPalette::Window) == colourValue &&
+        palette.color(QPalette::Base) == colourValue &&
+        palette.isBrushSet(QPalette::Active, QPalette::Window) &&
+        palette.isBrushSet(QPalette::Active, QPalette::Base))
+        return;
     palette.setColor(QPalette::Window, colourValue);
     palette.setColor(QPalette::Base, colourValue);
     control->setPalette(palette);
@@ -39,6 +51,7 @@ void SetControlBackground(QWidget* control, Colour colour) {
 }
 
 void SetControlBold(QWidget* control, bool bold) {
+    if (control->font().bold() == bold) return;
     QFont font = control->font();
     font.setBold(bold);
     control->setFont(font);
@@ -47,8 +60,9 @@ void SetControlBold(QWidget* control, bool bold) {
 void SetControlText(QWidget* control, const std::string& text) {
     const QString value = QString::fromStdString(text);
     if (auto* label = qobject_cast<QLabel*>(control)) {
-        label->setText(value);
+        if (label->text() != value) label->setText(value);
     } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
+        if (box->text() == value) return;
         // A text box shows the start of a text too long for it, not its end.
         box->setText(value);
         box->setCursorPosition(0);

@@ -165,7 +165,8 @@ QLineEdit* MainWindowBase::RowBoxOf(int row, RowBox box) const {
 // ---- Texts and colours
 
 void MainWindowBase::SetCaption(const std::string& text) {
-    setWindowTitle(QString::fromStdString(text));
+    const QString caption = QString::fromStdString(text);
+    if (windowTitle() != caption) setWindowTitle(caption);
 }
 
 void MainWindowBase::SetTitleText(const std::string& text) {
@@ -208,11 +209,13 @@ void MainWindowBase::SetButtonEnabled(Button button, bool enabled) {
 }
 
 void MainWindowBase::SetButtonCaption(Button button, const std::string& caption) {
-    ButtonOf(button)->setText(QString::fromStdString(caption));
+    const QString text = QString::fromStdString(caption);
+    if (ButtonOf(button)->text() != text) ButtonOf(button)->setText(text);
 }
 
 void MainWindowBase::SetButtonToolTip(Button button, const std::string& toolTip) {
-    ButtonOf(button)->setToolTip(QString::fromStdString(toolTip));
+    const QString text = QString::fromStdString(toolTip);
+    if (ButtonOf(button)->toolTip() != text) ButtonOf(button)->setToolTip(text);
 }
 
 void MainWindowBase::SetRowText(int row, RowBox box, const std::string& text) {

@@ -77,6 +77,50 @@ TEST(Twips, FifteenTwipsMakeOnePixelRoundedToTheNearest) {
         EXPECT_EQ(TwipsToPixels(twips), pixels) << twips;
 }
 
+// Counts the changes that make a control repaint.
+struct ChangeCounter : QObject {
+    int palette = 0, font = 0, repaints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        palette += event->type() == QEvent::PaletteChange ? 1 : 0;
+        font += event->type() == QEvent::FontChange ? 1 : 0;
+        repaints += event->type() == QEvent::UpdateRequest || event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+// The programs tell their windows the same texts and colours every second and for every
+// datagram: only a real change may touch a control.
+TEST(MasterWindow, TellingAControlWhatItShowsAlreadyChangesNothing) {
+    AuxWindowState aux;
+    TarnixMMain window(aux, NeverOpens);
+    window.show();
+    auto* counter = window.findChild<QLabel*>("Counter");
+    auto* row = window.findChild<QLineEdit*>("Type1(1)");
+    ASSERT_TRUE(counter != nullptr && row != nullptr);
+    const auto tell = [&] {
+        window.SetCounterText("Connection Error");
+        window.SetCounterForeground(colours::Orange);
+        window.SetCounterBackground(colours::White);
+        window.SetCounterBold(true);
+        window.SetRowText(1, RowBox::Type1, " Connected");
+        window.SetRowColour(1, RowBox::Type1, colours::StatusGreen);
+    };
+    tell();
+    QApplication::processEvents();
+    ChangeCounter counterChanges, rowChanges;
+    counter->installEventFilter(&counterChanges);
+    row->installEventFilter(&rowChanges);
+    for (int second = 0; second < 10; ++second)
+        tell();
+    QApplication::processEvents();
+    EXPECT_EQ(counterChanges.palette + counterChanges.font + counterChanges.repaints, 0);
+    EXPECT_EQ(rowChanges.palette + rowChanges.font + rowChanges.repaints, 0);
+    EXPECT_EQ(counter->text(), "Connection Error");
+
+    window.SetCounterForeground(colours::StatusGreen); // a real change still shows
+    EXPECT_EQ(counterChanges.palette, 1);
+}
+
 TEST(MasterWindow, ControlsStandWhereTheLayoutPutsThemWithTheirTexts) {
     AuxWindowState aux;
     TarnixMMain window(aux, NeverOpens);
