@@ -21,7 +21,7 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
 void MasterProgram::Load() {
     InitialiseProgram();
     window_.SetCaption(programTitle_);
-    supervision_.InhibitShutdown = InhibitShutdownSwitch();
+    supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
     control_.RaisePriority();
     windowStateOverride_ = false;
     supervision_.ResetSupervision();
@@ -79,8 +79,9 @@ void MasterProgram::OnTimerTick() {
     if (ending_) return;
     if (pollCounter_ == 1) Evaluate();
     --pollCounter_;
-    const bool lastActivationSecond = supervision_.Phase == PhaseActivation && supervision_.PhaseCounter == 1;
-    if (!unconfigured_ && (supervision_.Phase == PhaseRun || lastActivationSecond)) PollPeers();
+    const bool lastActivationSecond =
+        supervision_.Phase() == PhaseActivation && supervision_.PhaseCounter() == 1;
+    if (!unconfigured_ && (supervision_.Phase() == PhaseRun || lastActivationSecond)) PollPeers();
 }
 
 void MasterProgram::Evaluate() {
@@ -97,7 +98,7 @@ void MasterProgram::Evaluate() {
 void MasterProgram::ShowPeerStatus() {
     window_.SetRowText(0, RowBox::Comp, " " + config_.CName[0]);
     window_.SetRowColour(0, RowBox::Comp, colours::Black);
-    window_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName)));
+    window_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName())));
     window_.SetRowColour(0, RowBox::Shut1, colours::Black);
     for (int i = 1; i <= 4; ++i)
         ShowRemoteRow(i);
@@ -117,7 +118,7 @@ void MasterProgram::ShowRemoteRow(int i) {
         }
         return;
     }
-    if (supervision_.Phase == PhaseActivation) return;
+    if (supervision_.Phase() == PhaseActivation) return;
 
     static const char* const statusTexts[] = {" Not Connected", " Data Error", " Connected"};
     const std::int16_t status = peerStatus_[index];
@@ -166,7 +167,7 @@ void MasterProgram::OnDatagram(int index, const std::optional<std::string>& data
         return;
     }
     if (IsWellFormed(*datagram)) {
-        supervision_.NothingHeard = 0;
+        supervision_.Heard();
         peerStatus_[i] = 2;
         peerReply_[i] = std::string(1, TypeLetter(*datagram));
         if (StateDigitValue(*datagram) == 2) peerReply_[i] += "**";
@@ -176,7 +177,7 @@ void MasterProgram::OnDatagram(int index, const std::optional<std::string>& data
 }
 
 void MasterProgram::ResetClick() {
-    if (config_.LogLevel > 1) Log("Reset", supervision_.PhaseDetail());
+    if (supervision_.LogNormal()) Log("Reset", supervision_.PhaseDetail());
     ResetProgram();
     outgoingMessage_ = ResetCommand;
     PollPeers();
@@ -206,7 +207,7 @@ void MasterProgram::TestClick() {
 }
 
 LogLineState MasterProgram::CurrentLogState() const {
-    return LogLineState{supervision_.TestRun, supervision_.PhaseCounter,
+    return LogLineState{supervision_.TestRun(), supervision_.PhaseCounter(),
                         MasterCommsText(peerStatus_, networkOK_)};
 }
 
