@@ -244,12 +244,12 @@ void ProgramBase::CloseExpiredAuxWindows() {
     if (aux_.AboutCloseCountdown < 1 && aux_.AuxWindowOpen) {
         aux_.AuxWindowOpen = false;
         window_.CloseAboutBox();
-        aux_.AboutCloseCountdown = 30;
+        aux_.AboutCloseCountdown = AuxCloseSeconds;
     }
     if (aux_.ConfigCloseCountdown < 1 && aux_.AuxWindowOpen) {
         aux_.AuxWindowOpen = false;
         window_.CloseConfigScreen();
-        aux_.ConfigCloseCountdown = 30;
+        aux_.ConfigCloseCountdown = AuxCloseSeconds;
     }
 }
 

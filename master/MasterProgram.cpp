@@ -9,7 +9,7 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
                              const std::array<DatagramPort*, 5>& ports)
     : ProgramBase(ProgramKind::Master, std::move(commandLine), services), ports_(ports),
       outgoingMessage_(PollMessage) {
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (ports_[static_cast<std::size_t>(i)] == nullptr) continue;
         // Only remote computer i may speak on its socket: anything else is dropped unseen.
         ports_[static_cast<std::size_t>(i)]->SetArrivalHandler([this, i](const Arrival& arrival) {
@@ -37,14 +37,14 @@ void MasterProgram::InitialiseProgram() {
     aux_.AuxWindowOpen = false;
     ReadConfigurationAndLog();
     pollCounter_ = 2;
-    aux_.AboutCloseCountdown = 30;
-    aux_.ConfigCloseCountdown = 30;
+    aux_.AboutCloseCountdown = AuxCloseSeconds;
+    aux_.ConfigCloseCountdown = AuxCloseSeconds;
     networkOK_ = true;
     minimiseAllowed_ = true;
 }
 
 void MasterProgram::ClearRows(int firstRow) {
-    for (int row = firstRow; row <= 4; ++row) {
+    for (int row = firstRow; row <= RemoteComputerCount; ++row) {
         window_.SetRowColour(row, RowBox::Type1, colours::StatusOrange);
         window_.SetRowText(row, RowBox::Type1, " ");
         window_.SetRowColour(row, RowBox::Comp, colours::Black);
@@ -64,9 +64,9 @@ void MasterProgram::OpenDatagramPorts() {
     ClearRows(0);
     window_.SetCounterForeground(colours::StatusGreen);
     outgoingMessage_ = PollMessage;
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
-        peerStatus_[static_cast<std::size_t>(i)] = 0;
+        peerStatus_[static_cast<std::size_t>(i)] = PeerStatus::Nothing;
         if (!OpenPort(i)) {
             // The question always names Port2, whichever socket failed.
             AskPortQuestion();
@@ -89,9 +89,9 @@ void MasterProgram::Evaluate() {
     if (!aux_.AuxWindowOpen && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
     pollCounter_ = 3;
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         peerReply_[static_cast<std::size_t>(i)].clear();
-        peerStatus_[static_cast<std::size_t>(i)] = 0;
+        peerStatus_[static_cast<std::size_t>(i)] = PeerStatus::Nothing;
     }
 }
 
@@ -100,7 +100,7 @@ void MasterProgram::ShowPeerStatus() {
     window_.SetRowColour(0, RowBox::Comp, colours::Black);
     window_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName())));
     window_.SetRowColour(0, RowBox::Shut1, colours::Black);
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= RemoteComputerCount; ++i)
         ShowRemoteRow(i);
 }
 
@@ -121,10 +121,9 @@ void MasterProgram::ShowRemoteRow(int i) {
     if (supervision_.Phase() == PhaseActivation) return;
 
     static const char* const statusTexts[] = {" Not Connected", " Data Error", " Connected"};
-    const std::int16_t status = peerStatus_[index];
-    const int shown = status >= 0 && status <= 2 ? status : 0;
-    const Colour colour = shown == 2 ? colours::StatusGreen : colours::StatusOrange;
-    window_.SetRowText(i, RowBox::Type1, statusTexts[shown]);
+    const PeerStatus status = peerStatus_[index];
+    const Colour colour = status == PeerStatus::Connected ? colours::StatusGreen : colours::StatusOrange;
+    window_.SetRowText(i, RowBox::Type1, statusTexts[static_cast<int>(status)]);
     window_.SetRowColour(i, RowBox::Type1, colour);
     window_.SetRowColour(i, RowBox::Comp, colour);
     if (window_.RowText(i, RowBox::Shut1) != notConfigured)
@@ -138,7 +137,7 @@ void MasterProgram::PollPeers() {
     // A send that fails for one computer must not starve the computers after it of their
     // polls: they would lose the link and power themselves off.
     bool allSent = true;
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
         DatagramPort* port = ports_[static_cast<std::size_t>(i)];
         if (port == nullptr || !port->Send(outgoingMessage_)) allSent = false;
@@ -156,24 +155,24 @@ void MasterProgram::ShowNetworkState(bool allSent) {
 }
 
 void MasterProgram::OnDatagram(int index, const std::optional<std::string>& datagram) {
-    if (index < 1 || index > 4) return;
+    if (index < 1 || index > RemoteComputerCount) return;
     const auto i = static_cast<std::size_t>(index);
     if (ending_) return;
     // A malformed datagram or a receive error leaves NothingHeard as it is: it must not cancel a
     // valid reply of the same second, or a stray sender could make a master with a perfect link
     // count down.
     if (!datagram) {
-        peerStatus_[i] = 0;
+        peerStatus_[i] = PeerStatus::Nothing;
         return;
     }
     if (IsWellFormed(*datagram)) {
         supervision_.Heard();
-        peerStatus_[i] = 2;
+        peerStatus_[i] = PeerStatus::Connected;
         peerReply_[i] = std::string(1, TypeLetter(*datagram));
         if (StateDigitValue(*datagram) == 2) peerReply_[i] += "**";
         return;
     }
-    peerStatus_[i] = 1;
+    peerStatus_[i] = PeerStatus::DataError;
 }
 
 void MasterProgram::ResetClick() {
@@ -185,7 +184,7 @@ void MasterProgram::ResetClick() {
 
 void MasterProgram::ResetProgram() {
     BeginReset();
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= RemoteComputerCount; ++i)
         window_.SetRowText(i, RowBox::Shut1, "");
     supervision_.ResetSupervision();
     ClearRows(0);
@@ -197,7 +196,7 @@ void MasterProgram::ResetProgram() {
 void MasterProgram::TestClick() {
     if (unconfigured_) return;
     supervision_.ResetSupervision();
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= RemoteComputerCount; ++i)
         window_.SetRowText(i, RowBox::Shut1, "");
     ClearRows(1);
     ShowPeerStatus();
@@ -207,8 +206,12 @@ void MasterProgram::TestClick() {
 }
 
 LogLineState MasterProgram::CurrentLogState() const {
+    // The log shows each computer's status as its number.
+    std::array<std::int16_t, 5> numbers{};
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        numbers[i] = static_cast<std::int16_t>(peerStatus_[i]);
     return LogLineState{supervision_.TestRun(), supervision_.PhaseCounter(),
-                        MasterCommsText(peerStatus_, networkOK_)};
+                        MasterCommsText(numbers, networkOK_)};
 }
 
 } // namespace tarnix

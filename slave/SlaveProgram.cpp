@@ -30,8 +30,8 @@ void SlaveProgram::Load() {
 void SlaveProgram::InitialiseProgram() {
     unconfigured_ = false;
     ReadConfigurationAndLog();
-    aux_.AboutCloseCountdown = 30;
-    aux_.ConfigCloseCountdown = 30;
+    aux_.AboutCloseCountdown = AuxCloseSeconds;
+    aux_.ConfigCloseCountdown = AuxCloseSeconds;
     if (!OpenPort()) {
         AskPortQuestion();
         return;

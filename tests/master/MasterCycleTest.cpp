@@ -94,7 +94,7 @@ TEST_F(MasterCycle, EvaluationShowsWhatEachComputerSentInTheLastSecond) {
     EXPECT_EQ(w.RowText(4, RowBox::Type1), " Not Connected");
     EXPECT_EQ(w.RowText(4, RowBox::Shut1), "");
     // The arrays are cleared for the next window.
-    EXPECT_EQ(rig->program->PeerStatus(1), 0);
+    EXPECT_EQ(rig->program->StatusOf(1), PeerStatus::Nothing);
     EXPECT_EQ(rig->program->PeerReply(3), "");
 }
 
@@ -108,14 +108,14 @@ TEST_F(MasterCycle, ReceiveHandlerKeepsTheLastResultAndGuardsNothingHeard) {
     EXPECT_EQ(machine.NothingHeard(), 0);
     Arrive(2, "garbage"); // another computer answered well: the second stays heard
     EXPECT_EQ(machine.NothingHeard(), 0);
-    EXPECT_EQ(rig->program->PeerStatus(2), 1);
+    EXPECT_EQ(rig->program->StatusOf(2), PeerStatus::DataError);
     Arrive(1, "<TN"); // a malformed datagram after a good one overwrites its status only
-    EXPECT_EQ(rig->program->PeerStatus(1), 1);
+    EXPECT_EQ(rig->program->StatusOf(1), PeerStatus::DataError);
     EXPECT_EQ(machine.NothingHeard(), 0);
 
     Arrive(1, "<TNE100>");
     rig->program->OnDatagram(1, std::nullopt); // receive error
-    EXPECT_EQ(rig->program->PeerStatus(1), 0);
+    EXPECT_EQ(rig->program->StatusOf(1), PeerStatus::Nothing);
     EXPECT_EQ(machine.NothingHeard(), 0);
     // The error reply is a well-formed datagram with the letter E.
     Arrive(2, "<TNE100>");
