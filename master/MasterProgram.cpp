@@ -116,6 +116,7 @@ void MasterProgram::ShowRemoteRow(int i) {
             window_.SetRowText(i, box, notConfigured);
             window_.SetRowColour(i, box, colours::Black);
         }
+        shutShowsNotConfigured_[index] = true;
         return;
     }
     if (supervision_.Phase() == PhaseActivation) return;
@@ -126,8 +127,7 @@ void MasterProgram::ShowRemoteRow(int i) {
     window_.SetRowText(i, RowBox::Type1, statusTexts[static_cast<int>(status)]);
     window_.SetRowColour(i, RowBox::Type1, colour);
     window_.SetRowColour(i, RowBox::Comp, colour);
-    if (window_.RowText(i, RowBox::Shut1) != notConfigured)
-        window_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
+    if (!shutShowsNotConfigured_[index]) window_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
     const std::string& reply = peerReply_[index];
     const bool countingDown = reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "**") == 0;
     window_.SetRowColour(i, RowBox::Shut1, countingDown ? colours::StatusOrange : colours::StatusGreen);
@@ -184,8 +184,10 @@ void MasterProgram::ResetClick() {
 
 void MasterProgram::ResetProgram() {
     BeginReset();
-    for (int i = 1; i <= RemoteComputerCount; ++i)
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         window_.SetRowText(i, RowBox::Shut1, "");
+        shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
+    }
     supervision_.ResetSupervision();
     ClearRows(0);
     window_.SetCounterForeground(colours::StatusGreen);
@@ -196,8 +198,10 @@ void MasterProgram::ResetProgram() {
 void MasterProgram::TestClick() {
     if (unconfigured_) return;
     supervision_.ResetSupervision();
-    for (int i = 1; i <= RemoteComputerCount; ++i)
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         window_.SetRowText(i, RowBox::Shut1, "");
+        shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
+    }
     ClearRows(1);
     ShowPeerStatus();
     EnterTestMode();

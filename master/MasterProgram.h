@@ -52,6 +52,9 @@ private:
     std::array<DatagramPort*, 5> ports_;
     std::array<PeerStatus, RemoteComputerCount + 1> peerStatus_{};
     std::array<std::string, 5> peerReply_;
+    // A row's action column shows " ---" until a reset clears it, even once the computer is
+    // configured; kept here because the logic never reads the window back.
+    std::array<bool, RemoteComputerCount + 1> shutShowsNotConfigured_{};
     std::string outgoingMessage_;
     std::int16_t pollCounter_ = 2;
     bool networkOK_ = true;
