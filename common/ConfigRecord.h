@@ -10,6 +10,9 @@ enum class ProgramKind { Master, Slave };
 
 inline constexpr const char* ProgramVersion = "4.2";
 
+// The master watches up to four remote computers, numbered 1 to 4 in its settings.
+inline constexpr int RemoteComputerCount = 4;
+
 // The settings of one program, each field named after its key in the configuration file.
 struct ConfigRecord {
     std::int16_t DName = 0;           // 1 = IP addresses, 2 = domain names

@@ -66,11 +66,14 @@ public:
     virtual void CloseConfigScreen() = 0;
 };
 
+// The seconds an auxiliary window stays open before it closes itself.
+inline constexpr std::int16_t AuxCloseSeconds = 30;
+
 // State shared by the main window's logic and its auxiliary windows.
 struct AuxWindowState {
     bool AuxWindowOpen = false; // about box or configuration screen open: supervision pauses
-    std::int16_t AboutCloseCountdown = 30;
-    std::int16_t ConfigCloseCountdown = 30;
+    std::int16_t AboutCloseCountdown = AuxCloseSeconds;
+    std::int16_t ConfigCloseCountdown = AuxCloseSeconds;
 };
 
 // What a main window reports to the program's logic. The window itself decides nothing.

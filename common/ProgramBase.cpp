@@ -2,6 +2,7 @@
 
 #include "common/CommandLine.h"
 #include "common/ConfigFile.h"
+#include "common/ConfigQueries.h"
 
 namespace tarnix {
 
@@ -9,8 +10,8 @@ ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const Progra
     : kind_(kind), commandLine_(std::move(commandLine)), window_(services.window), boxes_(services.boxes),
       clock_(services.clock), configWindow_(services.configWindow), desktop_(services.desktop),
       control_(services.control), aux_(services.aux), programTitle_(ProgramTitleOf(kind)),
-      log_(kind, config_, services.clock),
-      supervision_(kind, config_, services.window, services.boxes, services.power, *this) {}
+      log_(kind, config_, services.clock), supervision_(SupervisionLookOf(kind), config_, services.window, *this),
+      expiry_(programTitle_, config_, services.window, services.boxes, services.power, supervision_, *this) {}
 
 bool ProgramBase::InhibitShutdownSwitch() const {
     return InhibitShutdownGiven(commandLine_);
@@ -30,16 +31,42 @@ void ProgramBase::ReadConfigurationAndLog() {
     if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, config_, configText_))
         return Fatal(*error);
     if (auto error = ValidateConfiguration(kind_, config_, unconfigured_)) return Fatal(*error);
-    fileRecord_ = config_;
     if (auto error = log_.CreateLogFile()) return Fatal(*error);
 }
 
 void ProgramBase::RunSupervisionSecond() {
     try {
-        supervision_.RunPhaseOperations();
+        switch (supervision_.RunPhaseOperations()) {
+        case SecondOutcome::TestRunEnded:
+            return EndTestRun();
+        case SecondOutcome::CountdownExpired:
+            return ActOnExpiredCountdown();
+        case SecondOutcome::Nothing:
+            return;
+        }
     } catch (const PowerActionError& error) {
         Fatal(PowerErrorBox(error));
     }
+}
+
+void ProgramBase::EndTestRun() {
+    const std::string& name = supervision_.ShutTypeName();
+    if (supervision_.LogNormal()) Log("Simulate", name);
+    const std::string prompt = "Test " + name;
+    if (kind_ == ProgramKind::Slave)
+        minimiseAllowed_ = false; // the slave's window stays where the test left it
+    // Supervision starts again before the box appears and goes on behind it: a test commanded
+    // on an unattended computer must not leave its watchdog waiting for someone to press OK.
+    supervision_.ResetSupervision();
+    RefreshWindowTexts();
+    boxes_.Show(programTitle_ + " Test", {prompt}, BoxIcon::None, BoxButtons::Ok);
+}
+
+void ProgramBase::ActOnExpiredCountdown() {
+    if (expiry_.Act() == ExpiryEnd::ProgramCloses) return control_.EndProgram();
+    // Reset before suspending, so that after resumption supervision starts with its activation.
+    ResetProgram();
+    expiry_.Suspend();
 }
 
 void ProgramBase::Log(const std::string& event, const std::string& detail) {
@@ -47,11 +74,11 @@ void ProgramBase::Log(const std::string& event, const std::string& detail) {
 }
 
 void ProgramBase::WriteStartUpLog() {
-    if (config_.LogLevel > 1) Log("", "");
-    if (config_.LogLevel > 1) {
+    if (LogsNormal(config_)) Log("", "");
+    if (LogsNormal(config_)) {
         if (auto error = log_.WriteLogHeader(0, configText_)) return Fatal(*error);
     }
-    if (config_.LogLevel > 1 && unconfigured_) Log("UnConfig", "********");
+    if (LogsNormal(config_) && unconfigured_) Log("UnConfig", "********");
 }
 
 void ProgramBase::AskPortQuestion() {
@@ -75,30 +102,30 @@ void ProgramBase::AskPortQuestion() {
 }
 
 std::string ProgramBase::ActivationText() const {
-    const std::string text = "Program Activation In " + std::to_string(supervision_.PhaseCounter) + "s";
+    const std::string text = "Program Activation In " + std::to_string(supervision_.PhaseCounter()) + "s";
     return kind_ == ProgramKind::Master ? " " + text : text;
 }
 
 void ProgramBase::RefreshWindowTexts() {
-    const bool monitor = config_.ShutType == 4;
+    const bool monitor = MonitorsOnly(config_);
     const std::string summary =
-        supervision_.ShutTypeName + (monitor ? " the computer until communications are lost"
-                                             : " the computer if communications are lost");
+        supervision_.ShutTypeName() + (monitor ? " the computer until communications are lost"
+                                               : " the computer if communications are lost");
     window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
     window_.SetButtonToolTip(Button::Exit, "Exit " + programTitle_);
     window_.SetButtonToolTip(Button::About, "About " + programTitle_);
     window_.SetButtonToolTip(Button::Config, "Configure " + programTitle_);
     window_.SetCaption(programTitle_);
-    window_.SetTitleText(summary + " for over " + std::to_string(supervision_.LostCommsLimit) + " sec");
+    window_.SetTitleText(summary + " for over " + std::to_string(supervision_.LostCommsLimit()) + " sec");
 
     const bool startMinimised =
-        (config_.StartMin == 2 && !windowStateOverride_) || (config_.StartMin == 1 && windowStateOverride_);
+        (StartsInTray(config_) && !windowStateOverride_) || (StartsShown(config_) && windowStateOverride_);
     if (startMinimised && !unconfigured_ && minimiseAllowed_) {
         window_.Minimise();
         SendToTrayIfMinimised(); // minimising shows the window in the task bar again
     }
     minimiseAllowed_ = true;
-    if (config_.RunOnTop == 1) window_.SetTopmost(false);
+    if (RunsNormally(config_)) window_.SetTopmost(false);
 
     window_.SetCounterText(ActivationText());
     if (unconfigured_) {
@@ -106,7 +133,7 @@ void ProgramBase::RefreshWindowTexts() {
         window_.SetTitleStyle(colours::Orange, true);
         window_.SetTitleText("Click Configure To Set Up " + programTitle_);
     }
-    if (config_.LogLevel > 1 && !unconfigured_) Log("Start", "Initialise");
+    if (LogsNormal(config_) && !unconfigured_) Log("Start", "Initialise");
     RefreshProgramTexts();
     window_.SetTimerEnabled(true);
 }
@@ -117,19 +144,19 @@ void ProgramBase::EndProgram() {
 }
 
 void ProgramBase::BeginReset() {
-    const bool countingDown = supervision_.Phase == PhaseCountdown;
+    const bool countingDown = supervision_.Phase() == PhaseCountdown;
     if (countingDown) {
         window_.SetButtonCaption(Button::Reset, "Reset");
         window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
     }
     // Only the cancelling of a real countdown lets the refresh send the window back to the tray.
-    minimiseAllowed_ = countingDown && !supervision_.TestRun && !supervision_.InhibitShutdown;
+    minimiseAllowed_ = countingDown && !supervision_.TestRun() && !supervision_.InhibitShutdown();
 }
 
 void ProgramBase::EnterTestMode() {
     supervision_.StartTestRun();
     minimiseAllowed_ = false; // a test never moves the window
-    if (config_.LogLevel > 1) Log("Enter", "Test");
+    if (LogsNormal(config_)) Log("Enter", "Test");
     RefreshWindowTexts();
     window_.SetButtonCaption(Button::Reset, "Reset");
     window_.SetCaption(programTitle_ + " - Test Mode");
@@ -153,12 +180,12 @@ void ProgramBase::OnButtonClicked(Button button) {
 
 void ProgramBase::ShowAboutBox() {
     aux_.AuxWindowOpen = true;
-    window_.OpenAboutBox(supervision_.InhibitShutdown, config_.RunOnTop == 2);
+    window_.OpenAboutBox(supervision_.InhibitShutdown(), RunsOnTop(config_));
 }
 
 void ProgramBase::OnWindowClosing() {
     window_.SetTimerEnabled(false);
-    if (!unconfigured_ && config_.LogLevel > 1) Log("Exit", supervision_.PhaseDetail());
+    if (!unconfigured_ && LogsNormal(config_)) Log("Exit", supervision_.PhaseDetail());
     window_.RemoveTrayIcon();
     control_.EndProgram();
 }
@@ -176,8 +203,8 @@ void ProgramBase::OnTerminationSignal() {
 
 void ProgramBase::RecomputeWindowStateOverride() {
     const bool minimised = window_.IsMinimised();
-    windowStateOverride_ = (!minimised && config_.StartMin == 2 && supervision_.Phase != PhaseCountdown) ||
-                           (minimised && config_.StartMin == 1);
+    windowStateOverride_ = (!minimised && StartsInTray(config_) && supervision_.Phase() != PhaseCountdown) ||
+                           (minimised && StartsShown(config_));
 }
 
 void ProgramBase::SendToTrayIfMinimised() {
@@ -190,9 +217,9 @@ void ProgramBase::OnWindowStateChanged() {
     SendToTrayIfMinimised();
     // Minimising a window that should start shown is always the user's override; anything else
     // is decided outside the countdown only, which keeps the user's earlier choice.
-    if (window_.IsMinimised() && config_.StartMin == 1) {
+    if (window_.IsMinimised() && StartsShown(config_)) {
         windowStateOverride_ = true;
-    } else if (supervision_.Phase != PhaseCountdown) {
+    } else if (supervision_.Phase() != PhaseCountdown) {
         RecomputeWindowStateOverride();
     }
 }
@@ -205,7 +232,7 @@ void ProgramBase::OnTrayRestoreRequested() {
 void ProgramBase::OnWindowActivated() {
     // The countdown keeps its window on top even when activating it (which the desktop may do
     // on its own after bringing it to the front) would otherwise drop that.
-    window_.SetTopmost(config_.RunOnTop == 2 || supervision_.Phase == PhaseCountdown);
+    window_.SetTopmost(RunsOnTop(config_) || supervision_.Phase() == PhaseCountdown);
     if (window_.IsMinimised()) window_.HideWindow();
 }
 
@@ -213,12 +240,12 @@ void ProgramBase::CloseExpiredAuxWindows() {
     if (aux_.AboutCloseCountdown < 1 && aux_.AuxWindowOpen) {
         aux_.AuxWindowOpen = false;
         window_.CloseAboutBox();
-        aux_.AboutCloseCountdown = 30;
+        aux_.AboutCloseCountdown = AuxCloseSeconds;
     }
     if (aux_.ConfigCloseCountdown < 1 && aux_.AuxWindowOpen) {
         aux_.AuxWindowOpen = false;
         window_.CloseConfigScreen();
-        aux_.ConfigCloseCountdown = 30;
+        aux_.ConfigCloseCountdown = AuxCloseSeconds;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "common/ConfigRecord.h"
 #include "common/ConfigScreenHost.h"
 #include "common/ConfigScreenView.h"
+#include "common/CountdownExpiry.h"
 #include "common/LogFile.h"
 #include "common/MainWindowView.h"
 #include "common/MessageBox.h"
@@ -32,19 +33,18 @@ struct ProgramServices {
 // What the master and the slave do alike: configuration and log at start, the log writer with
 // its fatal errors, the window texts, the tray and on-top rules, the about box, and the end.
 // The two programs derive from it and add their datagram handling and their own load order.
-class ProgramBase : public MainWindowEvents, public SupervisionProgram, public ConfigScreenHost {
+class ProgramBase : public MainWindowEvents, public SupervisionLog, public ConfigScreenHost {
 public:
     ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services);
 
     // Runs the load sequence of the main window.
     virtual void Load() = 0;
 
-    // SupervisionProgram
+    // SupervisionLog: writes one log line; a log failure ends the program inside this call.
     void Log(const std::string& event, const std::string& detail) override;
-    void RefreshWindowTexts() override;
+    void RefreshWindowTexts();
     // Removes the tray icon and ends the program at once.
     void EndProgram() override;
-    void SetMinimiseAllowed(bool allowed) override { minimiseAllowed_ = allowed; }
 
     // MainWindowEvents
     void OnButtonClicked(Button button) override;
@@ -58,13 +58,13 @@ public:
 
     virtual void ResetClick() = 0;
     virtual void TestClick() = 0;
+    virtual void ResetProgram() = 0;
 
     const ConfigRecord& Config() const { return config_; }
     const std::string& ConfigText() const { return configText_; }
     bool Unconfigured() const override { return unconfigured_; }
     bool MinimiseAllowed() const { return minimiseAllowed_; }
     bool WindowStateOverride() const { return windowStateOverride_; }
-    Supervision& Machine() { return supervision_; }
     const Supervision& Machine() const { return supervision_; }
     const std::string& ProgramTitle() const { return programTitle_; }
 
@@ -89,7 +89,8 @@ protected:
     void WriteStartUpLog();
     // Shows a fatal error's box, removes the tray icon and ends the program.
     void Fatal(const FatalError& error);
-    // One second of supervision; a refused power action ends the program with its error box.
+    // One second of supervision and what it ended in; a refused power action ends the program
+    // with its error box.
     void RunSupervisionSecond();
     // Asks the port-in-use question; Yes ends the program, No leaves it unconfigured.
     void AskPortQuestion();
@@ -111,6 +112,10 @@ protected:
     // A minimised window lives in the tray: add the icon and hide the window.
     void SendToTrayIfMinimised();
     void ShowAboutBox();
+    // The test run's countdown began: report it, reset, and show the "Test" box.
+    void EndTestRun();
+    // The countdown ran out: the action, then the program's end or its reset.
+    void ActOnExpiredCountdown();
     void RecomputeWindowStateOverride();
 
     ProgramKind kind_;
@@ -130,13 +135,11 @@ protected:
     bool minimiseAllowed_ = true;
     bool windowStateOverride_ = false;
     bool configSaved_ = false;
-    // The record as the file holds it: "-InhibitShutdown" shortens two values in force, and the
-    // configuration screen must neither show nor save those.
-    ConfigRecord fileRecord_;
     bool ending_ = false; // a fatal box is open and the program ends when it closes
 
     LogFile log_;
     Supervision supervision_;
+    CountdownExpiry expiry_;
 };
 
 } // namespace tarnix

@@ -12,10 +12,10 @@ namespace tarnix {
 void ProgramBase::OpenConfigScreen() {
     std::optional<ConfigScreen> screen;
     configWindow_.RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
-        ConfigScreen::Setup setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)};
-        setup.record.CPUDelay = fileRecord_.CPUDelay;
-        setup.record.ShutTime = fileRecord_.ShutTime;
-        screen.emplace(std::move(setup), view, boxes_, *this, aux_, clock_);
+        // The record holds the file's values: "-InhibitShutdown" shortens the delays in force
+        // inside supervision only, so the screen never shows or saves the test values.
+        screen.emplace(ConfigScreen::Setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)}, view,
+                       boxes_, *this, aux_, clock_);
         screen->Load();
         return *screen;
     });

@@ -5,86 +5,105 @@
 
 #include "common/ConfigRecord.h"
 #include "common/MainWindowView.h"
-#include "common/MessageBox.h"
-#include "common/PowerActions.h"
+#include "common/SupervisionLook.h"
 
 namespace tarnix {
 
 enum SupervisionPhase : std::int16_t { PhaseActivation = 0, PhaseRun = 1, PhaseCountdown = 2 };
 
-// What the supervision machine asks of the program that owns it.
-class SupervisionProgram {
+// What a supervision second ended in, for the program to act on.
+enum class SecondOutcome {
+    Nothing,
+    TestRunEnded,     // the test run's countdown began: the program reports and resets
+    CountdownExpired, // the countdown reached ShutTime: the program performs (or simulates) the action
+};
+
+// Where the machine's log lines go; the machine has tested the log level. A log failure may
+// end the program inside this call.
+class SupervisionLog {
 public:
-    virtual ~SupervisionProgram() = default;
-    // Writes one log line; the machine has tested the log level. A log failure ends the
-    // program inside this call.
+    virtual ~SupervisionLog() = default;
     virtual void Log(const std::string& event, const std::string& detail) = 0;
-    virtual void ResetProgram() = 0;
-    virtual void RefreshWindowTexts() = 0;
-    // Ends the program at once; never returns to the caller in production.
-    virtual void EndProgram() = 0;
-    // The program's MinimiseAllowed flag: whether its next RefreshWindowTexts may send the
-    // window to the tray. The slave clears it when a test run ends.
-    virtual void SetMinimiseAllowed(bool allowed) = 0;
 };
 
 // The supervision state machine shared by both programs: activation delay, counting of silent
-// seconds, the visible action countdown and its end. It advances only when its tick
-// operations are called; it never reads a clock.
+// seconds and the visible action countdown. It advances only when RunPhaseOperations is
+// called, never reads a clock, and leaves acting on the countdown's end to its program.
 class Supervision {
 public:
-    Supervision(ProgramKind kind, ConfigRecord& config, MainWindowView& window, MessageBoxes& boxes,
-                PowerActions& power, SupervisionProgram& program);
+    Supervision(SupervisionLook look, const ConfigRecord& config, MainWindowView& window,
+                SupervisionLog& log);
 
-    // The phase operations in the fixed order of every supervision second: PhaseRun ->
-    // LossCheckTick, then PhaseActivation -> ActivationTick, then PhaseCountdown ->
-    // CountdownTick, each test reading the phase afresh.
-    void RunPhaseOperations();
+    // One supervision second, in the fixed order PhaseRun -> loss check, then PhaseActivation
+    // -> activation, then PhaseCountdown -> countdown, each test reading the phase afresh.
+    SecondOutcome RunPhaseOperations();
 
-    void ActivationTick();
-    void LossCheckTick();
-    void CountdownTick();
+    // A valid datagram arrived: the current second is not silent.
+    void Heard() { nothingHeard_ = 0; }
     void ResetSupervision();
     void BringToFront();
-
     // Starts a test run: two seconds of activation, a loss limit of five seconds.
     void StartTestRun();
+    // "-InhibitShutdown": the loss limit and the countdown shrink to six seconds and the
+    // action is only simulated. Takes effect at the next reset.
+    void SetInhibitShutdown(bool inhibit) { inhibitShutdown_ = inhibit; }
+    // While the program's box for an expired countdown is open, a tick that something else
+    // started must not run the countdown a second time underneath it.
+    void HoldCountdown(bool held) { countdownHeld_ = held; }
+    // The second in which the countdown expired into a suspension still counts after the
+    // reset: the first second after resumption then shows StartDelay and is not reported as
+    // inactive.
+    void CountSuspensionSecond() { ++phaseCounter_; }
 
     // The detail word for "Reset" and "Exit" log lines: the phase's name.
     std::string PhaseDetail() const;
-    const std::string& ProgramTitle() const { return programTitle_; }
-    bool LogNormal() const { return config_.LogLevel > 1; }
-    bool LogFull() const { return config_.LogLevel == 3; }
+    bool LogNormal() const;
+    bool LogFull() const;
 
-    // The machine's state, named as the rest of the programs read it.
-    SupervisionPhase Phase = PhaseActivation;
-    std::int16_t PhaseCounter = 0;
-    std::int16_t NothingHeard = 1; // 1 = no valid datagram since the last loss check
-    std::int16_t LostCommsLimit = 0;
-    bool TestRun = false;
-    bool InhibitShutdown = false;
-    std::string ShutTypeName;
-    std::string CommsStatus; // slave only: "....", "-OK-", "Error" or "Fail"
+    SupervisionPhase Phase() const { return phase_; }
+    std::int16_t PhaseCounter() const { return phaseCounter_; }
+    std::int16_t NothingHeard() const {
+        return nothingHeard_;
+    } // 1 = no valid datagram since the last loss check
+    std::int16_t LostCommsLimit() const { return lostCommsLimit_; }
+    std::int16_t ShutTime() const { return shutTime_; } // the countdown's length in force
+    bool TestRun() const { return testRun_; }
+    bool InhibitShutdown() const { return inhibitShutdown_; }
+    const std::string& ShutTypeName() const { return shutTypeName_; }
+    // Changes whenever the machine starts listening afresh: at a reset, on entering Run and at
+    // every loss check. A program can tell by it whether what it heard belongs to the present
+    // stretch of listening.
+    std::uint32_t ListeningSecond() const { return listeningSecond_; }
+    // Whether the machine has listened since its last reset: from just after the "Enter Run"
+    // line on.
+    bool Listening() const { return listening_; }
 
 private:
-    bool IsMaster() const { return kind_ == ProgramKind::Master; }
+    void ActivationTick();
+    void LossCheckTick();
+    SecondOutcome CountdownTick();
+    void ShowCountdown();
+    std::string CountdownText() const;
     void LogAtNormal(const std::string& event, const std::string& detail);
     void LogAtFull(const std::string& event, const std::string& detail);
-    void ShowCountdownBox(const std::string& titleSuffix, const std::string& prompt);
-    void EndTestRun();
-    void ShowCountdown();
-    bool ExpireCountdown();
-    void PerformPowerAction();
-    std::string CountdownText() const;
+    void ListenAfresh();
 
-    ProgramKind kind_;
-    ConfigRecord& config_;
+    SupervisionLook look_;
+    const ConfigRecord& config_;
     MainWindowView& window_;
-    MessageBoxes& boxes_;
-    PowerActions& power_;
-    SupervisionProgram& program_;
-    std::string programTitle_;
-    bool countdownBoxOpen_ = false; // a CountdownTick waits for its message box
+    SupervisionLog& log_;
+
+    SupervisionPhase phase_ = PhaseActivation;
+    std::int16_t phaseCounter_ = 0;
+    std::int16_t nothingHeard_ = 1;
+    std::int16_t lostCommsLimit_ = 0;
+    std::int16_t shutTime_ = 0;
+    bool testRun_ = false;
+    bool inhibitShutdown_ = false;
+    bool countdownHeld_ = false;
+    std::string shutTypeName_;
+    std::uint32_t listeningSecond_ = 0;
+    bool listening_ = false;
 };
 
 } // namespace tarnix

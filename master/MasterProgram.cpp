@@ -9,7 +9,7 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
                              const std::array<DatagramPort*, 5>& ports)
     : ProgramBase(ProgramKind::Master, std::move(commandLine), services), ports_(ports),
       outgoingMessage_(PollMessage) {
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (ports_[static_cast<std::size_t>(i)] == nullptr) continue;
         // Only remote computer i may speak on its socket: anything else is dropped unseen.
         ports_[static_cast<std::size_t>(i)]->SetArrivalHandler([this, i](const Arrival& arrival) {
@@ -21,7 +21,7 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
 void MasterProgram::Load() {
     InitialiseProgram();
     window_.SetCaption(programTitle_);
-    supervision_.InhibitShutdown = InhibitShutdownSwitch();
+    supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
     control_.RaisePriority();
     windowStateOverride_ = false;
     supervision_.ResetSupervision();
@@ -38,8 +38,8 @@ void MasterProgram::InitialiseProgram() {
     configSaved_ = false;
     ReadConfigurationAndLog();
     pollCounter_ = 2;
-    aux_.AboutCloseCountdown = 30;
-    aux_.ConfigCloseCountdown = 30;
+    aux_.AboutCloseCountdown = AuxCloseSeconds;
+    aux_.ConfigCloseCountdown = AuxCloseSeconds;
     networkOK_ = true;
     minimiseAllowed_ = true;
 }
@@ -61,7 +61,7 @@ void MasterProgram::ReinitialiseAfterConfiguration() {
 }
 
 void MasterProgram::ClearRows(int firstRow) {
-    for (int row = firstRow; row <= 4; ++row) {
+    for (int row = firstRow; row <= RemoteComputerCount; ++row) {
         window_.SetRowColour(row, RowBox::Type1, colours::StatusOrange);
         window_.SetRowText(row, RowBox::Type1, " ");
         window_.SetRowColour(row, RowBox::Comp, colours::Black);
@@ -81,9 +81,9 @@ void MasterProgram::OpenDatagramPorts() {
     ClearRows(0);
     window_.SetCounterForeground(colours::StatusGreen);
     outgoingMessage_ = PollMessage;
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
-        peerStatus_[static_cast<std::size_t>(i)] = 0;
+        peerStatus_[static_cast<std::size_t>(i)] = PeerStatus::Nothing;
         if (!OpenPort(i)) {
             // The question always names Port2, whichever socket failed.
             AskPortQuestion();
@@ -96,8 +96,9 @@ void MasterProgram::OnTimerTick() {
     if (ending_) return;
     if (pollCounter_ == 1) Evaluate();
     --pollCounter_;
-    const bool lastActivationSecond = supervision_.Phase == PhaseActivation && supervision_.PhaseCounter == 1;
-    if (!unconfigured_ && (supervision_.Phase == PhaseRun || lastActivationSecond)) PollPeers();
+    const bool lastActivationSecond =
+        supervision_.Phase() == PhaseActivation && supervision_.PhaseCounter() == 1;
+    if (!unconfigured_ && (supervision_.Phase() == PhaseRun || lastActivationSecond)) PollPeers();
 }
 
 void MasterProgram::Evaluate() {
@@ -105,18 +106,18 @@ void MasterProgram::Evaluate() {
     if (!aux_.AuxWindowOpen && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
     pollCounter_ = 3;
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         peerReply_[static_cast<std::size_t>(i)].clear();
-        peerStatus_[static_cast<std::size_t>(i)] = 0;
+        peerStatus_[static_cast<std::size_t>(i)] = PeerStatus::Nothing;
     }
 }
 
 void MasterProgram::ShowPeerStatus() {
     window_.SetRowText(0, RowBox::Comp, " " + config_.CName[0]);
     window_.SetRowColour(0, RowBox::Comp, colours::Black);
-    window_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName)));
+    window_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName())));
     window_.SetRowColour(0, RowBox::Shut1, colours::Black);
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= RemoteComputerCount; ++i)
         ShowRemoteRow(i);
 }
 
@@ -132,19 +133,18 @@ void MasterProgram::ShowRemoteRow(int i) {
             window_.SetRowText(i, box, notConfigured);
             window_.SetRowColour(i, box, colours::Black);
         }
+        shutShowsNotConfigured_[index] = true;
         return;
     }
-    if (supervision_.Phase == PhaseActivation) return;
+    if (supervision_.Phase() == PhaseActivation) return;
 
     static const char* const statusTexts[] = {" Not Connected", " Data Error", " Connected"};
-    const std::int16_t status = peerStatus_[index];
-    const int shown = status >= 0 && status <= 2 ? status : 0;
-    const Colour colour = shown == 2 ? colours::StatusGreen : colours::StatusOrange;
-    window_.SetRowText(i, RowBox::Type1, statusTexts[shown]);
+    const PeerStatus status = peerStatus_[index];
+    const Colour colour = status == PeerStatus::Connected ? colours::StatusGreen : colours::StatusOrange;
+    window_.SetRowText(i, RowBox::Type1, statusTexts[static_cast<int>(status)]);
     window_.SetRowColour(i, RowBox::Type1, colour);
     window_.SetRowColour(i, RowBox::Comp, colour);
-    if (window_.RowText(i, RowBox::Shut1) != notConfigured)
-        window_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
+    if (!shutShowsNotConfigured_[index]) window_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
     const std::string& reply = peerReply_[index];
     const bool countingDown = reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "**") == 0;
     window_.SetRowColour(i, RowBox::Shut1, countingDown ? colours::StatusOrange : colours::StatusGreen);
@@ -154,7 +154,7 @@ void MasterProgram::PollPeers() {
     // A send that fails for one computer must not starve the computers after it of their
     // polls: they would lose the link and power themselves off.
     bool allSent = true;
-    for (int i = 1; i <= 4; ++i) {
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
         DatagramPort* port = ports_[static_cast<std::size_t>(i)];
         if (port == nullptr || !port->Send(outgoingMessage_)) allSent = false;
@@ -172,28 +172,28 @@ void MasterProgram::ShowNetworkState(bool allSent) {
 }
 
 void MasterProgram::OnDatagram(int index, const std::optional<std::string>& datagram) {
-    if (index < 1 || index > 4) return;
+    if (index < 1 || index > RemoteComputerCount) return;
     const auto i = static_cast<std::size_t>(index);
     if (ending_) return;
     // A malformed datagram or a receive error leaves NothingHeard as it is: it must not cancel a
     // valid reply of the same second, or a stray sender could make a master with a perfect link
     // count down.
     if (!datagram) {
-        peerStatus_[i] = 0;
+        peerStatus_[i] = PeerStatus::Nothing;
         return;
     }
     if (IsWellFormed(*datagram)) {
-        supervision_.NothingHeard = 0;
-        peerStatus_[i] = 2;
+        supervision_.Heard();
+        peerStatus_[i] = PeerStatus::Connected;
         peerReply_[i] = std::string(1, TypeLetter(*datagram));
         if (StateDigitValue(*datagram) == 2) peerReply_[i] += "**";
         return;
     }
-    peerStatus_[i] = 1;
+    peerStatus_[i] = PeerStatus::DataError;
 }
 
 void MasterProgram::ResetClick() {
-    if (config_.LogLevel > 1) Log("Reset", supervision_.PhaseDetail());
+    if (supervision_.LogNormal()) Log("Reset", supervision_.PhaseDetail());
     ResetProgram();
     outgoingMessage_ = ResetCommand;
     PollPeers();
@@ -201,8 +201,10 @@ void MasterProgram::ResetClick() {
 
 void MasterProgram::ResetProgram() {
     BeginReset();
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         window_.SetRowText(i, RowBox::Shut1, "");
+        shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
+    }
     supervision_.ResetSupervision();
     ClearRows(0);
     window_.SetCounterForeground(colours::StatusGreen);
@@ -213,8 +215,10 @@ void MasterProgram::ResetProgram() {
 void MasterProgram::TestClick() {
     if (unconfigured_) return;
     supervision_.ResetSupervision();
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
         window_.SetRowText(i, RowBox::Shut1, "");
+        shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
+    }
     ClearRows(1);
     ShowPeerStatus();
     EnterTestMode();
@@ -223,8 +227,12 @@ void MasterProgram::TestClick() {
 }
 
 LogLineState MasterProgram::CurrentLogState() const {
-    return LogLineState{supervision_.TestRun, supervision_.PhaseCounter,
-                        MasterCommsText(peerStatus_, networkOK_)};
+    // The log shows each computer's status as its number.
+    std::array<std::int16_t, 5> numbers{};
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        numbers[i] = static_cast<std::int16_t>(peerStatus_[i]);
+    return LogLineState{supervision_.TestRun(), supervision_.PhaseCounter(),
+                        MasterCommsText(numbers, networkOK_)};
 }
 
 } // namespace tarnix

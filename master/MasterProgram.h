@@ -10,6 +10,10 @@
 
 namespace tarnix {
 
+// What the master heard from a remote computer within the current second; the log shows the
+// number.
+enum class PeerStatus : std::int16_t { Nothing = 0, DataError = 1, Connected = 2 };
+
 // The master's logic: its load sequence, the 500 ms supervision cycle with the status rows,
 // the poll pass, the datagram handler, and Reset and Test, which also command the slaves.
 class MasterProgram : public ProgramBase {
@@ -32,7 +36,7 @@ public:
     void TestClick() override;
     void ResetProgram() override;
 
-    std::int16_t PeerStatus(int i) const { return peerStatus_[static_cast<std::size_t>(i)]; }
+    PeerStatus StatusOf(int i) const { return peerStatus_[static_cast<std::size_t>(i)]; }
     const std::string& PeerReply(int i) const { return peerReply_[static_cast<std::size_t>(i)]; }
     bool NetworkOK() const { return networkOK_; }
     std::int16_t PollCounter() const { return pollCounter_; }
@@ -48,8 +52,11 @@ private:
     void ShowNetworkState(bool allSent);
 
     std::array<DatagramPort*, 5> ports_;
-    std::array<std::int16_t, 5> peerStatus_{};
+    std::array<PeerStatus, RemoteComputerCount + 1> peerStatus_{};
     std::array<std::string, 5> peerReply_;
+    // A row's action column shows " ---" until a reset clears it, even once the computer is
+    // configured; kept here because the logic never reads the window back.
+    std::array<bool, RemoteComputerCount + 1> shutShowsNotConfigured_{};
     std::string outgoingMessage_;
     std::int16_t pollCounter_ = 2;
     bool networkOK_ = true;

@@ -1,5 +1,7 @@
 #include "slave/SlaveProgram.h"
 
+#include <utility>
+
 #include "common/Datagram.h"
 #include "common/ShutType.h"
 
@@ -15,7 +17,7 @@ SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& servi
 }
 
 void SlaveProgram::Load() {
-    supervision_.InhibitShutdown = InhibitShutdownSwitch();
+    supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
     control_.RaisePriority();
     windowStateOverride_ = false;
     InitialiseProgram();
@@ -29,8 +31,8 @@ void SlaveProgram::InitialiseProgram() {
     unconfigured_ = false;
     configSaved_ = false;
     ReadConfigurationAndLog();
-    aux_.AboutCloseCountdown = 30;
-    aux_.ConfigCloseCountdown = 30;
+    aux_.AboutCloseCountdown = AuxCloseSeconds;
+    aux_.ConfigCloseCountdown = AuxCloseSeconds;
     if (!OpenPort()) {
         AskPortQuestion();
         return;
@@ -64,15 +66,15 @@ void SlaveProgram::OnTimerTick() {
 }
 
 void SlaveProgram::ShowConnectionError() {
-    supervision_.CommsStatus = "Error";
+    Hear("Error");
     window_.SetCounterText("Connection Error");
     window_.SetCounterBold(true);
     window_.SetCounterForeground(colours::Orange);
 }
 
 bool SlaveProgram::MayAnswer() const {
-    return supervision_.Phase == PhaseRun ||
-           (supervision_.Phase == PhaseActivation && supervision_.PhaseCounter == 1);
+    return supervision_.Phase() == PhaseRun ||
+           (supervision_.Phase() == PhaseActivation && supervision_.PhaseCounter() == 1);
 }
 
 void SlaveProgram::OnDatagram(const std::optional<std::string>& datagram) {
@@ -94,8 +96,8 @@ void SlaveProgram::OnDatagram(const std::optional<std::string>& datagram) {
 }
 
 void SlaveProgram::HandleWellFormed(const std::string& datagram) {
-    supervision_.CommsStatus = "-OK-";
-    if (supervision_.Phase == PhaseRun) supervision_.NothingHeard = 0;
+    Hear("-OK-");
+    if (supervision_.Phase() == PhaseRun) supervision_.Heard();
     if (IsResetCommand(datagram)) {
         ResetClick();
         SendReply();
@@ -103,7 +105,7 @@ void SlaveProgram::HandleWellFormed(const std::string& datagram) {
         TestClick();
         SendReply();
     }
-    replyMessage_ = StatusReply(ActionLetter(supervision_.ShutTypeName), supervision_.Phase);
+    replyMessage_ = StatusReply(ActionLetter(supervision_.ShutTypeName()), supervision_.Phase());
 }
 
 void SlaveProgram::SendReply() {
@@ -114,7 +116,7 @@ void SlaveProgram::SendReply() {
 }
 
 void SlaveProgram::ResetClick() {
-    if (config_.LogLevel > 1) Log("Reset", supervision_.PhaseDetail());
+    if (supervision_.LogNormal()) Log("Reset", supervision_.PhaseDetail());
     ResetProgram();
 }
 
@@ -135,7 +137,19 @@ void SlaveProgram::RefreshProgramTexts() {
 }
 
 LogLineState SlaveProgram::CurrentLogState() const {
-    return LogLineState{supervision_.TestRun, supervision_.PhaseCounter, supervision_.CommsStatus};
+    return LogLineState{supervision_.TestRun(), supervision_.PhaseCounter(), CommsStatus()};
+}
+
+void SlaveProgram::Hear(std::string status) {
+    heardStatus_ = std::move(status);
+    heardIn_ = supervision_.ListeningSecond();
+}
+
+std::string SlaveProgram::CommsStatus() const {
+    if (heardIn_ == supervision_.ListeningSecond()) return heardStatus_;
+    // Nothing heard since the machine started listening afresh: after a reset nothing is
+    // expected yet; once it listens, the link has failed so far.
+    return supervision_.Listening() ? "Fail" : "....";
 }
 
 } // namespace tarnix

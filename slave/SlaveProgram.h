@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,8 @@ public:
     void ResetProgram() override;
 
     const std::string& ReplyMessage() const { return replyMessage_; }
+    // The link as the log shows it: "....", "-OK-", "Error" or "Fail".
+    std::string CommsStatus() const;
 
 private:
     LogLineState CurrentLogState() const override;
@@ -35,9 +38,12 @@ private:
     void HandleWellFormed(const std::string& datagram);
     void ShowConnectionError();
     bool MayAnswer() const;
+    void Hear(std::string status);
 
     DatagramPort& port_;
     std::string replyMessage_;
+    std::string heardStatus_;   // what the last datagram showed
+    std::uint32_t heardIn_ = 0; // the machine's ListeningSecond when it came
 };
 
 } // namespace tarnix

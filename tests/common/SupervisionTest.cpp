@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/ConfigFile.h"
+#include "common/CountdownExpiry.h"
 #include "common/ShutType.h"
 
 namespace tarnix {
@@ -104,7 +106,7 @@ private:
 
 // Does what the programs do around the machine: a reset is ResetSupervision followed by the
 // window-text refresh, which restarts the timer.
-class FakeProgram : public SupervisionProgram {
+class FakeProgram : public SupervisionLog {
 public:
     FakeProgram(Journal& journal, FakeWindow& window) : journal_(journal), window_(window) {}
     Supervision* machine = nullptr;
@@ -112,21 +114,18 @@ public:
     void Log(const std::string& event, const std::string& detail) override {
         journal_.push_back(event + "/" + detail);
     }
-    void ResetProgram() override {
+    void ResetProgram() {
         journal_.push_back("!ResetProgram");
         machine->ResetSupervision();
         RefreshWindowTexts();
     }
-    void RefreshWindowTexts() override {
+    void RefreshWindowTexts() {
         journal_.push_back("!Refresh");
         window_.timer = true;
     }
-    void EndProgram() override {
+    void EndProgram() {
         journal_.push_back("!End");
         throw ProgramEnded{};
-    }
-    void SetMinimiseAllowed(bool allowed) override {
-        journal_.push_back(allowed ? "!MinimiseAllowed true" : "!MinimiseAllowed false");
     }
 
 private:
@@ -149,9 +148,10 @@ ConfigRecord Config(std::int16_t startDelay, std::int16_t cpuDelay, std::int16_t
 // A program around one machine on simulated time: each Seconds(1) is one supervision second.
 struct Rig {
     explicit Rig(ConfigRecord c, ProgramKind kind = ProgramKind::Master, bool inhibit = false)
-        : config(std::move(c)), machine(kind, config, window, boxes, power, program) {
+        : config(std::move(c)), machine(SupervisionLookOf(kind), config, window, program),
+          expiry(ProgramTitleOf(kind), config, window, boxes, power, machine, program) {
         program.machine = &machine;
-        machine.InhibitShutdown = inhibit;
+        machine.SetInhibitShutdown(inhibit);
         machine.ResetSupervision();
         program.RefreshWindowTexts();
         journal.clear();
@@ -159,8 +159,23 @@ struct Rig {
     // `heard`: a valid datagram arrives within each of these seconds.
     void Seconds(int n, bool heard = false) {
         for (int i = 0; i < n; ++i) {
-            if (heard) machine.NothingHeard = 0;
-            machine.RunPhaseOperations();
+            if (heard) machine.Heard();
+            Second();
+        }
+    }
+    // What the programs do with a second's outcome; the test run's end is theirs alone.
+    void Second() {
+        switch (machine.RunPhaseOperations()) {
+        case SecondOutcome::CountdownExpired:
+            if (expiry.Act() == ExpiryEnd::ProgramCloses) return program.EndProgram();
+            program.ResetProgram();
+            expiry.Suspend();
+            return;
+        case SecondOutcome::TestRunEnded:
+            journal.push_back("!TestRunEnded");
+            return;
+        case SecondOutcome::Nothing:
+            return;
         }
     }
     Lines Logs() const {
@@ -180,6 +195,7 @@ struct Rig {
     FakePower power{journal};
     FakeProgram program{journal, window};
     Supervision machine;
+    CountdownExpiry expiry;
 };
 
 TEST(SupervisionTest, ActivationCountsDownToRun) {
@@ -201,10 +217,10 @@ TEST(SupervisionTest, ActivationCountsDownToRun) {
     for (const auto& c : cases) {
         Rig rig(Config(c.startDelay, 5, 2, 1, c.logLevel));
         rig.Seconds(c.startDelay - 1);
-        EXPECT_EQ(rig.machine.Phase, PhaseActivation);
+        EXPECT_EQ(rig.machine.Phase(), PhaseActivation);
         rig.Seconds(1);
-        EXPECT_EQ(rig.machine.Phase, PhaseRun);
-        EXPECT_EQ(rig.machine.PhaseCounter, 0);
+        EXPECT_EQ(rig.machine.Phase(), PhaseRun);
+        EXPECT_EQ(rig.machine.PhaseCounter(), 0);
         EXPECT_EQ(rig.window.counterTexts, c.counter) << c.startDelay << "/" << c.logLevel;
         EXPECT_EQ(rig.Logs(), c.logs) << c.startDelay << "/" << c.logLevel;
     }
@@ -215,7 +231,7 @@ TEST(SupervisionTest, CountdownStartsWithTheLastSilentSecondAndActsShutTimeLater
         Rig rig(Config(1, 30, 30, ShutPowerOff, 2));
         rig.Seconds(1 + 29);
         EXPECT_EQ(rig.window.counterTexts.back(), " No connections for the last 29s");
-        EXPECT_EQ(rig.machine.Phase, PhaseRun);
+        EXPECT_EQ(rig.machine.Phase(), PhaseRun);
         rig.window.counterTexts.clear();
         rig.Seconds(1);
         EXPECT_EQ(rig.window.counterTexts,
@@ -236,12 +252,12 @@ TEST(SupervisionTest, OneValidDatagramStartsTheSilentCountAgain) {
     rig.Seconds(1, true);
     EXPECT_EQ(rig.window.counterTexts.back(), "");
     EXPECT_EQ(rig.window.counterFg, colours::StatusGreen);
-    EXPECT_EQ(rig.machine.NothingHeard, 1); // armed for the next second
+    EXPECT_EQ(rig.machine.NothingHeard(), 1); // armed for the next second
     rig.Seconds(4);
     EXPECT_EQ(rig.window.counterTexts.back(), " No connections for the last 4s");
-    EXPECT_EQ(rig.machine.Phase, PhaseRun);
+    EXPECT_EQ(rig.machine.Phase(), PhaseRun);
     rig.Seconds(1);
-    EXPECT_EQ(rig.machine.Phase, PhaseCountdown);
+    EXPECT_EQ(rig.machine.Phase(), PhaseCountdown);
 }
 
 TEST(SupervisionTest, LogLinesOfAWholeRun) {
@@ -294,8 +310,8 @@ TEST(SupervisionTest, EndOfTheCountdownByShutType) {
         if (ends) continue;
         // Back from the suspension the activation starts one second higher, so its first
         // second shows the full delay and is not reported as inactive.
-        EXPECT_EQ(rig.machine.Phase, PhaseActivation);
-        EXPECT_EQ(rig.machine.PhaseCounter, startDelay + 1);
+        EXPECT_EQ(rig.machine.Phase(), PhaseActivation);
+        EXPECT_EQ(rig.machine.PhaseCounter(), startDelay + 1);
         EXPECT_TRUE(rig.window.timer);
         rig.journal.clear();
         rig.Seconds(2);
@@ -328,9 +344,11 @@ TEST(SupervisionTest, SimulatedActionUnderInhibitShutdown) {
     };
     for (const auto& c : cases) {
         Rig rig(Config(1, 30, 30, c.shutType, 2), ProgramKind::Master, true);
-        EXPECT_EQ(rig.config.CPUDelay, 6);
-        EXPECT_EQ(rig.config.ShutTime, 6);
-        EXPECT_EQ(rig.machine.LostCommsLimit, 6);
+        // The shortened times are the machine's own: the configuration keeps the file's values.
+        EXPECT_EQ(rig.config.CPUDelay, 30);
+        EXPECT_EQ(rig.config.ShutTime, 30);
+        EXPECT_EQ(rig.machine.LostCommsLimit(), 6);
+        EXPECT_EQ(rig.machine.ShutTime(), 6);
         rig.Seconds(1 + 6 + 5);
         rig.journal.clear();
         if (c.shutType == ShutReboot)
@@ -344,36 +362,22 @@ TEST(SupervisionTest, SimulatedActionUnderInhibitShutdown) {
     }
 }
 
-TEST(SupervisionTest, TestRunEndsWithAMessageInsteadOfACountdown) {
-    struct {
-        ProgramKind kind;
-        Lines end;
-    } const cases[] = {
-        {ProgramKind::Master, {"Simulate/Power Off", "!Refresh", "!box Tarnix Test: Test Power Off"}},
-        {ProgramKind::Slave,
-         {"Simulate/Power Off", "!MinimiseAllowed false", "!Refresh",
-          "!box Tarnix Slave Test: Test Power Off"}},
-    };
-    for (const auto& c : cases) {
-        Rig rig(Config(10, 30, 30, ShutPowerOff, 2), c.kind);
+// The program's part of the test run's end (its log line, reset and box) is tested with the
+// programs.
+TEST(SupervisionTest, TestRunEndsWithoutACountdown) {
+    for (ProgramKind kind : {ProgramKind::Master, ProgramKind::Slave}) {
+        Rig rig(Config(10, 30, 30, ShutPowerOff, 2), kind);
         rig.window.minimised = rig.window.trayIcon = true;
         rig.machine.StartTestRun();
         rig.Seconds(2 + 4);
         EXPECT_EQ(rig.journal, Lines{"Enter/Run"});
         rig.journal.clear();
         rig.Seconds(1);
-        EXPECT_EQ(rig.journal, c.end);
-        EXPECT_TRUE(rig.boxes.timerWhileOpen) << "supervision goes on behind the box";
-        EXPECT_TRUE(rig.window.timer);
+        EXPECT_EQ(rig.journal, Lines{"!TestRunEnded"});
         EXPECT_FALSE(rig.window.trayIcon);
         for (const std::string& text : rig.window.counterTexts)
             EXPECT_EQ(text.find("Will"), std::string::npos) << text;
         EXPECT_EQ(rig.window.captions.count(Button::Reset), 0u);
-        // Back to the configured values.
-        EXPECT_EQ(rig.machine.Phase, PhaseActivation);
-        EXPECT_EQ(rig.machine.PhaseCounter, 10);
-        EXPECT_EQ(rig.machine.LostCommsLimit, 30);
-        EXPECT_FALSE(rig.machine.TestRun);
     }
 }
 
@@ -387,17 +391,6 @@ TEST(SupervisionTest, NoSecondCountdownTickUnderItsMessageBox) {
               1);
 }
 
-// Nobody presses OK on an unattended computer: the test's box stays open while the watchdog
-// counts the silence again and acts.
-TEST(SupervisionTest, SupervisionGoesOnBehindTheTestRunsBox) {
-    Rig rig(Config(1, 2, 2, ShutMonitor, 2));
-    rig.machine.StartTestRun();
-    rig.boxes.whileOpen = [&rig] { EXPECT_THROW(rig.Seconds(1 + 2 + 2), ProgramEnded); };
-    rig.Seconds(2 + 5);
-    EXPECT_EQ(rig.Logs(), (Lines{"Enter/Run", "Simulate/Monitor", "Enter/Run", "Enter/Monitor",
-                                 "Start/Monitor", "Close/Monitor"}));
-}
-
 TEST(SupervisionTest, MasterAndSlaveDiffer) {
     struct {
         ProgramKind kind;
@@ -405,25 +398,23 @@ TEST(SupervisionTest, MasterAndSlaveDiffer) {
         Colour heardColour;
         std::string silent;
         Colour silentColour;
-        std::string countdown, cancelTip, commsAfterReset, commsAfterCheck;
+        std::string countdown, cancelTip;
     } const cases[] = {
         {ProgramKind::Master, " Program Activation In 0s", "", colours::StatusGreen,
          " No connections for the last 4s", colours::StatusOrange, " Tarnix Will Close In 2s",
-         "Cancel Tarnix Monitor", "", ""},
+         "Cancel Tarnix Monitor"},
         {ProgramKind::Slave, "Program Activation In 0s", "Connected", colours::SlaveGreen,
          "Not connected for the last 4s", colours::Orange, "Tarnix Slave Will Close In 2s",
-         "Cancel Tarnix Slave Monitor", "....", "Fail"},
+         "Cancel Tarnix Slave Monitor"},
     };
     for (const auto& c : cases) {
         Rig rig(Config(1, 5, 2, ShutMonitor, 1), c.kind);
-        EXPECT_EQ(rig.machine.CommsStatus, c.commsAfterReset);
         rig.Seconds(1);
         EXPECT_EQ(rig.window.counterTexts.back(), c.activation);
         rig.Seconds(1, true);
         EXPECT_EQ(rig.window.counterTexts.back(), c.heard);
         EXPECT_EQ(rig.window.counterFg, c.heardColour);
         EXPECT_TRUE(rig.window.counterBold);
-        EXPECT_EQ(rig.machine.CommsStatus, c.commsAfterCheck);
         rig.Seconds(4);
         EXPECT_EQ(rig.window.counterTexts.back(), c.silent);
         EXPECT_EQ(rig.window.counterFg, c.silentColour);
@@ -474,19 +465,23 @@ TEST(SupervisionTest, BringToFrontAndPhaseDetail) {
     struct {
         bool minimised;
         std::int16_t runOnTop;
+        int seconds; // into the phase: activation, run, then countdown
         SupervisionPhase phase;
         bool topmost;
         const char* detail;
     } const cases[] = {
-        {true, 1, PhaseRun, false, "Run"},
-        {false, 2, PhaseActivation, true, "Initialise"},
-        {false, 1, PhaseCountdown, true, "Standby"},
+        {true, 1, 1, PhaseRun, false, "Run"},
+        {false, 2, 0, PhaseActivation, true, "Initialise"},
+        {false, 1, 1 + 5, PhaseCountdown, true, "Standby"},
     };
     for (const auto& c : cases) {
         Rig rig(Config(1, 5, 2, ShutStandby, 1));
+        rig.Seconds(c.seconds);
+        ASSERT_EQ(rig.machine.Phase(), c.phase);
+        rig.window.placement.clear();
+        rig.window.topmost = false;
         rig.window.minimised = rig.window.trayIcon = c.minimised;
         rig.config.RunOnTop = c.runOnTop;
-        rig.machine.Phase = c.phase;
         rig.machine.BringToFront();
         EXPECT_FALSE(rig.window.minimised);
         EXPECT_FALSE(rig.window.trayIcon);

@@ -172,7 +172,7 @@ TEST_F(Configure, UnderInhibitShutdownTheScreenKeepsTheFilesDelays) {
     folder.WriteMaster(settings);
     MasterRig rig(network, "-InhibitShutdown");
     rig.program->Load();
-    ASSERT_EQ(rig.program->Machine().LostCommsLimit, 6);
+    ASSERT_EQ(rig.program->Machine().LostCommsLimit(), 6);
     rig.configWindow.user = [](ConfigScreenEvents& screen, FakeConfigView& view) {
         EXPECT_EQ(view.fields[ConfigTextBox::CPUDelayT], "30");
         EXPECT_EQ(view.fields[ConfigTextBox::ShutTimeT], "40");

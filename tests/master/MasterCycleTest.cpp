@@ -42,7 +42,7 @@ TEST_F(MasterCycle, PollsOnlyInTheLastActivationSecondThenEveryTick) {
     std::vector<int> counters;
     for (int tick = 0; tick < 8; ++tick) {
         polls.push_back(TickAndCollect(1).size());
-        counters.push_back(rig->program->Machine().PhaseCounter);
+        counters.push_back(rig->program->Machine().PhaseCounter());
     }
     // Evaluations run on ticks 2, 4, 6, 8: activation counts 2, 1, then 0 (run), then the first
     // silent second.
@@ -94,7 +94,7 @@ TEST_F(MasterCycle, EvaluationShowsWhatEachComputerSentInTheLastSecond) {
     EXPECT_EQ(w.RowText(4, RowBox::Type1), " Not Connected");
     EXPECT_EQ(w.RowText(4, RowBox::Shut1), "");
     // The arrays are cleared for the next window.
-    EXPECT_EQ(rig->program->PeerStatus(1), 0);
+    EXPECT_EQ(rig->program->StatusOf(1), PeerStatus::Nothing);
     EXPECT_EQ(rig->program->PeerReply(3), "");
 }
 
@@ -102,21 +102,21 @@ TEST_F(MasterCycle, ReceiveHandlerKeepsTheLastResultAndGuardsNothingHeard) {
     settings["IPAdd1"] = "127.0.0.1";
     settings["IPAdd2"] = "127.0.0.2";
     Load();
-    Supervision& machine = rig->program->Machine();
+    const Supervision& machine = rig->program->Machine();
 
     Arrive(1, "<TNP100>");
-    EXPECT_EQ(machine.NothingHeard, 0);
+    EXPECT_EQ(machine.NothingHeard(), 0);
     Arrive(2, "garbage"); // another computer answered well: the second stays heard
-    EXPECT_EQ(machine.NothingHeard, 0);
-    EXPECT_EQ(rig->program->PeerStatus(2), 1);
+    EXPECT_EQ(machine.NothingHeard(), 0);
+    EXPECT_EQ(rig->program->StatusOf(2), PeerStatus::DataError);
     Arrive(1, "<TN"); // a malformed datagram after a good one overwrites its status only
-    EXPECT_EQ(rig->program->PeerStatus(1), 1);
-    EXPECT_EQ(machine.NothingHeard, 0);
+    EXPECT_EQ(rig->program->StatusOf(1), PeerStatus::DataError);
+    EXPECT_EQ(machine.NothingHeard(), 0);
 
     Arrive(1, "<TNE100>");
     rig->program->OnDatagram(1, std::nullopt); // receive error
-    EXPECT_EQ(rig->program->PeerStatus(1), 0);
-    EXPECT_EQ(machine.NothingHeard, 0);
+    EXPECT_EQ(rig->program->StatusOf(1), PeerStatus::Nothing);
+    EXPECT_EQ(machine.NothingHeard(), 0);
     // The error reply is a well-formed datagram with the letter E.
     Arrive(2, "<TNE100>");
     EXPECT_EQ(rig->program->PeerReply(2), "E");
@@ -133,8 +133,8 @@ TEST_F(MasterCycle, MalformedDatagramAfterTheOnlyGoodReplyKeepsTheLinkAlive) {
         Arrive(1, "junk");
         rig->Tick();
     }
-    EXPECT_EQ(rig->program->Machine().Phase, PhaseRun);
-    EXPECT_EQ(rig->program->Machine().PhaseCounter, 0);
+    EXPECT_EQ(rig->program->Machine().Phase(), PhaseRun);
+    EXPECT_EQ(rig->program->Machine().PhaseCounter(), 0);
     EXPECT_EQ(rig->window.RowText(1, RowBox::Type1), " Data Error");
     EXPECT_TRUE(rig->power.calls.empty());
 }
@@ -167,7 +167,7 @@ TEST_F(MasterCycle, SilentComputersCountDownAndTheInhibitedEndIsSimulated) {
     settings["StartDelay"] = "1";
     Load("-InhibitShutdown");
     int ticks = 0;
-    while (rig->program->Machine().Phase != PhaseCountdown && ticks < 100) {
+    while (rig->program->Machine().Phase() != PhaseCountdown && ticks < 100) {
         rig->Tick();
         ++ticks;
     }
@@ -200,7 +200,7 @@ TEST_F(MasterCycle, ResetSendsTheCommandOnceAndClearsTheRows) {
     Arrive(1, "<TNP100>");
     rig->Tick();
     rig->Tick();
-    ASSERT_EQ(rig->program->Machine().Phase, PhaseRun);
+    ASSERT_EQ(rig->program->Machine().Phase(), PhaseRun);
     const std::size_t before = rig->Port(1).sent.size();
     rig->program->OnButtonClicked(Button::Reset);
     ASSERT_EQ(rig->Port(1).sent.size(), before + 1);
@@ -231,7 +231,7 @@ TEST_F(MasterCycle, TestStartsAMarkedRunAndCommandsTheSlaves) {
     EXPECT_EQ(rig->Port(1).sent, std::vector<std::string>{"<TNT000>"});
     EXPECT_EQ(rig->window.caption, "Tarnix - Test Mode");
     EXPECT_EQ(rig->window.buttonToolTip[Button::Reset], "Reset Tarnix");
-    EXPECT_TRUE(rig->program->Machine().TestRun);
+    EXPECT_TRUE(rig->program->Machine().TestRun());
     const auto lines = folder.LogLines("TarnixM.log");
     EXPECT_EQ(lines[lines.size() - 2], "07-Dec-26 05:04:29, *Enter    , Test      ");
     EXPECT_EQ(lines.back(), "07-Dec-26 05:04:29, *Start    , Initialise");
@@ -242,9 +242,28 @@ TEST_F(MasterCycle, TestStartsAMarkedRunAndCommandsTheSlaves) {
     ASSERT_FALSE(rig->boxes.shown.empty());
     EXPECT_EQ(rig->boxes.shown.back().title, "Tarnix Test");
     EXPECT_EQ(rig->boxes.shown.back().lines, std::vector<std::string>{"Test Power Off"});
-    EXPECT_FALSE(rig->program->Machine().TestRun);
-    EXPECT_EQ(rig->program->Machine().Phase, PhaseActivation);
+    EXPECT_FALSE(rig->program->Machine().TestRun());
+    EXPECT_EQ(rig->program->Machine().Phase(), PhaseActivation);
     EXPECT_EQ(rig->window.caption, "Tarnix");
+}
+
+// The test run's end: its log line, the reset and refresh (which may send the master's window
+// back to the tray), and only then the box, so that supervision goes on behind it.
+TEST_F(MasterCycle, TestRunEndResetsBeforeItsBox) {
+    settings["StartMin"] = "2";
+    Load();
+    rig->program->OnButtonClicked(Button::TestS);
+    const int minimised = rig->window.minimiseCalls;
+    bool timerWhileOpen = false;
+    rig->boxes.onShow = [&] { timerWhileOpen = rig->window.timerEnabled; };
+    for (int i = 0; i < 14; ++i)
+        rig->Tick();
+    ASSERT_EQ(rig->boxes.shown.size(), 1u);
+    EXPECT_TRUE(timerWhileOpen);
+    EXPECT_EQ(rig->window.minimiseCalls, minimised + 1);
+    const auto events = folder.LogEvents("TarnixM.log");
+    EXPECT_EQ(std::vector<std::string>(events.end() - 3, events.end()),
+              (std::vector<std::string>{"Enter,Run", "Simulate,Power Off", "Start,Initialise"}));
 }
 
 TEST_F(MasterCycle, RealCountdownCallsThePowerActionAndEnds) {

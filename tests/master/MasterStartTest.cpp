@@ -54,9 +54,9 @@ TEST_F(MasterStart, WithoutItsOwnNameTheMasterAsksToBeSetUpAndDoesNotSupervise) 
 
     for (int i = 0; i < 20; ++i)
         rig->Tick();
-    EXPECT_EQ(rig->program->Machine().Phase, PhaseActivation);
+    EXPECT_EQ(rig->program->Machine().Phase(), PhaseActivation);
     rig->program->OnButtonClicked(Button::TestS);
-    EXPECT_FALSE(rig->program->Machine().TestRun);
+    EXPECT_FALSE(rig->program->Machine().TestRun());
     EXPECT_EQ(rig->window.caption, "Tarnix");
 }
 
@@ -144,8 +144,8 @@ TEST_F(MasterStart, InhibitShutdownOnlyAtTheVeryStartOfTheCommandLine) {
         folder.WriteMaster(settings);
         MasterRig rig(net, c.commandLine);
         rig.program->Load();
-        EXPECT_EQ(rig.program->Machine().InhibitShutdown, c.inhibited) << c.commandLine;
-        EXPECT_EQ(rig.program->Machine().LostCommsLimit, c.inhibited ? 6 : 5) << c.commandLine;
+        EXPECT_EQ(rig.program->Machine().InhibitShutdown(), c.inhibited) << c.commandLine;
+        EXPECT_EQ(rig.program->Machine().LostCommsLimit(), c.inhibited ? 6 : 5) << c.commandLine;
     }
 }
 
@@ -191,7 +191,7 @@ TEST_F(MasterStart, ExitLogsThePhaseRemovesTheTrayIconAndEnds) {
     auto rig = Load();
     for (int i = 0; i < 4; ++i)
         rig->Tick(); // two seconds: into the run phase
-    ASSERT_EQ(rig->program->Machine().Phase, PhaseRun);
+    ASSERT_EQ(rig->program->Machine().Phase(), PhaseRun);
     rig->window.trayIcon = true;
     EXPECT_TRUE(Ends([&] { rig->program->OnButtonClicked(Button::Exit); }));
     EXPECT_EQ(folder.LogEvents("TarnixM.log").back(), "Exit,Run");
@@ -213,8 +213,8 @@ TEST_F(MasterStart, AboutBoxPausesSupervisionUntilTheCycleClosesIt) {
     EXPECT_TRUE(rig->aux.AuxWindowOpen);
     for (int i = 0; i < 10; ++i)
         rig->Tick();
-    EXPECT_EQ(rig->program->Machine().Phase, PhaseActivation); // paused
-    rig->aux.AboutCloseCountdown = 0;                          // the box has counted down
+    EXPECT_EQ(rig->program->Machine().Phase(), PhaseActivation); // paused
+    rig->aux.AboutCloseCountdown = 0;                            // the box has counted down
     rig->Tick();
     rig->Tick();
     EXPECT_FALSE(rig->aux.AuxWindowOpen);
@@ -224,9 +224,9 @@ TEST_F(MasterStart, AboutBoxPausesSupervisionUntilTheCycleClosesIt) {
 
 // Runs the master until its countdown has started.
 void RunIntoCountdown(MasterRig& rig) {
-    for (int i = 0; i < 100 && rig.program->Machine().Phase != PhaseCountdown; ++i)
+    for (int i = 0; i < 100 && rig.program->Machine().Phase() != PhaseCountdown; ++i)
         rig.Tick();
-    ASSERT_EQ(rig.program->Machine().Phase, PhaseCountdown);
+    ASSERT_EQ(rig.program->Machine().Phase(), PhaseCountdown);
 }
 
 TEST_F(MasterStart, ARealCountdownComesOutOfTheTrayAndItsCancelSendsTheWindowBack) {

@@ -76,7 +76,7 @@ protected:
         }
     }
     std::string Row(int i) const { return masterRig->window.RowText(i, RowBox::Type1); }
-    Supervision& Slave(int k) { return slaves[static_cast<std::size_t>(k - 1)]->program->Machine(); }
+    const Supervision& Slave(int k) { return slaves[static_cast<std::size_t>(k - 1)]->program->Machine(); }
 };
 
 TEST_F(Lab, MasterAndSlavesSeeEachOtherConnected) {
@@ -88,14 +88,14 @@ TEST_F(Lab, MasterAndSlavesSeeEachOtherConnected) {
     EXPECT_EQ(masterRig->window.RowText(1, RowBox::Shut1), "P");
     EXPECT_EQ(Row(3), " ---");
     EXPECT_EQ(slaves[0]->window.counter, "Connected");
-    EXPECT_EQ(Slave(2).Phase, PhaseRun);
+    EXPECT_EQ(Slave(2).Phase(), PhaseRun);
     EXPECT_EQ(masterRig->window.counter, "");
     const auto lines = folder.LogLines("TarnixM.log");
     EXPECT_NE(lines.back().find(", Comms: 2, 2, 0, 0"), std::string::npos) << lines.back();
     // Hours of good supervision change nothing.
     Seconds(3600);
-    EXPECT_EQ(masterRig->program->Machine().Phase, PhaseRun);
-    EXPECT_EQ(Slave(1).Phase, PhaseRun);
+    EXPECT_EQ(masterRig->program->Machine().Phase(), PhaseRun);
+    EXPECT_EQ(Slave(1).Phase(), PhaseRun);
 }
 
 TEST_F(Lab, AStoppedSlaveIsNotConnectedWhileTheOthersKeepTheMasterRunning) {
@@ -107,11 +107,11 @@ TEST_F(Lab, AStoppedSlaveIsNotConnectedWhileTheOthersKeepTheMasterRunning) {
     EXPECT_EQ(Row(2), " Not Connected");
     EXPECT_EQ(masterRig->window.RowColour(2, RowBox::Comp), colours::StatusOrange);
     Seconds(10);
-    EXPECT_EQ(masterRig->program->Machine().Phase, PhaseRun);
+    EXPECT_EQ(masterRig->program->Machine().Phase(), PhaseRun);
     // When every slave is silent the master loses its own link.
     StopSlave(1);
     Seconds(6);
-    EXPECT_EQ(masterRig->program->Machine().Phase, PhaseCountdown);
+    EXPECT_EQ(masterRig->program->Machine().Phase(), PhaseCountdown);
 }
 
 TEST_F(Lab, StoppedMasterMakesEverySlaveCountDownAfterItsOwnDelay) {
@@ -123,11 +123,11 @@ TEST_F(Lab, StoppedMasterMakesEverySlaveCountDownAfterItsOwnDelay) {
             slaves[k]->Tick();
         network.Deliver();
     }
-    EXPECT_EQ(Slave(1).Phase, PhaseRun);
+    EXPECT_EQ(Slave(1).Phase(), PhaseRun);
     for (std::size_t k = 0; k < slaves.size(); ++k)
         slaves[k]->Tick();
-    EXPECT_EQ(Slave(1).Phase, PhaseCountdown);
-    EXPECT_EQ(Slave(2).Phase, PhaseCountdown);
+    EXPECT_EQ(Slave(1).Phase(), PhaseCountdown);
+    EXPECT_EQ(Slave(2).Phase(), PhaseCountdown);
 }
 
 TEST_F(Lab, MalformedTrafficShowsADataError) {
@@ -144,7 +144,7 @@ TEST_F(Lab, MalformedTrafficShowsADataError) {
     }
     EXPECT_EQ(Row(2), " Data Error");
     EXPECT_EQ(Row(1), " Connected");
-    EXPECT_EQ(masterRig->program->Machine().Phase, PhaseRun);
+    EXPECT_EQ(masterRig->program->Machine().Phase(), PhaseRun);
 }
 
 // Only the configured computers are listened to: a stranger can neither keep a dead link alive
@@ -176,7 +176,7 @@ TEST_F(Lab, StrangersAreNotHeard) {
         }
     }
     EXPECT_EQ(Row(2), " Not Connected");
-    EXPECT_EQ(Slave(1).Phase, PhaseCountdown) << "the stranger's resets must not hold off the action";
+    EXPECT_EQ(Slave(1).Phase(), PhaseCountdown) << "the stranger's resets must not hold off the action";
     EXPECT_EQ(answered, 0);
     const auto lines = folder.LogLines("TarnixS1.log");
     EXPECT_EQ(std::count_if(lines.begin() + static_cast<std::ptrdiff_t>(slaveLogLines), lines.end(),
@@ -210,16 +210,16 @@ TEST_F(Lab, ASlaveThatCountsDownIsSeenAsNotConnectedUntilTheMastersReset) {
     Seconds(4);
     network.Cut(SlaveHost(1), 20000); // the master's polls no longer reach slave 1
     Seconds(7);
-    ASSERT_EQ(Slave(1).Phase, PhaseCountdown);
+    ASSERT_EQ(Slave(1).Phase(), PhaseCountdown);
     network.Mend(SlaveHost(1), 20000);
     Seconds(1);
-    EXPECT_EQ(Slave(1).Phase, PhaseCountdown); // polls again, but the countdown runs on
+    EXPECT_EQ(Slave(1).Phase(), PhaseCountdown); // polls again, but the countdown runs on
     EXPECT_EQ(Row(1), " Not Connected");
     EXPECT_EQ(Row(2), " Connected");
 
     masterRig->program->OnButtonClicked(Button::Reset);
     network.Deliver();
-    EXPECT_EQ(Slave(1).Phase, PhaseActivation);
+    EXPECT_EQ(Slave(1).Phase(), PhaseActivation);
     const auto events = folder.LogEvents("TarnixS1.log");
     EXPECT_NE(std::find(events.begin(), events.end(), "Reset,Power Off"), events.end());
     Seconds(6);
@@ -232,7 +232,7 @@ TEST_F(Lab, TheMastersTestReachesEverySlave) {
     masterRig->program->OnButtonClicked(Button::TestS);
     network.Deliver();
     for (int k = 1; k <= 4; ++k) {
-        EXPECT_TRUE(Slave(k).TestRun) << k;
+        EXPECT_TRUE(Slave(k).TestRun()) << k;
         EXPECT_EQ(slaves[static_cast<std::size_t>(k - 1)]->window.caption, "Tarnix Slave - Test Mode");
     }
     // Master and slaves go through their test runs together without losing the link.

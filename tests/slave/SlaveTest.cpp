@@ -95,7 +95,7 @@ TEST_F(Slave, ResetCommandIsAcknowledgedThenAnsweredWhenTheResetAllowsIt) {
     settings["StartDelay"] = "1";
     Load();
     Seconds(1);
-    ASSERT_EQ(rig->program->Machine().Phase, PhaseRun);
+    ASSERT_EQ(rig->program->Machine().Phase(), PhaseRun);
     // The reset leaves the slave in its last activation second: acknowledgement and status.
     EXPECT_EQ(Send("<TNC000>"), (std::vector<std::string>{"<TNC000>", "<TNP000>"}));
     EXPECT_EQ(folder.LogEvents("TarnixS.log").back(), "Start,Initialise");
@@ -114,12 +114,12 @@ TEST_F(Slave, ResetCommandCancelsTheCountdown) {
     settings["StartDelay"] = "1";
     Load();
     Seconds(1 + 5); // activation, then five silent seconds
-    ASSERT_EQ(rig->program->Machine().Phase, PhaseCountdown);
+    ASSERT_EQ(rig->program->Machine().Phase(), PhaseCountdown);
     EXPECT_EQ(rig->window.buttonCaption[Button::Reset], "Cancel");
     // Polls get no answer during the countdown.
     EXPECT_TRUE(Send("<TNA100>").empty());
     EXPECT_EQ(Send("<TNC000>"), (std::vector<std::string>{"<TNC000>", "<TNP000>"}));
-    EXPECT_EQ(rig->program->Machine().Phase, PhaseActivation);
+    EXPECT_EQ(rig->program->Machine().Phase(), PhaseActivation);
     EXPECT_EQ(rig->window.buttonCaption[Button::Reset], "Reset");
     EXPECT_EQ(rig->window.buttonToolTip[Button::Reset], "Reset Tarnix Slave");
     const auto events = folder.LogEvents("TarnixS.log");
@@ -129,9 +129,77 @@ TEST_F(Slave, ResetCommandCancelsTheCountdown) {
 TEST_F(Slave, TestCommandStartsATestRunAndIsAcknowledged) {
     Load();
     EXPECT_EQ(Send("<TNT000>"), std::vector<std::string>{"<TNC000>"});
-    EXPECT_TRUE(rig->program->Machine().TestRun);
+    EXPECT_TRUE(rig->program->Machine().TestRun());
     EXPECT_EQ(rig->window.caption, "Tarnix Slave - Test Mode");
-    EXPECT_EQ(rig->program->Machine().LostCommsLimit, 5);
+    EXPECT_EQ(rig->program->Machine().LostCommsLimit(), 5);
+}
+
+// The test run's end: its log line, then the reset and the window-text refresh, and only then
+// the box, so that supervision goes on behind it. The slave's window stays where it is.
+TEST_F(Slave, TestRunEndsWithAMessageInsteadOfACountdown) {
+    settings["StartDelay"] = "10";
+    settings["CPUDelay"] = "30";
+    settings["ShutTime"] = "30";
+    settings["StartMin"] = "2";
+    Load();
+    rig->program->OnButtonClicked(Button::TestS);
+    const int minimised = rig->window.minimiseCalls;
+    bool timerWhileOpen = false;
+    rig->boxes.onShow = [&] { timerWhileOpen = rig->window.timerEnabled; };
+    Seconds(2 + 5);
+    ASSERT_EQ(rig->boxes.shown.size(), 1u);
+    EXPECT_EQ(rig->boxes.shown[0].title, "Tarnix Slave Test");
+    EXPECT_EQ(rig->boxes.shown[0].lines, std::vector<std::string>{"Test Power Off"});
+    EXPECT_TRUE(timerWhileOpen) << "supervision goes on behind the box";
+    EXPECT_FALSE(rig->window.trayIcon);
+    EXPECT_EQ(rig->window.minimiseCalls, minimised);
+    const auto events = folder.LogEvents("TarnixS.log");
+    EXPECT_EQ(std::vector<std::string>(events.end() - 3, events.end()),
+              (std::vector<std::string>{"Enter,Run", "Simulate,Power Off", "Start,Initialise"}));
+    // Back to the configured values.
+    EXPECT_EQ(rig->program->Machine().Phase(), PhaseActivation);
+    EXPECT_EQ(rig->program->Machine().PhaseCounter(), 10);
+    EXPECT_EQ(rig->program->Machine().LostCommsLimit(), 30);
+    EXPECT_FALSE(rig->program->Machine().TestRun());
+}
+
+// Nobody presses OK on an unattended computer: the test's box stays open while the watchdog
+// counts the silence again and acts.
+TEST_F(Slave, SupervisionGoesOnBehindTheTestRunsBox) {
+    settings["StartDelay"] = "1";
+    settings["ShutTime"] = "2";
+    settings["ShutType"] = "4";
+    Load();
+    rig->program->OnButtonClicked(Button::TestS);
+    bool ended = false;
+    rig->boxes.onShow = [&] {
+        rig->boxes.onShow = nullptr;
+        ended = Ends([&] { Seconds(1 + 5 + 2); });
+    };
+    Seconds(2 + 5);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(folder.LogEvents("TarnixS.log"),
+              (std::vector<std::string>{"Start,Initialise", "Enter,Test", "Start,Initialise", "Enter,Run",
+                                        "Simulate,Monitor", "Start,Initialise", "Enter,Run", "Enter,Monitor",
+                                        "Start,Monitor", "Close,Monitor"}));
+}
+
+// The link as the full log shows it: nothing expected before Run, failed until heard in Run.
+TEST_F(Slave, CommsStatusFollowsTheListening) {
+    settings["StartDelay"] = "1";
+    settings["LogLevel"] = "3";
+    Load();
+    EXPECT_EQ(rig->program->CommsStatus(), "....");
+    Seconds(1);
+    EXPECT_EQ(rig->program->CommsStatus(), "Fail");
+    Send("<TNA100>");
+    EXPECT_EQ(rig->program->CommsStatus(), "-OK-");
+    Seconds(1);
+    EXPECT_EQ(rig->program->CommsStatus(), "Fail");
+    const auto lines = folder.LogLines("TarnixS.log");
+    // "Enter Run" is written before the machine listens; the check after it already has.
+    EXPECT_NE(lines[lines.size() - 2].find("Comms: ...."), std::string::npos) << lines[lines.size() - 2];
+    EXPECT_NE(lines.back().find("Comms: -OK-"), std::string::npos) << lines.back();
 }
 
 TEST_F(Slave, MalformedDatagramsAreReportedAndAnsweredButDoNotCancelAGoodOne) {
@@ -144,12 +212,12 @@ TEST_F(Slave, MalformedDatagramsAreReportedAndAnsweredButDoNotCancelAGoodOne) {
         EXPECT_EQ(rig->window.counter, "Connection Error");
         EXPECT_EQ(rig->window.counterForeground, colours::Orange);
         EXPECT_TRUE(rig->window.counterBold);
-        EXPECT_EQ(rig->program->Machine().CommsStatus, "Error");
+        EXPECT_EQ(rig->program->CommsStatus(), "Error");
         rig->Tick();
     }
     // A stray sender after every poll must not make a slave with a good link count down.
-    EXPECT_EQ(rig->program->Machine().Phase, PhaseRun);
-    EXPECT_EQ(rig->program->Machine().PhaseCounter, 0);
+    EXPECT_EQ(rig->program->Machine().Phase(), PhaseRun);
+    EXPECT_EQ(rig->program->Machine().PhaseCounter(), 0);
     EXPECT_EQ(rig->window.counter, "Connected");
 }
 
@@ -160,7 +228,7 @@ TEST_F(Slave, ReceiveErrorSendsNothing) {
     const std::size_t before = rig->port.sent.size();
     rig->program->OnDatagram(std::nullopt);
     EXPECT_EQ(rig->port.sent.size(), before);
-    EXPECT_EQ(rig->program->Machine().CommsStatus, "Error");
+    EXPECT_EQ(rig->program->CommsStatus(), "Error");
     EXPECT_EQ(rig->window.counter, "Connection Error");
 }
 
@@ -168,11 +236,11 @@ TEST_F(Slave, OnlyARunningSlaveCountsAPollAsHeard) {
     settings["StartDelay"] = "3";
     Load();
     Send("<TNA100>");
-    EXPECT_EQ(rig->program->Machine().NothingHeard, 1);
-    EXPECT_EQ(rig->program->Machine().CommsStatus, "-OK-");
+    EXPECT_EQ(rig->program->Machine().NothingHeard(), 1);
+    EXPECT_EQ(rig->program->CommsStatus(), "-OK-");
     Seconds(3);
     Send("<TNA100>");
-    EXPECT_EQ(rig->program->Machine().NothingHeard, 0);
+    EXPECT_EQ(rig->program->Machine().NothingHeard(), 0);
 }
 
 TEST_F(Slave, SilentMasterStartsTheCountdownAfterCpuDelay) {
@@ -185,7 +253,7 @@ TEST_F(Slave, SilentMasterStartsTheCountdownAfterCpuDelay) {
         EXPECT_EQ(rig->window.counter, "Not connected for the last " + std::to_string(second) + "s");
     }
     rig->Tick();
-    EXPECT_EQ(rig->program->Machine().Phase, PhaseCountdown);
+    EXPECT_EQ(rig->program->Machine().Phase(), PhaseCountdown);
     EXPECT_EQ(rig->window.counter, "The Computer Will Power Off In 3s");
 }
 
@@ -207,7 +275,7 @@ TEST_F(Slave, UnconfiguredSlaveStillBindsButHasNoMasterToListenTo) {
     EXPECT_TRUE(rig->program->Unconfigured());
     EXPECT_EQ(rig->port.boundPort, 20000);
     EXPECT_TRUE(Send("<TNT000>").empty());
-    EXPECT_FALSE(rig->program->Machine().TestRun);
+    EXPECT_FALSE(rig->program->Machine().TestRun());
 }
 
 // After a refused power action the program only waits for its error box to be closed: the
@@ -231,7 +299,7 @@ TEST_F(Slave, NothingIsHandledWhileTheFatalPowerErrorBoxIsOpen) {
     EXPECT_TRUE(answers.empty());
     EXPECT_FALSE(rig->window.timerEnabled);
     EXPECT_EQ(folder.LogEvents("TarnixS.log").back(), "Start,Power Off");
-    EXPECT_EQ(rig->program->Machine().Phase, PhaseCountdown);
+    EXPECT_EQ(rig->program->Machine().Phase(), PhaseCountdown);
 }
 
 } // namespace

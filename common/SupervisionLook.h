@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "common/Colour.h"
+#include "common/ConfigRecord.h"
+
+namespace tarnix {
+
+// How one program shows its supervision in the status band: the master and the slave word and
+// colour the same states differently.
+struct SupervisionLook {
+    std::string programTitle;
+    std::string counterPrefix; // before the activation and countdown texts
+    std::string heardText;     // a second with a valid datagram
+    Colour heardColour;
+    std::string silentText; // before "<n>s" of silence
+    Colour silentColour;
+    bool cpuLoadBox = false; // the window's CPU-load box takes the countdown's colours
+};
+
+// The look of each program, defined once.
+SupervisionLook SupervisionLookOf(ProgramKind kind);
+
+} // namespace tarnix
