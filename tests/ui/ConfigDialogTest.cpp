@@ -17,8 +17,8 @@
 namespace tarnix {
 namespace {
 
-bool NeverOpens(const std::string&) {
-    return false;
+void NeverOpens(const std::string&, OpenDone done) {
+    done(false);
 }
 
 // What the dialog reported, one line per event.
