@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 namespace tarnix {
-namespace {
-
 bool WriteAll(int fd, std::string_view contents) {
     while (!contents.empty()) {
         const ssize_t written = ::write(fd, contents.data(), contents.size());
@@ -18,6 +16,8 @@ bool WriteAll(int fd, std::string_view contents) {
     }
     return true;
 }
+
+namespace {
 
 // The file a save really replaces. A link is followed to its target, so that the link, and
 // whatever else points at the file, stays as the user set it up. Nothing for a loop of links.

@@ -10,6 +10,10 @@ namespace tarnix {
 // systems.
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& file);
 
+// Writes the whole text to the open file, going on after interrupted and partial writes.
+// False when the system refuses the rest.
+bool WriteAll(int fd, std::string_view contents);
+
 // Replaces the file's contents as one step: the text is written to the temporary file,
 // flushed to disk and renamed over the file. Either the file holds the new text afterwards
 // or it is exactly as before; false in the second case. A symbolic link is followed and its

@@ -1,6 +1,9 @@
 #include "common/CommandLine.h"
 
+#include <filesystem>
 #include <string_view>
+
+#include "common/ProgramNames.h"
 
 namespace tarnix {
 
@@ -16,6 +19,15 @@ std::string JoinCommandLine(const std::vector<std::string>& args) {
         joined += args[i];
     }
     return joined;
+}
+
+std::string CommandLineOf(int argc, char** argv) {
+    return JoinCommandLine(std::vector<std::string>(argv, argv + argc));
+}
+
+std::string ExecutableName(const char* argv0) {
+    const std::string name = std::filesystem::path(argv0 != nullptr ? argv0 : "").stem().string();
+    return name.empty() ? std::string(ProductName) : name;
 }
 
 bool AllowMultiGiven(const std::string& commandLine) {

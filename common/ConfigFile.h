@@ -10,6 +10,7 @@
 
 #include "common/ConfigRecord.h"
 #include "common/MessageBox.h"
+#include "common/ProgramNames.h"
 
 namespace tarnix {
 
@@ -19,9 +20,6 @@ std::filesystem::path ConfigFileName(ProgramKind kind);
 // A folder or file path as the configuration stores it, with "\" as separator ("Log\"), in
 // the form this system uses ("Log/"). Stored paths keep "\" so files stay interchangeable.
 std::filesystem::path StoredPathToNative(std::string_view stored);
-
-// "Tarnix" or "Tarnix Slave": the window caption and the first words of every box title.
-std::string ProgramTitleOf(ProgramKind kind);
 
 // Reads the file into the record and rebuilds configText (the listing the log header shows).
 // On failure the returned box is the one to show (title suffix, icon, lines); the caller shows

@@ -1,5 +1,7 @@
 #include "common/IPAddress.h"
 
+#include "common/LenientNumber.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -8,10 +10,6 @@ namespace tarnix {
 namespace {
 
 constexpr std::size_t PartCount = 4;
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // The value of a run of digits, held at 256 once it passes 255 so that a part of any length
 // (leading zeros included) is read without overflow.

@@ -1,5 +1,8 @@
 #include "common/InstanceGuard.h"
 
+#include "common/CommandLine.h"
+#include "common/ProgramNames.h"
+
 namespace tarnix {
 
 InstanceMutex::InstanceMutex(NamedMutexSystem& system) : system_(system) {}
@@ -20,6 +23,20 @@ bool InstanceMutex::CheckInstanceMutex(const std::string& name, bool release) {
 
 void InstanceMutex::OpenUnowned(const std::string& name) {
     system_.OpenUnowned(name);
+}
+
+bool ClaimInstance(ProgramKind kind, const std::string& commandLine, InstanceMutex& mutex) {
+    const bool allowMulti = AllowMultiGiven(commandLine);
+    const bool taken = mutex.CheckInstanceMutex(std::string(ProductName), false);
+    if (taken && !allowMulti) return false;
+    const std::string ownName = ExecutableNameOf(kind);
+    if (kind == ProgramKind::Master) {
+        if (taken) mutex.CheckInstanceMutex(ownName, false);
+        return true;
+    }
+    const bool ownTaken = mutex.CheckInstanceMutex(ownName, false);
+    if (!allowMulti && !ownTaken) mutex.OpenUnowned(ownName);
+    return true;
 }
 
 } // namespace tarnix

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "common/ConfigRecord.h"
+
 namespace tarnix {
 
 // Named mutexes of the operating system, visible to every process of one computer. A held name
@@ -42,5 +44,9 @@ private:
     NamedMutexSystem& system_;
     std::optional<int> InstanceMutexHandle;
 };
+
+// The instance names of the start procedure. Returns false when another instance runs and the
+// switch is not given; the caller then shows the instance notice instead of its window.
+bool ClaimInstance(ProgramKind kind, const std::string& commandLine, InstanceMutex& mutex);
 
 } // namespace tarnix

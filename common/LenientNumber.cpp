@@ -9,10 +9,6 @@
 namespace tarnix {
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // The characters of the leading number with the spaces taken out, in a form strtod reads.
 std::string LeadingNumberText(std::string_view text) {
     std::string squeezed;

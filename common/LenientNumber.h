@@ -6,6 +6,11 @@
 
 namespace tarnix {
 
+// An ASCII digit, whatever the locale says (std::isdigit may accept more).
+constexpr bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // Reads the number at the start of a text the lenient way the configuration file and the
 // datagram length field need: spaces anywhere are ignored, a sign, a decimal point and an
 // exponent are accepted, reading stops at the first character that cannot continue the

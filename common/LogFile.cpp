@@ -1,8 +1,10 @@
 #include "common/LogFile.h"
 
+#include "common/AtomicFile.h"
+#include "common/ConfigFile.h"
+#include "common/ProgramNames.h"
 #include "common/TimeStamp.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,12 +19,6 @@ namespace {
 
 const std::string LineEnd = "\r\n";
 const std::string Terminate = "The program will now terminate.";
-
-// Stored paths keep the "\" of the configuration file so that files stay interchangeable.
-std::string StoredPathToPosix(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
 
 // ---- the boxes that explain why the log cannot be used -------------------------------------
 
@@ -74,8 +70,8 @@ FatalError WriteError(const std::string& logName) {
 
 std::filesystem::path LogFolder(const ConfigRecord& config) {
     // An empty LogPath puts the file in the working folder, so that is the folder to check.
-    const std::string folder = StoredPathToPosix(config.LogPath);
-    return folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder);
+    const std::filesystem::path folder = StoredPathToNative(config.LogPath);
+    return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
 bool FolderExists(const std::filesystem::path& folder) {
@@ -89,17 +85,6 @@ bool LogFileExists(const std::filesystem::path& file) {
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
     return std::filesystem::exists(status) && !std::filesystem::is_directory(status);
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t result = ::write(fd, text.data() + written, text.size() - written);
-        if (result < 0 && errno == EINTR) continue;
-        if (result <= 0) return false;
-        written += static_cast<std::size_t>(result);
-    }
-    return true;
 }
 
 enum class AppendResult { Written, FileMissing, Failed };
@@ -137,12 +122,8 @@ AppendResult AppendToFile(const std::filesystem::path& file, const std::string& 
 LogFile::LogFile(ProgramKind kind, const ConfigRecord& config, const Clock& clock)
     : kind_(kind), config_(config), clock_(clock) {}
 
-std::string LogFile::ProgramTitle() const {
-    return kind_ == ProgramKind::Master ? "Tarnix" : "Tarnix Slave";
-}
-
 std::filesystem::path LogFile::LogFilePath() const {
-    return std::filesystem::path(StoredPathToPosix(config_.LogPath + config_.LogName));
+    return StoredPathToNative(config_.LogPath + config_.LogName);
 }
 
 std::optional<FatalError> LogFile::CreateLogFile() const {
@@ -152,7 +133,7 @@ std::optional<FatalError> LogFile::CreateLogFile() const {
         const std::filesystem::path file = LogFilePath();
         // Anything else at the path (a folder, a pipe, a device) fails to be created below.
         if (IsRegularFile(file)) return std::nullopt;
-        const std::string text = ProgramTitle() + LineEnd + "Version " + ProgramVersion + LineEnd +
+        const std::string text = ProgramTitleOf(kind_) + LineEnd + "Version " + ProgramVersion + LineEnd +
                                  "File Created" + LineEnd + FormatTimeStamp(clock_.LocalNow()) + LineEnd;
         if (AppendToFile(file, text, IfMissing::Create) != AppendResult::Written)
             return CreateError(config_.LogName);
@@ -167,7 +148,7 @@ std::optional<FatalError> LogFile::WriteLogHeader(int mode, const std::string& c
     try {
         std::string text;
         if (mode == 0) {
-            text = ProgramTitle() + LineEnd + "Version " + ProgramVersion + LineEnd;
+            text = ProgramTitleOf(kind_) + LineEnd + "Version " + ProgramVersion + LineEnd;
             if (config_.LogLevel == 3) text += configText + LineEnd;
         } else {
             text = LineEnd + configText + LineEnd;

@@ -49,7 +49,6 @@ public:
                                            const LogLineState& state) const;
 
 private:
-    std::string ProgramTitle() const;
     std::optional<FatalError> AppendLine(const std::string& text, const FatalError& directoryError) const;
 
     ProgramKind kind_;

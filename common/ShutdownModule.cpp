@@ -1,6 +1,5 @@
 #include "common/ShutdownModule.h"
 
-#include <cstring>
 #include <utility>
 
 namespace tarnix {
@@ -89,12 +88,6 @@ bool ShutdownModule::HibernateSystem() {
 
 bool ShutdownModule::StandbySystem() {
     return Suspend(PowerCall::Suspend);
-}
-
-std::string SystemErrorText(std::int32_t errorCode) {
-    // Unlike strerror this says "nothing" for unknown codes instead of inventing "Unknown error".
-    const char* text = strerrordesc_np(errorCode);
-    return text ? text : "";
 }
 
 } // namespace tarnix

@@ -32,8 +32,6 @@ public:
 // Numbers of the errors the module raises (the platform's base for object errors plus an offset).
 inline constexpr std::uint32_t ErrShutdownFailed = 0x8004062B;
 inline constexpr std::uint32_t ErrPrivilegeLookup = 0x8004062C;
-// Kept for completeness of the numbering: a process can always name itself, so nothing raises it.
-inline constexpr std::uint32_t ErrCurrentProcess = 0x8004062D;
 inline constexpr std::uint32_t ErrNoPrivilege = 0x8004062E;
 inline constexpr std::uint32_t ErrInvalidParameter = 0x8004062F;
 
@@ -42,7 +40,6 @@ inline constexpr std::int32_t ShutdownFlag = 0x01;
 inline constexpr std::int32_t RebootFlag = 0x02;
 inline constexpr std::int32_t ForceFlag = 0x04;
 inline constexpr std::int32_t PowerOffFlag = 0x08;
-inline constexpr std::int32_t ForceIfHungFlag = 0x10;
 
 // The strongest action the code asks for: power off, else reboot, else shut down (halt), else
 // only end the user's session.
@@ -69,8 +66,5 @@ private:
     PowerBackend& backend_;
     std::string source_;
 };
-
-// The system's text for an errno code, or "" when it has none.
-std::string SystemErrorText(std::int32_t errorCode);
 
 } // namespace tarnix

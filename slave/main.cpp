@@ -3,16 +3,21 @@
 
 #include <QApplication>
 
+#include "common/CommandLine.h"
+#include "common/InstanceGuard.h"
 #include "common/ShutdownModule.h"
+#include "platform/AbstractSocketMutex.h"
 #include "platform/LinuxDesktop.h"
 #include "platform/LogindPower.h"
+#include "platform/ProcessControl.h"
 #include "platform/SystemClock.h"
 #include "platform/TerminationSignal.h"
 #include "platform/UdpDatagramPort.h"
 #include "platform/UrlOpener.h"
 #include "slave/SlaveProgram.h"
 #include "slave/TarnixSMain.h"
-#include "ui/ProgramStart.h"
+#include "ui/ApplicationSetup.h"
+#include "ui/MultiInst.h"
 #include "ui/QtMessageBoxes.h"
 
 using namespace tarnix;

@@ -5,15 +5,19 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "common/MessageBox.h"
+#include "common/ProgramNames.h"
+#include "platform/UrlOpener.h"
 #include "ui/Artwork.h"
 #include "ui/ClickLabel.h"
-#include "ui/ProgramNames.h"
 
 namespace tarnix {
 
 std::vector<std::string> InstanceNoticeLines(ProgramKind kind) {
-    const std::string title = ProgramTitleFor(kind);
+    const std::string title = ProgramTitleOf(kind);
     // Both lines name the master and the slave: the slave's title less " Slave" is the
     // master's, and the master's title plus " Slave" is the slave's.
     const std::string other = kind == ProgramKind::Master
@@ -25,7 +29,7 @@ std::vector<std::string> InstanceNoticeLines(ProgramKind kind) {
 }
 
 MultiInst::MultiInst(ProgramKind kind, UrlOpenFn openUrl, std::function<void()> endProgram, QWidget* parent)
-    : QWidget(parent), programTitle_(ProgramTitleFor(kind)), openUrl_(std::move(openUrl)),
+    : QWidget(parent), programTitle_(ProgramTitleOf(kind)), openUrl_(std::move(openUrl)),
       endProgram_(std::move(endProgram)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
@@ -73,6 +77,15 @@ void MultiInst::EndProgram() {
 void MultiInst::closeEvent(QCloseEvent* event) {
     EndProgram();
     event->accept();
+}
+
+void ShowInstanceNotice(ProgramKind kind) {
+    auto* notice = new MultiInst(kind, OpenUrlInBrowser, [] {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    });
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->show();
 }
 
 } // namespace tarnix

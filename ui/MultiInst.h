@@ -13,6 +13,9 @@ namespace tarnix {
 // The lines of the instance notice, as the program shows them.
 std::vector<std::string> InstanceNoticeLines(ProgramKind kind);
 
+// Shows the notice on its own; OK or closing it ends the process at once.
+void ShowInstanceNotice(ProgramKind kind);
+
 // The notice shown instead of the main window when another master or slave already runs on this
 // computer. It is the only window of its process: OK, or closing it, ends the program.
 class MultiInst final : public QWidget {

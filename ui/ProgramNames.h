@@ -1,19 +1,18 @@
 #pragma once
 
-#include <string>
+// The names under the ones the main window and the configuration dialog still use; the texts
+// live in common/ProgramNames.h.
 
-#include "common/ConfigRecord.h"
+#include "common/ProgramNames.h"
 
 namespace tarnix {
 
-// The name every window, message box and log header of the program starts with.
 inline std::string ProgramTitleFor(ProgramKind kind) {
-    return kind == ProgramKind::Master ? "Tarnix" : "Tarnix Slave";
+    return ProgramTitleOf(kind);
 }
 
-// The tray icon's tool tip; the slave's reads "Tarnx" on purpose, as users have always seen it.
 inline std::string TrayToolTipFor(ProgramKind kind) {
-    return kind == ProgramKind::Master ? "Tarnix" : "Tarnx Slave";
+    return TrayToolTipOf(kind);
 }
 
 } // namespace tarnix

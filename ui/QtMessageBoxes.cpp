@@ -44,10 +44,6 @@ BoxAnswer ShowMessageBox(QWidget* parent, const std::string& title, const std::v
 
 QtMessageBoxes::QtMessageBoxes(QWidget* parent) : parent_(parent) {}
 
-void QtMessageBoxes::SetParent(QWidget* parent) {
-    parent_ = parent;
-}
-
 BoxAnswer QtMessageBoxes::Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
                                BoxButtons buttons) {
     return ShowMessageBox(parent_.data(), title, lines, icon, buttons);

@@ -19,7 +19,6 @@ BoxAnswer ShowMessageBox(QWidget* parent, const std::string& title, const std::v
 class QtMessageBoxes final : public MessageBoxes {
 public:
     explicit QtMessageBoxes(QWidget* parent = nullptr);
-    void SetParent(QWidget* parent);
     BoxAnswer Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
                    BoxButtons buttons) override;
 

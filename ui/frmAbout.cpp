@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "common/ProgramNames.h"
 #include "ui/Artwork.h"
 #include "ui/ClickLabel.h"
 #include "ui/ControlStyle.h"
-#include "ui/ProgramNames.h"
 
 namespace tarnix {
 namespace {
@@ -31,7 +31,7 @@ QLabel* CentredLabel(QWidget* parent, const char* name, const QString& text, con
 
 frmAbout::frmAbout(ProgramKind kind, bool inhibitShutdown, bool runOnTop, AuxWindowState& aux,
                    UrlOpenFn openUrl, QWidget* parent)
-    : QDialog(parent), programTitle_(ProgramTitleFor(kind)), aux_(aux), openUrl_(std::move(openUrl)) {
+    : QDialog(parent), programTitle_(ProgramTitleOf(kind)), aux_(aux), openUrl_(std::move(openUrl)) {
     Qt::WindowFlags flags =
         Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
     if (runOnTop) flags |= Qt::WindowStaysOnTopHint;

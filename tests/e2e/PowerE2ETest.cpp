@@ -7,34 +7,17 @@
 #include <gtest/gtest.h>
 
 #include "RealProgram.h"
+#include "support/FakeLogind.h"
 
 namespace tarnix::e2e {
 namespace {
 
-// A fake logind serving on a private bus for as long as the object lives.
-class FakeLogind {
-public:
-    explicit FakeLogind(const std::string& logFile) {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start("/usr/bin/python3", {QString::fromStdString(std::string(TARNIX_SOURCE_DIR) +
-                                                                   "/tests/power/fake_logind.py"),
-                                            "-l", QString::fromStdString(logFile)});
-        if (!process_.waitForStarted(5000) || !process_.waitForReadyRead(20000)) return;
-        const QString line = QString::fromUtf8(process_.readLine()).trimmed();
-        const QString prefix = "DBUS_SYSTEM_BUS_ADDRESS=";
-        if (line.startsWith(prefix)) address_ = line.mid(prefix.size());
-    }
-    ~FakeLogind() {
-        process_.closeWriteChannel(); // the fake ends when its input closes
-        if (!process_.waitForFinished(5000)) process_.kill();
-        process_.waitForFinished(2000);
-    }
-    const QString& Address() const { return address_; }
-
-private:
-    QProcess process_;
-    QString address_;
-};
+// The shared fake logind, writing the calls it receives to a file the test reads afterwards.
+std::unique_ptr<test::FakeLogind> StartFakeLogind(const std::string& logFile) {
+    QString whyNot;
+    bool skipped = false;
+    return test::FakeLogind::Start({"-l", QString::fromStdString(logFile)}, whyNot, skipped);
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path);
@@ -55,14 +38,13 @@ TEST(Power, EachActionReachesTheFakeLogindAndTheProgramEndsOrGoesOn) {
         {"5", "Hibernate", "HibernateWithFlags 0", false},
     };
     QTemporaryDir scratch;
-    std::vector<std::unique_ptr<FakeLogind>> fakes;
+    std::vector<std::unique_ptr<test::FakeLogind>> fakes;
     std::vector<std::unique_ptr<ProgramDir>> dirs;
     std::vector<std::unique_ptr<RealProgram>> programs;
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string log = scratch.path().toStdString() + "/logind" + std::to_string(i) + ".log";
-        fakes.push_back(std::make_unique<FakeLogind>(log));
-        if (fakes.back()->Address().isEmpty())
-            GTEST_SKIP() << "the fake logind could not start (dbus-daemon, dbusmock)";
+        fakes.push_back(StartFakeLogind(log));
+        if (!fakes.back()) GTEST_SKIP() << "the fake logind could not start (dbus-daemon, dbusmock)";
 
         testing::Settings s = testing::MasterSettings();
         s["Port1"] = std::to_string(23000 + 10 * i); // nobody answers there
@@ -111,11 +93,11 @@ TEST(Power, EachActionReachesTheFakeLogindAndTheProgramEndsOrGoesOn) {
 TEST(Power, ARefusedActionStopsBeforeTheCloseLineAndWaitsOnItsErrorBox) {
     QTemporaryDir scratch;
     const std::string log = scratch.path().toStdString() + "/logind.log";
-    FakeLogind fake(log);
-    if (fake.Address().isEmpty()) GTEST_SKIP() << "the fake logind could not start (dbus-daemon, dbusmock)";
+    const std::unique_ptr<test::FakeLogind> fake = StartFakeLogind(log);
+    if (!fake) GTEST_SKIP() << "the fake logind could not start (dbus-daemon, dbusmock)";
     // Refuse through the mock's control interface before the program asks.
     QProcess refuse;
-    refuse.start("dbus-send", {"--bus=" + fake.Address(), "--print-reply", "--dest=org.freedesktop.login1",
+    refuse.start("dbus-send", {"--bus=" + fake->Address(), "--print-reply", "--dest=org.freedesktop.login1",
                                "/org/freedesktop/login1", "org.freedesktop.DBus.Mock.SetCanAnswer",
                                "string:CanPowerOff", "string:no"});
     ASSERT_TRUE(refuse.waitForFinished(10000));
@@ -127,7 +109,7 @@ TEST(Power, ARefusedActionStopsBeforeTheCloseLineAndWaitsOnItsErrorBox) {
     s["ShutTime"] = "2";
     ProgramDir dir(true, s);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DBUS_SYSTEM_BUS_ADDRESS", fake.Address());
+    env.insert("DBUS_SYSTEM_BUS_ADDRESS", fake->Address());
     RealProgram program(dir, {"-AllowMulti"}, {}, env);
     ASSERT_TRUE(dir.WaitForLog(",  Start    , Power Off", 30s));
     // The error box waits for its OK off screen: the program is still there, and no "Close".

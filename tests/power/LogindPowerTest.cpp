@@ -1,5 +1,5 @@
 #include "platform/LogindPower.h"
-#include "FakeLogind.h"
+#include "support/FakeLogind.h"
 
 #include <QElapsedTimer>
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <climits>
 #include <functional>
 #include <string>
@@ -214,13 +213,6 @@ TEST(ShutdownModule, SuspensionsAreForcedAndTheirFailureIsNotReported) {
             EXPECT_EQ(backend.log, (Log{"Can(" + c.call + ")", "Call(" + c.call + ", force)"}));
         }
     }
-}
-
-TEST(SystemErrorText, GivesTheSystemsTextOrNothing) {
-    EXPECT_EQ(SystemErrorText(ENOENT), "No such file or directory");
-    EXPECT_EQ(SystemErrorText(EPERM), "Operation not permitted");
-    EXPECT_EQ(SystemErrorText(-1), "");
-    EXPECT_EQ(SystemErrorText(100000), "");
 }
 
 } // namespace

@@ -43,5 +43,20 @@ TEST(JoinCommandLine, DropsTheProgramPathAndKeepsArgumentsAsTyped) {
     EXPECT_FALSE(AllowMultiGiven(JoinCommandLine({"TarnixM", "-AllowMulti", ""})));
 }
 
+TEST(ExecutableName, IsTheFileNameWithoutFolderAndExtension) {
+    EXPECT_EQ(ExecutableName("/opt/tarnix/TarnixM"), "TarnixM");
+    EXPECT_EQ(ExecutableName("./WatchdogS.bin"), "WatchdogS");
+    EXPECT_EQ(ExecutableName("TarnixS"), "TarnixS");
+}
+
+TEST(CommandLineOf, JoinsTheArgumentsAfterTheProgramPath) {
+    char program[] = "/opt/tarnix/TarnixM";
+    char inhibit[] = "-InhibitShutdown";
+    char allow[] = "-AllowMulti";
+    char* argv[] = {program, inhibit, allow};
+    EXPECT_EQ(CommandLineOf(3, argv), "-InhibitShutdown -AllowMulti");
+    EXPECT_EQ(CommandLineOf(1, argv), "");
+}
+
 } // namespace
 } // namespace tarnix

@@ -1,4 +1,4 @@
-#include "FakeLogind.h"
+#include "support/FakeLogind.h"
 
 #include <QDBusArgument>
 #include <QDBusVariant>

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "common/ProgramControl.h"
+
+namespace tarnix {
+
+// The process as the logic sees it: priority, and the end of the program.
+class ProcessControl : public ProgramControl {
+public:
+    void RaisePriority() override;
+    void EndProgram() override;
+};
+
+} // namespace tarnix
