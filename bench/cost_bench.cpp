@@ -537,6 +537,7 @@ struct FloodResult {
     long dropped = 0;
     double slaveCpuMs = 0;
     long errorReplies = 0;
+    long ownDrops = 0; // replies this harness's own socket dropped: these would be its fault
     long polls = 0, statusReplies = 0;
     bool stayedInRun = false;
     std::string notInRun; // why not, when it did not
@@ -617,7 +618,7 @@ FloodResult FloodBench(const std::string& bin, const char* fromIp, bool malforme
         return std::printf("the slave did not reach Run (folder %s)\n", folder.Root().c_str()), result;
     if (!Pause(1)) return result; // a few replies in Run before the flood
 
-    const SocketCounters before = CountersOfPort(slavePort);
+    const SocketCounters before = CountersOfPort(slavePort), ownBefore = CountersOfPort(masterPort);
     const Usage usage0 = UsageOf(slave.Pid());
     const long errors0 = poller.ErrorReplies();
     const Clock::time_point floodStart = Clock::now();
@@ -632,6 +633,7 @@ FloodResult FloodBench(const std::string& bin, const char* fromIp, bool malforme
     const SocketCounters after = CountersOfPort(slavePort);
     if (!Pause(1)) return result; // replies to the polls of the flood's last moments
     result.errorReplies = poller.ErrorReplies() - errors0;
+    result.ownDrops = CountersOfPort(masterPort).drops - ownBefore.drops;
     result.dropped = after.drops - before.drops;
     result.slaveCpuMs = usage1.runtimeMs - usage0.runtimeMs;
 
@@ -700,6 +702,8 @@ void PrintFloods(const FloodResult& a, const FloodResult& b, double seconds, con
          [](const FloodResult& r) { return r.slaveCpuMs / 10 / r.floodSeconds; });
     line("error replies received", "%.0f",
          [](const FloodResult& r) { return static_cast<double>(r.errorReplies); });
+    line("replies dropped at the master's socket", "%.0f",
+         [](const FloodResult& r) { return static_cast<double>(r.ownDrops); });
     line("polls sent during the flood", "%.0f",
          [](const FloodResult& r) { return static_cast<double>(r.polls); });
     line("status replies received", "%.0f",
