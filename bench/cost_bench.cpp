@@ -706,7 +706,7 @@ void PrintFloods(const FloodResult& a, const FloodResult& b, double seconds, con
          [](const FloodResult& r) { return static_cast<double>(r.ownDrops); });
     line("polls sent during the flood", "%.0f",
          [](const FloodResult& r) { return static_cast<double>(r.polls); });
-    line("status replies received", "%.0f",
+    line("status replies, flood + 0.5 s after", "%.0f",
          [](const FloodResult& r) { return static_cast<double>(r.statusReplies); });
     line("longest gap between status replies (ms)", "%.0f",
          [](const FloodResult& r) { return r.longestGapMs; });
