@@ -10,12 +10,12 @@ namespace tarnix {
 enum class Button { TestS, Config, Reset, About, Exit };
 enum class RowBox { Comp, Type1, Shut1 };
 
-// Everything the programs' logic asks of a main window. The master's and the slave's windows
-// both implement it; calls that concern controls a window does not have (the master's status
-// rows on the slave, the slave's CPULoad band on the master) do nothing there.
-class MainWindowView {
+// What the programs' logic asks of a main window, one interface for each part of it.
+
+// The caption, `Title`, `Counter` and the buttons: what both programs' windows show.
+class StatusBandView {
 public:
-    virtual ~MainWindowView() = default;
+    virtual ~StatusBandView() = default;
 
     virtual void SetCaption(const std::string& text) = 0;
 
@@ -29,21 +29,32 @@ public:
     virtual void SetCounterBackground(Colour colour) = 0;
     virtual void SetCounterBold(bool bold) = 0;
 
-    // `CPULoad` (slave only): the band painted during the countdown.
-    virtual void SetCpuLoadText(const std::string& text) = 0;
-    virtual void SetCpuLoadColours(Colour foreground, Colour background) = 0;
-
     virtual void SetButtonEnabled(Button button, bool enabled) = 0;
     virtual void SetButtonCaption(Button button, const std::string& caption) = 0;
     virtual void SetButtonToolTip(Button button, const std::string& toolTip) = 0;
+};
 
-    // Master status rows: row 0 is this computer, rows 1..4 the remote computers.
+// The slave's `CPULoad` band, painted during the countdown.
+class CpuLoadBandView {
+public:
+    virtual ~CpuLoadBandView() = default;
+    virtual void SetCpuLoadText(const std::string& text) = 0;
+    virtual void SetCpuLoadColours(Colour foreground, Colour background) = 0;
+};
+
+// The master's status rows: row 0 is this computer, rows 1..4 the remote computers.
+class PeerRowsView {
+public:
+    virtual ~PeerRowsView() = default;
     virtual void SetRowText(int row, RowBox box, const std::string& text) = 0;
     virtual void SetRowColour(int row, RowBox box, Colour colour) = 0;
-    virtual std::string RowText(int row, RowBox box) const = 0;
+};
 
-    // Window placement. Minimise() sends the window to the tray (or, without a tray, to the
-    // task bar); ShowNormalCentred() restores it to normal, shows it and centres it.
+// Where the window is. Minimise() sends the window to the tray (or, without a tray, to the task
+// bar); ShowNormalCentred() restores it to normal, shows it and centres it.
+class PlacementView {
+public:
+    virtual ~PlacementView() = default;
     virtual bool IsMinimised() const = 0;
     virtual void Minimise() = 0;
     virtual void ShowNormalCentred() = 0;
@@ -51,20 +62,33 @@ public:
     // Hides the minimised window, leaving its tray icon; where the desktop has no tray the
     // window stays minimised in the task bar instead, so it can always be brought back.
     virtual void HideWindow() = 0;
-
     virtual void AddTrayIcon() = 0;
     virtual void RemoveTrayIcon() = 0;
+};
 
-    // The supervision timer `tmrRefresh`.
+// The supervision timer `tmrRefresh`.
+class SupervisionTimerView {
+public:
+    virtual ~SupervisionTimerView() = default;
     virtual void SetTimerEnabled(bool enabled) = 0;
     virtual bool TimerEnabled() const = 0;
+};
 
-    // Auxiliary windows opened from the main window. OpenAboutBox() shows the about box
-    // modally and returns when it has closed; the supervision timer keeps ticking meanwhile.
+// Auxiliary windows opened from the main window. OpenAboutBox() shows the about box modally
+// and returns when it has closed; the supervision timer keeps ticking meanwhile.
+class AuxWindowsView {
+public:
+    virtual ~AuxWindowsView() = default;
     virtual void OpenAboutBox(bool inhibitShutdown, bool runOnTop) = 0;
     virtual void CloseAboutBox() = 0;
     virtual void CloseConfigScreen() = 0;
 };
+
+// The parts every main window has; the master's adds its rows, the slave's its CPU band.
+class MainWindowView : public StatusBandView,
+                       public PlacementView,
+                       public SupervisionTimerView,
+                       public AuxWindowsView {};
 
 // The seconds an auxiliary window stays open before it closes itself.
 inline constexpr std::int16_t AuxCloseSeconds = 30;

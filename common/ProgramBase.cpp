@@ -6,11 +6,13 @@
 
 namespace tarnix {
 
-ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services)
+ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services,
+                         CpuLoadBandView* cpuLoad)
     : kind_(kind), commandLine_(std::move(commandLine)), window_(services.window), boxes_(services.boxes),
       clock_(services.clock), configWindow_(services.configWindow), desktop_(services.desktop),
       control_(services.control), aux_(services.aux), programTitle_(ProgramTitleOf(kind)),
-      log_(kind, config_, services.clock), supervision_(SupervisionLookOf(kind), config_, services.window, *this),
+      log_(kind, config_, services.clock),
+      supervision_(SupervisionLookOf(kind), config_, services.window, cpuLoad, *this),
       expiry_(programTitle_, config_, services.window, services.boxes, services.power, supervision_, *this) {}
 
 bool ProgramBase::InhibitShutdownSwitch() const {

@@ -35,7 +35,9 @@ struct ProgramServices {
 // The two programs derive from it and add their datagram handling and their own load order.
 class ProgramBase : public MainWindowEvents, public SupervisionLog, public ConfigScreenHost {
 public:
-    ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services);
+    // cpuLoad: the window's CPU-load band (the slave's); nullptr where the window has none.
+    ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services,
+                CpuLoadBandView* cpuLoad = nullptr);
 
     // Runs the load sequence of the main window.
     virtual void Load() = 0;

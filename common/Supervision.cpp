@@ -18,8 +18,8 @@ constexpr std::int16_t InhibitedSeconds = 6;
 } // namespace
 
 Supervision::Supervision(SupervisionLook look, const ConfigRecord& config, MainWindowView& window,
-                         SupervisionLog& log)
-    : look_(std::move(look)), config_(config), window_(window), log_(log) {}
+                         CpuLoadBandView* cpuLoad, SupervisionLog& log)
+    : look_(std::move(look)), config_(config), window_(window), cpuLoad_(cpuLoad), log_(log) {}
 
 SecondOutcome Supervision::RunPhaseOperations() {
     // Each test sees the phase the previous operation left: the second that starts the
@@ -77,7 +77,7 @@ void Supervision::ListenAfresh() {
 
 SecondOutcome Supervision::CountdownTick() {
     if (countdownHeld_) return SecondOutcome::Nothing;
-    if (look_.cpuLoadBox) window_.SetCpuLoadText("");
+    if (cpuLoad_ != nullptr) cpuLoad_->SetCpuLoadText("");
     if (phaseCounter_ == 0) {
         BringToFront();
         window_.RemoveTrayIcon();
@@ -105,7 +105,7 @@ void Supervision::ResetSupervision() {
 
     window_.SetCounterBackground(colours::ButtonFace);
     window_.SetCounterForeground(colours::ButtonText);
-    if (look_.cpuLoadBox) window_.SetCpuLoadColours(colours::ButtonText, colours::ButtonFace);
+    if (cpuLoad_ != nullptr) cpuLoad_->SetCpuLoadColours(colours::ButtonText, colours::ButtonFace);
     window_.SetTitleStyle(colours::ButtonText, false);
     window_.SetCounterBold(false);
     for (Button button : CountdownLockedButtons)
@@ -156,9 +156,9 @@ void Supervision::LogAtFull(const std::string& event, const std::string& detail)
 void Supervision::ShowCountdown() {
     for (Button button : CountdownLockedButtons)
         window_.SetButtonEnabled(button, false);
-    if (look_.cpuLoadBox) {
-        window_.SetCpuLoadText("");
-        window_.SetCpuLoadColours(colours::White, colours::Orange);
+    if (cpuLoad_ != nullptr) {
+        cpuLoad_->SetCpuLoadText("");
+        cpuLoad_->SetCpuLoadColours(colours::White, colours::Orange);
     }
     window_.SetCounterForeground(colours::White);
     window_.SetCounterBackground(colours::Orange);
@@ -166,7 +166,7 @@ void Supervision::ShowCountdown() {
                            "s");
     window_.SetButtonCaption(Button::Reset, "Cancel");
     window_.SetButtonToolTip(Button::Reset, "Cancel " + look_.programTitle + " " + shutTypeName_);
-    if (look_.cpuLoadBox) window_.SetCpuLoadText("");
+    if (cpuLoad_ != nullptr) cpuLoad_->SetCpuLoadText("");
 }
 
 std::string Supervision::CountdownText() const {

@@ -31,8 +31,9 @@ public:
 // called, never reads a clock, and leaves acting on the countdown's end to its program.
 class Supervision {
 public:
+    // cpuLoad: the window's CPU-load band, which takes the countdown's colours; none on the master.
     Supervision(SupervisionLook look, const ConfigRecord& config, MainWindowView& window,
-                SupervisionLog& log);
+                CpuLoadBandView* cpuLoad, SupervisionLog& log);
 
     // One supervision second, in the fixed order PhaseRun -> loss check, then PhaseActivation
     // -> activation, then PhaseCountdown -> countdown, each test reading the phase afresh.
@@ -91,6 +92,7 @@ private:
     SupervisionLook look_;
     const ConfigRecord& config_;
     MainWindowView& window_;
+    CpuLoadBandView* cpuLoad_;
     SupervisionLog& log_;
 
     SupervisionPhase phase_ = PhaseActivation;

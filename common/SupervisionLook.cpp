@@ -6,12 +6,18 @@ namespace tarnix {
 
 SupervisionLook SupervisionLookOf(ProgramKind kind) {
     if (kind == ProgramKind::Master)
-        return SupervisionLook{
-            ProgramTitleOf(kind),  " ",  "", colours::StatusGreen, " No connections for the last ",
-            colours::StatusOrange, false};
-    return SupervisionLook{
-        ProgramTitleOf(kind), "",  "Connected", colours::SlaveGreen, "Not connected for the last ",
-        colours::Orange,      true};
+        return SupervisionLook{.programTitle = ProgramTitleOf(kind),
+                               .counterPrefix = " ",
+                               .heardText = "",
+                               .heardColour = colours::StatusGreen,
+                               .silentText = " No connections for the last ",
+                               .silentColour = colours::StatusOrange};
+    return SupervisionLook{.programTitle = ProgramTitleOf(kind),
+                           .counterPrefix = "",
+                           .heardText = "Connected",
+                           .heardColour = colours::SlaveGreen,
+                           .silentText = "Not connected for the last ",
+                           .silentColour = colours::Orange};
 }
 
 } // namespace tarnix

@@ -16,7 +16,6 @@ struct SupervisionLook {
     Colour heardColour;
     std::string silentText; // before "<n>s" of silence
     Colour silentColour;
-    bool cpuLoadBox = false; // the window's CPU-load box takes the countdown's colours
 };
 
 // The look of each program, defined once.

@@ -5,9 +5,9 @@
 
 namespace tarnix {
 
-MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& services,
+MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView& rows,
                              const std::array<DatagramPort*, 5>& ports)
-    : ProgramBase(ProgramKind::Master, std::move(commandLine), services), ports_(ports),
+    : ProgramBase(ProgramKind::Master, std::move(commandLine), services), rows_(rows), ports_(ports),
       outgoingMessage_(PollMessage) {
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (ports_[static_cast<std::size_t>(i)] == nullptr) continue;
@@ -56,15 +56,15 @@ void MasterProgram::ReinitialiseAfterConfiguration() {
     minimiseAllowed_ = false;
     if (unconfigured_) return;
     for (int i = 1; i <= 4; ++i)
-        window_.SetRowText(i, RowBox::Shut1, "");
+        rows_.SetRowText(i, RowBox::Shut1, "");
     ShowPeerStatus();
 }
 
 void MasterProgram::ClearRows(int firstRow) {
     for (int row = firstRow; row <= RemoteComputerCount; ++row) {
-        window_.SetRowColour(row, RowBox::Type1, colours::StatusOrange);
-        window_.SetRowText(row, RowBox::Type1, " ");
-        window_.SetRowColour(row, RowBox::Comp, colours::Black);
+        rows_.SetRowColour(row, RowBox::Type1, colours::StatusOrange);
+        rows_.SetRowText(row, RowBox::Type1, " ");
+        rows_.SetRowColour(row, RowBox::Comp, colours::Black);
         peerReply_[static_cast<std::size_t>(row)].clear();
     }
 }
@@ -113,10 +113,10 @@ void MasterProgram::Evaluate() {
 }
 
 void MasterProgram::ShowPeerStatus() {
-    window_.SetRowText(0, RowBox::Comp, " " + config_.CName[0]);
-    window_.SetRowColour(0, RowBox::Comp, colours::Black);
-    window_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName())));
-    window_.SetRowColour(0, RowBox::Shut1, colours::Black);
+    rows_.SetRowText(0, RowBox::Comp, " " + config_.CName[0]);
+    rows_.SetRowColour(0, RowBox::Comp, colours::Black);
+    rows_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName())));
+    rows_.SetRowColour(0, RowBox::Shut1, colours::Black);
     for (int i = 1; i <= RemoteComputerCount; ++i)
         ShowRemoteRow(i);
 }
@@ -125,13 +125,13 @@ void MasterProgram::ShowRemoteRow(int i) {
     const auto index = static_cast<std::size_t>(i);
     const std::string notConfigured = " ---";
     if (!config_.CName[index].empty()) {
-        window_.SetRowText(i, RowBox::Comp, " " + config_.CName[index]);
+        rows_.SetRowText(i, RowBox::Comp, " " + config_.CName[index]);
     } else if (!config_.IPAdd[index].empty()) {
-        window_.SetRowText(i, RowBox::Comp, " " + config_.IPAdd[index]);
+        rows_.SetRowText(i, RowBox::Comp, " " + config_.IPAdd[index]);
     } else {
         for (RowBox box : {RowBox::Comp, RowBox::Type1, RowBox::Shut1}) {
-            window_.SetRowText(i, box, notConfigured);
-            window_.SetRowColour(i, box, colours::Black);
+            rows_.SetRowText(i, box, notConfigured);
+            rows_.SetRowColour(i, box, colours::Black);
         }
         shutShowsNotConfigured_[index] = true;
         return;
@@ -141,13 +141,13 @@ void MasterProgram::ShowRemoteRow(int i) {
     static const char* const statusTexts[] = {" Not Connected", " Data Error", " Connected"};
     const PeerStatus status = peerStatus_[index];
     const Colour colour = status == PeerStatus::Connected ? colours::StatusGreen : colours::StatusOrange;
-    window_.SetRowText(i, RowBox::Type1, statusTexts[static_cast<int>(status)]);
-    window_.SetRowColour(i, RowBox::Type1, colour);
-    window_.SetRowColour(i, RowBox::Comp, colour);
-    if (!shutShowsNotConfigured_[index]) window_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
+    rows_.SetRowText(i, RowBox::Type1, statusTexts[static_cast<int>(status)]);
+    rows_.SetRowColour(i, RowBox::Type1, colour);
+    rows_.SetRowColour(i, RowBox::Comp, colour);
+    if (!shutShowsNotConfigured_[index]) rows_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
     const std::string& reply = peerReply_[index];
     const bool countingDown = reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "**") == 0;
-    window_.SetRowColour(i, RowBox::Shut1, countingDown ? colours::StatusOrange : colours::StatusGreen);
+    rows_.SetRowColour(i, RowBox::Shut1, countingDown ? colours::StatusOrange : colours::StatusGreen);
 }
 
 void MasterProgram::PollPeers() {
@@ -165,9 +165,9 @@ void MasterProgram::PollPeers() {
 
 void MasterProgram::ShowNetworkState(bool allSent) {
     const Colour colour = allSent ? colours::StatusGreen : colours::StatusOrange;
-    window_.SetRowText(0, RowBox::Type1, allSent ? " Network OK" : " No Network");
+    rows_.SetRowText(0, RowBox::Type1, allSent ? " Network OK" : " No Network");
     for (RowBox box : {RowBox::Type1, RowBox::Comp, RowBox::Shut1})
-        window_.SetRowColour(0, box, colour);
+        rows_.SetRowColour(0, box, colour);
     networkOK_ = allSent;
 }
 
@@ -202,7 +202,7 @@ void MasterProgram::ResetClick() {
 void MasterProgram::ResetProgram() {
     BeginReset();
     for (int i = 1; i <= RemoteComputerCount; ++i) {
-        window_.SetRowText(i, RowBox::Shut1, "");
+        rows_.SetRowText(i, RowBox::Shut1, "");
         shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
     }
     supervision_.ResetSupervision();
@@ -216,7 +216,7 @@ void MasterProgram::TestClick() {
     if (unconfigured_) return;
     supervision_.ResetSupervision();
     for (int i = 1; i <= RemoteComputerCount; ++i) {
-        window_.SetRowText(i, RowBox::Shut1, "");
+        rows_.SetRowText(i, RowBox::Shut1, "");
         shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
     }
     ClearRows(1);

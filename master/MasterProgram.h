@@ -18,8 +18,9 @@ enum class PeerStatus : std::int16_t { Nothing = 0, DataError = 1, Connected = 2
 // the poll pass, the datagram handler, and Reset and Test, which also command the slaves.
 class MasterProgram : public ProgramBase {
 public:
-    // ports[1..4] are the sockets of remote computers 1..4; ports[0] is unused.
-    MasterProgram(std::string commandLine, const ProgramServices& services,
+    // rows: the window's status rows; ports[1..4] are the sockets of remote computers 1..4,
+    // ports[0] is unused.
+    MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView& rows,
                   const std::array<DatagramPort*, 5>& ports);
 
     void Load() override;
@@ -51,6 +52,7 @@ private:
     void ShowRemoteRow(int i);
     void ShowNetworkState(bool allSent);
 
+    PeerRowsView& rows_;
     std::array<DatagramPort*, 5> ports_;
     std::array<PeerStatus, RemoteComputerCount + 1> peerStatus_{};
     std::array<std::string, 5> peerReply_;

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <array>
 
+#include "ui/ControlStyle.h"
 #include "ui/Twips.h"
 
 namespace tarnix {
@@ -61,9 +62,25 @@ void TarnixMMain::CreateStatusRows() {
             auto* box = new QLineEdit(this);
             box->setReadOnly(true);
             box->setGeometry(TwipsRect(column.left, RowTops[index], column.width, RowHeight));
-            UseRowBox(row, column.box, box);
+            static constexpr std::array<const char*, 3> Names{"Comp", "Type1", "Shut1"};
+            const auto boxIndex = static_cast<std::size_t>(column.box);
+            box->setObjectName(QStringLiteral("%1(%2)").arg(QString::fromLatin1(Names[boxIndex])).arg(row));
+            rows_[index][boxIndex] = box;
         }
     }
+}
+
+QLineEdit* TarnixMMain::RowBoxOf(int row, RowBox box) const {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return nullptr;
+    return rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(box)];
+}
+
+void TarnixMMain::SetRowText(int row, RowBox box, const std::string& text) {
+    if (QLineEdit* control = RowBoxOf(row, box)) SetControlText(control, text);
+}
+
+void TarnixMMain::SetRowColour(int row, RowBox box, Colour colour) {
+    if (QLineEdit* control = RowBoxOf(row, box)) SetControlForeground(control, colour);
 }
 
 } // namespace tarnix

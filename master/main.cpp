@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
     }
 
     MasterProgram program(commandLine,
-                          ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, ports);
+                          ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, window,
+                          ports);
     window.SetEvents(&program);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.

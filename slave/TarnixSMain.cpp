@@ -27,7 +27,8 @@ TarnixSMain::TarnixSMain(AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent
     auto* cpuLoad = new QLabel(this);
     cpuLoad->setGeometry(TwipsRect(90, 255, 1680, CounterHeight));
     cpuLoad->setAlignment(Qt::AlignCenter);
-    UseCpuLoad(cpuLoad);
+    cpuLoad->setObjectName(QStringLiteral("CPULoad"));
+    cpuLoad_ = cpuLoad;
 
     // Made after CPULoad so that it lies on top where the two overlap.
     auto* counter = new QLineEdit(this);
@@ -38,6 +39,15 @@ TarnixSMain::TarnixSMain(AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent
     UseCounter(counter);
 
     PlaceLogo(TwipsRect(6380, 75, 810, 435));
+}
+
+void TarnixSMain::SetCpuLoadText(const std::string& text) {
+    SetControlText(cpuLoad_, text);
+}
+
+void TarnixSMain::SetCpuLoadColours(Colour foreground, Colour background) {
+    SetControlForeground(cpuLoad_, foreground);
+    SetControlBackground(cpuLoad_, background);
 }
 
 } // namespace tarnix

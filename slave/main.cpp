@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
     UdpDatagramPort socket;
 
     SlaveProgram program(commandLine,
-                         ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, socket);
+                         ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, window,
+                         socket);
     window.SetEvents(&program);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.

@@ -141,25 +141,8 @@ void MainWindowBase::UseCounter(QWidget* counter) {
     counter_ = counter;
 }
 
-void MainWindowBase::UseCpuLoad(QLabel* cpuLoad) {
-    cpuLoad->setObjectName(QStringLiteral("CPULoad"));
-    cpuLoad_ = cpuLoad;
-}
-
-void MainWindowBase::UseRowBox(int row, RowBox box, QLineEdit* control) {
-    static constexpr std::array<const char*, 3> Names{"Comp", "Type1", "Shut1"};
-    const auto boxIndex = static_cast<std::size_t>(box);
-    control->setObjectName(QStringLiteral("%1(%2)").arg(QString::fromLatin1(Names[boxIndex])).arg(row));
-    rows_.at(static_cast<std::size_t>(row))[boxIndex] = control;
-}
-
 QPushButton* MainWindowBase::ButtonOf(Button button) const {
     return buttons_[static_cast<std::size_t>(button)];
-}
-
-QLineEdit* MainWindowBase::RowBoxOf(int row, RowBox box) const {
-    if (row < 0 || row >= static_cast<int>(rows_.size())) return nullptr;
-    return rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(box)];
 }
 
 // ---- Texts and colours
@@ -194,16 +177,6 @@ void MainWindowBase::SetCounterBold(bool bold) {
     if (counter_ != nullptr) SetControlBold(counter_, bold);
 }
 
-void MainWindowBase::SetCpuLoadText(const std::string& text) {
-    if (cpuLoad_ != nullptr) SetControlText(cpuLoad_, text);
-}
-
-void MainWindowBase::SetCpuLoadColours(Colour foreground, Colour background) {
-    if (cpuLoad_ == nullptr) return;
-    SetControlForeground(cpuLoad_, foreground);
-    SetControlBackground(cpuLoad_, background);
-}
-
 void MainWindowBase::SetButtonEnabled(Button button, bool enabled) {
     ButtonOf(button)->setEnabled(enabled);
 }
@@ -216,19 +189,6 @@ void MainWindowBase::SetButtonCaption(Button button, const std::string& caption)
 void MainWindowBase::SetButtonToolTip(Button button, const std::string& toolTip) {
     const QString text = QString::fromStdString(toolTip);
     if (ButtonOf(button)->toolTip() != text) ButtonOf(button)->setToolTip(text);
-}
-
-void MainWindowBase::SetRowText(int row, RowBox box, const std::string& text) {
-    if (QLineEdit* control = RowBoxOf(row, box)) SetControlText(control, text);
-}
-
-void MainWindowBase::SetRowColour(int row, RowBox box, Colour colour) {
-    if (QLineEdit* control = RowBoxOf(row, box)) SetControlForeground(control, colour);
-}
-
-std::string MainWindowBase::RowText(int row, RowBox box) const {
-    const QLineEdit* control = RowBoxOf(row, box);
-    return control != nullptr ? ControlText(control) : std::string();
 }
 
 // ---- Placement

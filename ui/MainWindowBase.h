@@ -35,7 +35,7 @@ struct MainWindowSetup {
 // The part of a main window both programs share: Title, Logo, the five command buttons, the
 // supervision timer tmrRefresh and the tray icon. It renders what the logic tells it and hands
 // every event to the logic; it decides nothing itself. The master's and the slave's windows add
-// their own controls and register them here, so calls about controls a window lacks do nothing.
+// their own controls and the views of those controls.
 class frmConfig;
 
 class MainWindowBase : public QWidget, public MainWindowView, public ConfigScreenWindow {
@@ -57,14 +57,9 @@ public:
     void SetCounterForeground(Colour colour) override;
     void SetCounterBackground(Colour colour) override;
     void SetCounterBold(bool bold) override;
-    void SetCpuLoadText(const std::string& text) override;
-    void SetCpuLoadColours(Colour foreground, Colour background) override;
     void SetButtonEnabled(Button button, bool enabled) override;
     void SetButtonCaption(Button button, const std::string& caption) override;
     void SetButtonToolTip(Button button, const std::string& toolTip) override;
-    void SetRowText(int row, RowBox box, const std::string& text) override;
-    void SetRowColour(int row, RowBox box, Colour colour) override;
-    std::string RowText(int row, RowBox box) const override;
     bool IsMinimised() const override;
     void Minimise() override;
     void ShowNormalCentred() override;
@@ -87,8 +82,6 @@ protected:
     // Draws the logo picture at the given place.
     void PlaceLogo(const QRect& geometry);
     void UseCounter(QWidget* counter);
-    void UseCpuLoad(QLabel* cpuLoad);
-    void UseRowBox(int row, RowBox box, QLineEdit* control);
 
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -98,7 +91,6 @@ private:
     void CreateTrayIcon();
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     QPushButton* ButtonOf(Button button) const;
-    QLineEdit* RowBoxOf(int row, RowBox box) const;
 
     ProgramKind kind_;
     std::string programTitle_;
@@ -110,9 +102,7 @@ private:
     QLabel* title_ = nullptr;
     ClickLabel* logo_ = nullptr;
     QWidget* counter_ = nullptr;
-    QLabel* cpuLoad_ = nullptr;
     std::array<QPushButton*, 5> buttons_{};
-    std::array<std::array<QLineEdit*, 3>, 5> rows_{};
     QTimer* refreshTimer_ = nullptr;
     QSystemTrayIcon* trayIcon_ = nullptr;
     QPointer<frmAbout> aboutBox_;

@@ -24,7 +24,7 @@ struct ProgramEnded {};
 // "event/detail"; other entries start with "!".
 using Journal = Lines;
 
-class FakeWindow : public MainWindowView {
+class FakeWindow : public MainWindowView, public CpuLoadBandView {
 public:
     Lines counterTexts; // every text the counter showed
     Colour counterFg, counterBg, titleFg, cpuFg, cpuBg;
@@ -47,9 +47,6 @@ public:
     void SetButtonEnabled(Button b, bool on) override { enabled[b] = on; }
     void SetButtonCaption(Button b, const std::string& text) override { captions[b] = text; }
     void SetButtonToolTip(Button b, const std::string& text) override { toolTips[b] = text; }
-    void SetRowText(int, RowBox, const std::string&) override {}
-    void SetRowColour(int, RowBox, Colour) override {}
-    std::string RowText(int, RowBox) const override { return {}; }
     bool IsMinimised() const override { return minimised; }
     void Minimise() override { minimised = true; }
     void ShowNormalCentred() override { minimised = false, placement.push_back("ShowNormalCentred"); }
@@ -148,7 +145,8 @@ ConfigRecord Config(std::int16_t startDelay, std::int16_t cpuDelay, std::int16_t
 // A program around one machine on simulated time: each Seconds(1) is one supervision second.
 struct Rig {
     explicit Rig(ConfigRecord c, ProgramKind kind = ProgramKind::Master, bool inhibit = false)
-        : config(std::move(c)), machine(SupervisionLookOf(kind), config, window, program),
+        : config(std::move(c)), machine(SupervisionLookOf(kind), config, window,
+                                        kind == ProgramKind::Slave ? &window : nullptr, program),
           expiry(ProgramTitleOf(kind), config, window, boxes, power, machine, program) {
         program.machine = &machine;
         machine.SetInhibitShutdown(inhibit);

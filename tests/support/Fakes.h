@@ -80,7 +80,8 @@ public:
 };
 
 // Remembers the last text, colour and state of every control it was told about.
-class FakeWindow : public MainWindowView {
+// Either program's window: the shared parts, the master's rows and the slave's CPU band.
+class FakeWindow : public MainWindowView, public PeerRowsView, public CpuLoadBandView {
 public:
     void SetCaption(const std::string& text) override { caption = text; }
     void SetTitleText(const std::string& text) override { title = text; }
@@ -105,7 +106,7 @@ public:
     }
     void SetRowText(int row, RowBox box, const std::string& text) override { rowText[{row, box}] = text; }
     void SetRowColour(int row, RowBox box, Colour colour) override { rowColour[{row, box}] = colour; }
-    std::string RowText(int row, RowBox box) const override {
+    std::string RowText(int row, RowBox box) const {
         const auto it = rowText.find({row, box});
         return it == rowText.end() ? std::string() : it->second;
     }

@@ -36,7 +36,7 @@ struct MasterRig : Outside {
             fake[static_cast<std::size_t>(i)] = &network.NewPort(host);
             ports[static_cast<std::size_t>(i)] = fake[static_cast<std::size_t>(i)];
         }
-        program = std::make_unique<MasterProgram>(commandLine, Services(), ports);
+        program = std::make_unique<MasterProgram>(commandLine, Services(), window, ports);
         window.events = program.get();
     }
     void Tick() { program->OnTimerTick(); }
@@ -50,7 +50,7 @@ struct MasterRig : Outside {
 struct SlaveRig : Outside {
     SlaveRig(FakeNetwork& network, const std::string& commandLine = "", const std::string& host = "127.0.0.1")
         : port(network.NewPort(host)) {
-        program = std::make_unique<SlaveProgram>(commandLine, Services(), port);
+        program = std::make_unique<SlaveProgram>(commandLine, Services(), window, port);
         window.events = program.get();
     }
     void Tick() { program->OnTimerTick(); }

@@ -207,7 +207,7 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
     for (std::size_t i = 1; i <= 4; ++i)
         ports[i] = fake[i] = &network.NewPort();
     MasterProgram program("", ProgramServices{window, boxes, power, clock, control, aux, window, desktop},
-                          ports);
+                          window, ports);
     window.SetEvents(&program);
     program.Load();
     ASSERT_TRUE(program.Unconfigured());
