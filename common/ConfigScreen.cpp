@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "common/ConfigQueries.h"
 #include "common/ShutType.h"
 
 namespace tarnix {
@@ -108,8 +109,8 @@ void ConfigScreen::DataLoad() {
     fields_.ShutTime = std::to_string(r.ShutTime);
     fields_.LogName = r.LogName;
     fields_.LogPath = r.LogPath;
-    fields_.RunOnTop = r.RunOnTop == 2;
-    fields_.StartMin = r.StartMin == 2;
+    fields_.RunOnTop = RunsOnTop(r);
+    fields_.StartMin = StartsInTray(r);
     logLevelItem_ = LogLevelItem(r.LogLevel);
     fields_.LogLevel = LogLevelCodeOf(logLevelItem_);
     shutNameItem_ = ShutTypeName(r.ShutType);
@@ -300,7 +301,7 @@ void ConfigScreen::OnCloseClicked() {
 void ConfigScreen::OnViewLogClicked() {
     if (unloaded_) return;
     const ConfigRecord& r = setup_.record;
-    if (r.LogLevel < 2) {
+    if (!LogsNormal(r)) {
         boxes_.Show(programTitle_ + " Log File Error",
                     {"Logging is set to None. There", "is no information to display."}, BoxIcon::Information,
                     BoxButtons::Ok);
@@ -336,7 +337,7 @@ void ConfigScreen::OnTimer2Tick() {
 }
 
 void ConfigScreen::OnActivated() {
-    if (setup_.record.RunOnTop == 2) view_.KeepOnTop();
+    if (RunsOnTop(setup_.record)) view_.KeepOnTop();
 }
 
 } // namespace tarnix

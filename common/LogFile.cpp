@@ -2,6 +2,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/ConfigFile.h"
+#include "common/ConfigQueries.h"
 #include "common/ProgramNames.h"
 #include "common/TimeStamp.h"
 
@@ -127,7 +128,7 @@ std::filesystem::path LogFile::LogFilePath() const {
 }
 
 std::optional<FatalError> LogFile::CreateLogFile() const {
-    if (config_.LogLevel <= 1) return std::nullopt;
+    if (!LogsNormal(config_)) return std::nullopt;
     try {
         if (!FolderExists(LogFolder(config_))) return CreateDirectoryError(kind_);
         const std::filesystem::path file = LogFilePath();
@@ -144,12 +145,12 @@ std::optional<FatalError> LogFile::CreateLogFile() const {
 }
 
 std::optional<FatalError> LogFile::WriteLogHeader(int mode, const std::string& configText) const {
-    if (config_.LogLevel <= 1) return std::nullopt;
+    if (!LogsNormal(config_)) return std::nullopt;
     try {
         std::string text;
         if (mode == 0) {
             text = ProgramTitleOf(kind_) + LineEnd + "Version " + ProgramVersion + LineEnd;
-            if (config_.LogLevel == 3) text += configText + LineEnd;
+            if (LogsFull(config_)) text += configText + LineEnd;
         } else {
             text = LineEnd + configText + LineEnd;
         }
@@ -163,7 +164,7 @@ std::optional<FatalError> LogFile::WriteLogLine(const std::string& event, const 
                                                 const LogLineState& state) const {
     try {
         const std::string text =
-            FormatLogLine(FormatTimeStamp(clock_.LocalNow()), event, detail, config_.LogLevel == 3, state);
+            FormatLogLine(FormatTimeStamp(clock_.LocalNow()), event, detail, LogsFull(config_), state);
         return AppendLine(text, LineDirectoryError());
     } catch (...) { // the caller ends the program with the box; nothing may escape past it
         return WriteError(config_.LogName);

@@ -68,7 +68,6 @@ public:
     bool MinimiseAllowed() const { return minimiseAllowed_; }
     bool WindowStateOverride() const { return windowStateOverride_; }
     const Supervision& Machine() const { return supervision_; }
-    const std::string& ProgramTitle() const { return programTitle_; }
 
     // ConfigScreenHost
     bool IsAdministrator() override;

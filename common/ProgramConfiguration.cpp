@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "common/ConfigFile.h"
+#include "common/ConfigQueries.h"
 #include "common/ConfigScreen.h"
 #include "common/ProgramBase.h"
 
@@ -14,8 +15,8 @@ void ProgramBase::OpenConfigScreen() {
     configWindow_.RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
         // The record holds the file's values: "-InhibitShutdown" shortens the delays in force
         // inside supervision only, so the screen never shows or saves the test values.
-        screen.emplace(ConfigScreen::Setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)}, view,
-                       boxes_, *this, aux_, clock_);
+        screen.emplace(ConfigScreen::Setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)},
+                       view, boxes_, *this, aux_, clock_);
         screen->Load();
         return *screen;
     });
@@ -41,8 +42,8 @@ void ProgramBase::StopSupervisionTimer() {
 
 void ProgramBase::WriteConfigUpdatedLog() {
     if (unconfigured_) return;
-    if (config_.LogLevel > 1) Log("Config", "Updated");
-    if (config_.LogLevel == 3) {
+    if (LogsNormal(config_)) Log("Config", "Updated");
+    if (LogsFull(config_)) {
         if (auto error = log_.WriteLogHeader(1, configText_)) Fatal(*error);
     }
 }

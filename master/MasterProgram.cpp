@@ -1,5 +1,6 @@
 #include "master/MasterProgram.h"
 
+#include "common/ConfigQueries.h"
 #include "common/Datagram.h"
 #include "common/ShutType.h"
 
@@ -50,7 +51,7 @@ void MasterProgram::ReinitialiseAfterConfiguration() {
     supervision_.ResetSupervision();
     if (auto error = log_.CreateLogFile()) return Fatal(*error);
     OpenDatagramPorts();
-    if (config_.LogLevel == 2) Log("", "");
+    if (LogsNormal(config_) && !LogsFull(config_)) Log("", ""); // at Normal only
     WriteConfigUpdatedLog();
     RefreshWindowTexts();
     minimiseAllowed_ = false;

@@ -40,7 +40,6 @@ public:
     PeerStatus StatusOf(int i) const { return peerStatus_[static_cast<std::size_t>(i)]; }
     const std::string& PeerReply(int i) const { return peerReply_[static_cast<std::size_t>(i)]; }
     bool NetworkOK() const { return networkOK_; }
-    std::int16_t PollCounter() const { return pollCounter_; }
     const std::string& OutgoingMessage() const { return outgoingMessage_; }
 
 private:

@@ -11,10 +11,10 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "common/ProgramNames.h"
 #include "ui/Artwork.h"
 #include "ui/ClickLabel.h"
 #include "ui/ControlStyle.h"
-#include "ui/ProgramNames.h"
 #include "ui/TrayRestoreRule.h"
 #include "ui/Twips.h"
 #include "ui/frmAbout.h"
@@ -60,7 +60,7 @@ std::string DefaultToolTip(Button button, const std::string& programTitle) {
 
 MainWindowBase::MainWindowBase(const MainWindowSetup& setup, AuxWindowState& aux, UrlOpenFn openUrl,
                                QWidget* parent)
-    : QWidget(parent), kind_(setup.kind), programTitle_(ProgramTitleFor(setup.kind)), aux_(aux),
+    : QWidget(parent), kind_(setup.kind), programTitle_(ProgramTitleOf(setup.kind)), aux_(aux),
       openUrl_(std::move(openUrl)), trayProbe_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
     // A fixed border: the window can be minimised and closed, never resized or maximised.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -112,7 +112,7 @@ void MainWindowBase::CreateButtons(int topTwips) {
 void MainWindowBase::CreateTrayIcon() {
     trayIcon_ = new QSystemTrayIcon(windowIcon(), this);
     trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
-    trayIcon_->setToolTip(QString::fromStdString(TrayToolTipFor(kind_)));
+    trayIcon_->setToolTip(QString::fromStdString(TrayToolTipOf(kind_)));
     connect(trayIcon_, &QSystemTrayIcon::activated, this, &MainWindowBase::OnTrayActivated);
 }
 

@@ -48,7 +48,6 @@ public:
     void SetEvents(MainWindowEvents* events);
     // Tells whether the desktop has a system tray; tests replace it to pretend either way.
     void SetSystemTrayProbe(std::function<bool()> probe);
-    const std::string& ProgramTitle() const { return programTitle_; }
 
     void SetCaption(const std::string& text) override;
     void SetTitleText(const std::string& text) override;

@@ -12,10 +12,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "common/ProgramNames.h"
 #include "ui/Artwork.h"
 #include "ui/ClickLabel.h"
 #include "ui/ControlStyle.h"
-#include "ui/ProgramNames.h"
 
 namespace tarnix {
 namespace {
@@ -42,7 +42,7 @@ template <typename Enum> Enum Offset(Enum first, int k) {
 } // namespace
 
 frmConfig::frmConfig(ProgramKind kind, UrlOpenFn openUrl, QWidget* parent)
-    : QDialog(parent), kind_(kind), programTitle_(ProgramTitleFor(kind)), openUrl_(std::move(openUrl)) {
+    : QDialog(parent), kind_(kind), programTitle_(ProgramTitleOf(kind)), openUrl_(std::move(openUrl)) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     setWindowIcon(ProgramIcon());
