@@ -75,12 +75,45 @@ QLineEdit* TarnixMMain::RowBoxOf(int row, RowBox box) const {
     return rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(box)];
 }
 
+// The rows are told their state several times within one event (the host row turns black, then
+// green once the polls are out). They show only where the event leaves them, so a state that
+// lasts no time repaints nothing.
 void TarnixMMain::SetRowText(int row, RowBox box, const std::string& text) {
-    if (QLineEdit* control = RowBoxOf(row, box)) SetControlText(control, text);
+    if (PendingBox* pending = PendingOf(row, box)) {
+        pending->text = text;
+        QueueApply();
+    }
 }
 
 void TarnixMMain::SetRowColour(int row, RowBox box, Colour colour) {
-    if (QLineEdit* control = RowBoxOf(row, box)) SetControlForeground(control, colour);
+    if (PendingBox* pending = PendingOf(row, box)) {
+        pending->colour = colour;
+        QueueApply();
+    }
+}
+
+TarnixMMain::PendingBox* TarnixMMain::PendingOf(int row, RowBox box) {
+    if (RowBoxOf(row, box) == nullptr) return nullptr;
+    return &pending_[static_cast<std::size_t>(row)][static_cast<std::size_t>(box)];
+}
+
+void TarnixMMain::QueueApply() {
+    if (applyQueued_) return;
+    applyQueued_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { ApplyPendingRows(); }, Qt::QueuedConnection);
+}
+
+void TarnixMMain::ApplyPendingRows() {
+    applyQueued_ = false;
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+        for (std::size_t box = 0; box < rows_[row].size(); ++box) {
+            PendingBox& pending = pending_[row][box];
+            if (pending.text) SetControlText(rows_[row][box], *pending.text);
+            if (pending.colour) SetControlForeground(rows_[row][box], *pending.colour);
+            pending = PendingBox{};
+        }
+    }
 }
 
 } // namespace tarnix

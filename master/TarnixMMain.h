@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <optional>
+#include <string>
 
 #include "ui/MainWindowBase.h"
 
@@ -19,10 +21,21 @@ public:
     void SetRowColour(int row, RowBox box, Colour colour) override;
 
 private:
+    // What one status box is told during the event being handled.
+    struct PendingBox {
+        std::optional<std::string> text;
+        std::optional<Colour> colour;
+    };
+
     void CreateStatusRows();
     QLineEdit* RowBoxOf(int row, RowBox box) const;
+    PendingBox* PendingOf(int row, RowBox box);
+    void QueueApply();
+    void ApplyPendingRows();
 
     std::array<std::array<QLineEdit*, 3>, 5> rows_{};
+    std::array<std::array<PendingBox, 3>, 5> pending_{};
+    bool applyQueued_ = false;
 };
 
 } // namespace tarnix

@@ -128,10 +128,16 @@ bool UdpDatagramPort::OpenSocket() {
 // Reads what has arrived in batches, at most readsPerEvent datagrams, and hands each to the
 // handler in the order of arrival.
 void UdpDatagramPort::ReadPending() {
+    QSocketNotifier* const notifier = notifier_.get();
+    if (readDepth_ > 0) {
+        // A handler runs an event loop of its own (a message box): the batch being handled
+        // must finish first, so the socket waits until the outer read returns.
+        notifier->setEnabled(false);
+        pausedByNestedLoop_ = true;
+        return;
+    }
     const std::weak_ptr<bool> alive = alive_;
     const unsigned generation = socketGeneration_;
-    QSocketNotifier* const notifier = notifier_.get();
-    notifier->setEnabled(false);
     ++readDepth_;
     for (int budget = readsPerEvent_; budget > 0;) {
         const int wanted = std::min(budget, kBatchSlots);
@@ -152,8 +158,10 @@ void UdpDatagramPort::ReadPending() {
     }
     --readDepth_;
     // Level-triggered: datagrams left over fire the notifier again on the next loop pass,
-    // after the timers that are due.
-    if (generation == socketGeneration_) notifier->setEnabled(true);
+    // after the timers that are due. It stays on between events: switching it costs the event
+    // loop an extra pass every time.
+    if (generation == socketGeneration_ && pausedByNestedLoop_) notifier->setEnabled(true);
+    pausedByNestedLoop_ = false;
 }
 
 // One system call for up to `wanted` datagrams: their number, 0 when none is waiting, or -1 for

@@ -19,8 +19,9 @@ namespace tarnix {
 //
 // Bind takes 0.0.0.0:port without address reuse, so a port held by another socket fails
 // instead of being shared. Each arrival event reads at most readsPerEvent datagrams, a batch at
-// a time, and then returns to the event loop, so a flood cannot starve the timers; the notifier is off while
-// the handler runs, because handlers let pending events run and would otherwise re-enter.
+// a time, and then returns to the event loop, so a flood cannot starve the timers. A handler
+// that runs an event loop of its own (a message box) never re-enters the read: the socket
+// waits until the handler returns.
 // ICMP "port unreachable" reports of a peer that is not running are dropped: they are neither a
 // send failure nor a read error.
 class UdpDatagramPort : public DatagramPort {
@@ -59,7 +60,8 @@ private:
     int fd_ = -1;
     unsigned socketGeneration_ = 0; // tells a read loop that its socket was closed meanwhile
     std::unique_ptr<QSocketNotifier> notifier_;
-    int readDepth_ = 0; // arrival events being handled, nested ones included
+    int readDepth_ = 0;               // arrival events being handled
+    bool pausedByNestedLoop_ = false; // the notifier was switched off under a handler's event loop
     ArrivalHandler handler_;
     RemoteHostAddress remoteHost_;
     std::uint16_t remotePort_ = 0;

@@ -103,6 +103,8 @@ TEST(MasterWindow, TellingAControlWhatItShowsAlreadyChangesNothing) {
         window.SetCounterBackground(colours::White);
         window.SetCounterBold(true);
         window.SetRowText(1, RowBox::Type1, " Connected");
+        // A state that lasts no time within one event (the host row does this every second).
+        window.SetRowColour(1, RowBox::Type1, colours::Black);
         window.SetRowColour(1, RowBox::Type1, colours::StatusGreen);
     };
     tell();
@@ -201,6 +203,7 @@ TEST(MainWindowView, TextsAndColoursReachTheRightControls) {
     master.SetRowColour(4, RowBox::Type1, colours::StatusOrange);
     master.SetButtonCaption(Button::Reset, "Cancel");
     master.SetButtonEnabled(Button::About, false);
+    QApplication::processEvents(); // the rows show where the event leaves them
 
     const auto* title = master.findChild<QLabel*>("Title");
     EXPECT_EQ(title->text(), "Click Configure To Set Up Tarnix");
@@ -214,6 +217,7 @@ TEST(MainWindowView, TextsAndColoursReachTheRightControls) {
     EXPECT_EQ(status->palette().color(QPalette::Text), QColor(255, 102, 0));
     EXPECT_EQ(master.findChild<QLineEdit*>("Type1(3)")->text(), "");
     master.SetRowText(2, RowBox::Shut1, "Longer than its box");
+    QApplication::processEvents();
     EXPECT_EQ(master.findChild<QLineEdit*>("Shut1(2)")->cursorPosition(), 0) << "the start must stay in view";
     EXPECT_EQ(master.findChild<QPushButton*>("Reset")->text(), "Cancel");
     EXPECT_FALSE(master.findChild<QPushButton*>("About")->isEnabled());
@@ -222,6 +226,7 @@ TEST(MainWindowView, TextsAndColoursReachTheRightControls) {
     // their windows do not offer those views at all.)
     master.SetRowText(5, RowBox::Comp, "x");
     master.SetRowText(-1, RowBox::Comp, "x");
+    QApplication::processEvents();
     EXPECT_EQ(master.findChild<QLineEdit*>("Comp(4)")->text(), "");
 
     TarnixSMain slave(aux, NeverOpens);
