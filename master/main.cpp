@@ -10,6 +10,7 @@
 #include "common/InstanceGuard.h"
 #include "common/ShutdownModule.h"
 #include "master/MasterProgram.h"
+#include "master/ReadPortsOnTick.h"
 #include "master/TarnixMMain.h"
 #include "platform/AbstractSocketMutex.h"
 #include "platform/LinuxDesktop.h"
@@ -48,14 +49,16 @@ int main(int argc, char** argv) {
     std::array<std::unique_ptr<UdpDatagramPort>, 5> sockets;
     std::array<DatagramPort*, 5> ports{};
     for (std::size_t i = 1; i <= 4; ++i) {
-        sockets[i] = std::make_unique<UdpDatagramPort>();
+        sockets[i] = std::make_unique<UdpDatagramPort>(UdpDatagramPort::kDefaultReadsPerEvent,
+                                                       UdpDatagramPort::Reading::OnRequest);
         ports[i] = sockets[i].get();
     }
 
     MasterProgram program(commandLine,
                           ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, window,
                           ports);
-    window.SetEvents(&program);
+    ReadPortsOnTick events(program, sockets);
+    window.SetEvents(&events);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.
     program.Load();

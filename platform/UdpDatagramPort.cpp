@@ -28,8 +28,8 @@ bool ValidPort(std::int32_t port, std::int32_t lowest) {
 
 } // namespace
 
-UdpDatagramPort::UdpDatagramPort(int readsPerEvent)
-    : readsPerEvent_(readsPerEvent > 0 ? readsPerEvent : 1),
+UdpDatagramPort::UdpDatagramPort(int readsPerEvent, Reading reading)
+    : readsPerEvent_(readsPerEvent > 0 ? readsPerEvent : 1), reading_(reading),
       // Not initialised: only the bytes that datagrams fill are ever touched.
       slots_(new char[kReceiveBuffer * kBatchSlots]) {}
 
@@ -39,12 +39,14 @@ UdpDatagramPort::~UdpDatagramPort() {
 
 void UdpDatagramPort::Close() {
     if (fd_ < 0) return;
-    notifier_->setEnabled(false);
-    // A handler may close the port from inside the notifier's own activation.
-    if (readDepth_ > 0) {
-        notifier_.release()->deleteLater();
-    } else {
-        notifier_.reset();
+    if (notifier_ != nullptr) {
+        notifier_->setEnabled(false);
+        // A handler may close the port from inside the notifier's own activation.
+        if (readDepth_ > 0) {
+            notifier_.release()->deleteLater();
+        } else {
+            notifier_.reset();
+        }
     }
     ::close(fd_);
     fd_ = -1;
@@ -119,27 +121,32 @@ bool UdpDatagramPort::OpenSocket() {
         0)
         (void)::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kSocketReceiveBuffer, sizeof kSocketReceiveBuffer);
     ++socketGeneration_;
+    if (reading_ == Reading::OnRequest) return true;
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                     [this] { ReadPending(); });
+                     [this] { ReadPending(readsPerEvent_); });
     return true;
 }
 
-// Reads what has arrived in batches, at most readsPerEvent datagrams, and hands each to the
-// handler in the order of arrival.
-void UdpDatagramPort::ReadPending() {
+void UdpDatagramPort::ReadArrived() {
+    if (fd_ >= 0) ReadPending(kReadsOnRequest);
+}
+
+// Reads what has arrived in batches, at most `budget` datagrams, and hands each to the handler
+// in the order of arrival.
+void UdpDatagramPort::ReadPending(int budget) {
     QSocketNotifier* const notifier = notifier_.get();
     if (readDepth_ > 0) {
         // A handler runs an event loop of its own (a message box): the batch being handled
         // must finish first, so the socket waits until the outer read returns.
-        notifier->setEnabled(false);
+        if (notifier != nullptr) notifier->setEnabled(false);
         pausedByNestedLoop_ = true;
         return;
     }
     const std::weak_ptr<bool> alive = alive_;
     const unsigned generation = socketGeneration_;
     ++readDepth_;
-    for (int budget = readsPerEvent_; budget > 0;) {
+    while (budget > 0) {
         const int wanted = std::min(budget, kBatchSlots);
         const int received = ReceiveBatch(wanted);
         if (received == 0) break;
@@ -160,7 +167,8 @@ void UdpDatagramPort::ReadPending() {
     // Level-triggered: datagrams left over fire the notifier again on the next loop pass,
     // after the timers that are due. It stays on between events: switching it costs the event
     // loop an extra pass every time.
-    if (generation == socketGeneration_ && pausedByNestedLoop_) notifier->setEnabled(true);
+    if (generation == socketGeneration_ && pausedByNestedLoop_ && notifier != nullptr)
+        notifier->setEnabled(true);
     pausedByNestedLoop_ = false;
 }
 

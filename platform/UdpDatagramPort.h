@@ -29,7 +29,12 @@ public:
     static constexpr std::size_t kMaxDatagram = 65507; // largest UDP payload over IPv4
     static constexpr int kDefaultReadsPerEvent = 64;
 
-    explicit UdpDatagramPort(int readsPerEvent = kDefaultReadsPerEvent);
+    // OnArrival reads each arrival from the event loop at once; OnRequest leaves the datagrams
+    // queued until ReadArrived(), for an owner that looks at them only at set times.
+    enum class Reading { OnArrival, OnRequest };
+    static constexpr int kReadsOnRequest = 1024; // one request's bound, so a flood cannot hold it
+
+    explicit UdpDatagramPort(int readsPerEvent = kDefaultReadsPerEvent, Reading reading = Reading::OnArrival);
     ~UdpDatagramPort() override;
     UdpDatagramPort(const UdpDatagramPort&) = delete;
     UdpDatagramPort& operator=(const UdpDatagramPort&) = delete;
@@ -46,17 +51,21 @@ public:
     bool Send(const std::string& datagram) override;
     void SetArrivalHandler(ArrivalHandler handler) override;
 
+    // Hands what has arrived to the handler now (at most kReadsOnRequest datagrams).
+    void ReadArrived();
+
     // The local port of the open socket; nothing when none is open or it is not bound yet.
     std::optional<std::uint16_t> LocalPort() const;
 
 private:
     bool OpenSocket();
-    void ReadPending();
+    void ReadPending(int budget);
     static constexpr int kBatchSlots = 32;
     int ReceiveBatch(int wanted);
     Arrival ArrivalInSlot(int i) const;
 
     int readsPerEvent_;
+    Reading reading_;
     int fd_ = -1;
     unsigned socketGeneration_ = 0; // tells a read loop that its socket was closed meanwhile
     std::unique_ptr<QSocketNotifier> notifier_;

@@ -161,6 +161,24 @@ TEST(UdpDatagramPort, TellsWhetherADatagramCameFromTheRemoteHost) {
     EXPECT_FALSE(arrivals.back().fromRemoteHost);
 }
 
+// A port read on request keeps what arrives queued, in order, until its owner asks.
+TEST(UdpDatagramPort, OnRequestTheDatagramsWaitUntilAsked) {
+    UdpDatagramPort receiver(UdpDatagramPort::kDefaultReadsPerEvent, UdpDatagramPort::Reading::OnRequest);
+    Received received;
+    receiver.SetArrivalHandler(received.Handler());
+    const std::uint16_t port = BindAnywhere(receiver);
+    UdpDatagramPort sender;
+    AddressTo(sender, port);
+    ASSERT_TRUE(sender.Send("<TNP100>"));
+    ASSERT_TRUE(sender.Send("<TNR100>"));
+    test::RunEventsUntil([] { return false; }, 100ms);
+    EXPECT_TRUE(received.datagrams.empty());
+    receiver.ReadArrived();
+    EXPECT_EQ(received.datagrams, (std::vector<std::optional<std::string>>{"<TNP100>", "<TNR100>"}));
+    receiver.ReadArrived();
+    EXPECT_EQ(received.datagrams.size(), 2u);
+}
+
 TEST(UdpDatagramPort, HandlerThatLetsEventsRunIsNotReentered) {
     UdpDatagramPort receiver(4);
     int depth = 0;
