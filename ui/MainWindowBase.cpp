@@ -161,20 +161,30 @@ void MainWindowBase::SetTitleStyle(Colour foreground, bool bold) {
     SetControlBold(title_, bold);
 }
 
+// The counter is told its state for every datagram (a flood of malformed ones repeats "Connection
+// Error" each time): what it shows already is recognised before anything is converted for Qt.
 void MainWindowBase::SetCounterText(const std::string& text) {
-    if (counter_ != nullptr) SetControlText(counter_, text);
+    if (counter_ == nullptr || counterShown_.text == text) return;
+    counterShown_.text = text;
+    SetControlText(counter_, text);
 }
 
 void MainWindowBase::SetCounterForeground(Colour colour) {
-    if (counter_ != nullptr) SetControlForeground(counter_, colour);
+    if (counter_ == nullptr || counterShown_.foreground == colour) return;
+    counterShown_.foreground = colour;
+    SetControlForeground(counter_, colour);
 }
 
 void MainWindowBase::SetCounterBackground(Colour colour) {
-    if (counter_ != nullptr) SetControlBackground(counter_, colour);
+    if (counter_ == nullptr || counterShown_.background == colour) return;
+    counterShown_.background = colour;
+    SetControlBackground(counter_, colour);
 }
 
 void MainWindowBase::SetCounterBold(bool bold) {
-    if (counter_ != nullptr) SetControlBold(counter_, bold);
+    if (counter_ == nullptr || counterShown_.bold == bold) return;
+    counterShown_.bold = bold;
+    SetControlBold(counter_, bold);
 }
 
 void MainWindowBase::SetButtonEnabled(Button button, bool enabled) {

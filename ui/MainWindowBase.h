@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/ConfigRecord.h"
@@ -101,6 +102,11 @@ private:
     QLabel* title_ = nullptr;
     ClickLabel* logo_ = nullptr;
     QWidget* counter_ = nullptr;
+    struct {
+        std::optional<std::string> text;
+        std::optional<Colour> foreground, background;
+        std::optional<bool> bold;
+    } counterShown_; // what the counter was last told
     std::array<QPushButton*, 5> buttons_{};
     QTimer* refreshTimer_ = nullptr;
     QSystemTrayIcon* trayIcon_ = nullptr;
