@@ -37,8 +37,7 @@ int main(int argc, char** argv) {
         return app.exec();
     }
 
-    AuxWindowState aux;
-    TarnixMMain window(aux, OpenUrlInBrowser);
+    TarnixMMain window(OpenUrlInBrowser);
     QtMessageBoxes boxes(&window);
     LogindPower logind;
     ShutdownModule power(logind, ExecutableName(argv[0]));
@@ -52,9 +51,8 @@ int main(int argc, char** argv) {
         ports[i] = sockets[i].get();
     }
 
-    MasterProgram program(commandLine,
-                          ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, window,
-                          ports);
+    MasterProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, window, desktop},
+                          window, ports);
     window.SetEvents(&program);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.
