@@ -75,9 +75,9 @@ BoxText WithoutTerminationLine(BoxText box) {
 } // namespace
 
 ConfigScreen::ConfigScreen(Setup setup, ConfigScreenView& view, MessageBoxes& boxes, ConfigScreenHost& host,
-                           AuxWindowState& aux, const Clock& clock, FolderExistsFn folderExists)
+                           AuxWindowEvents& auxEvents, const Clock& clock, FolderExistsFn folderExists)
     : setup_(std::move(setup)), programTitle_(ProgramTitleOf(setup_.kind)), view_(view), boxes_(boxes),
-      host_(host), aux_(aux), clock_(clock), folderExists_(std::move(folderExists)) {}
+      host_(host), auxEvents_(auxEvents), clock_(clock), folderExists_(std::move(folderExists)) {}
 
 void ConfigScreen::Load() {
     saveEnabled_ = host_.IsAdministrator();
@@ -86,9 +86,8 @@ void ConfigScreen::Load() {
     view_.SetButtonEnabled(ConfigButton::Restore, restoreEnabled_);
     DataLoad();
     view_.SetTitle(programTitle_ + " Configuration");
-    aux_.ConfigCloseCountdown = setup_.inhibitShutdown ? InhibitedCloseSeconds : NormalCloseSeconds;
     view_.SetCloseMessage("");
-    aux_.AuxWindowOpen = true;
+    auxEvents_.ConfigScreenLoaded(setup_.inhibitShutdown ? InhibitedCloseSeconds : NormalCloseSeconds);
     const int violations = ValidateFields();
     if (violations > 0)
         view_.SetStatusText(std::to_string(violations) + " Item(s) Highlighted Contain Out Of Range Values");
@@ -291,7 +290,7 @@ void ConfigScreen::OnCloseClicked() {
     unloaded_ = true;
     view_.Unload();
     if (!host_.ConfigSaved() && !host_.Unconfigured()) {
-        aux_.AuxWindowOpen = false;
+        auxEvents_.ConfigScreenClosed();
         return;
     }
     host_.ReinitialiseAfterConfiguration();
@@ -325,10 +324,10 @@ void ConfigScreen::EndWithBox(const BoxText& box) {
 }
 
 void ConfigScreen::OnTimer1Tick() {
-    if (aux_.ConfigCloseCountdown <= CloseMessageSeconds)
-        view_.SetCloseMessage("The Configuration Screen will close in " +
-                              std::to_string(aux_.ConfigCloseCountdown) + " sec");
-    --aux_.ConfigCloseCountdown;
+    const std::int16_t secondsLeft = auxEvents_.ConfigScreenSecond();
+    if (secondsLeft <= CloseMessageSeconds)
+        view_.SetCloseMessage("The Configuration Screen will close in " + std::to_string(secondsLeft) +
+                              " sec");
 }
 
 void ConfigScreen::OnTimer2Tick() {

@@ -2,13 +2,13 @@
 
 #include <filesystem>
 
+#include "common/AuxWindows.h"
 #include "common/Clock.h"
 #include "common/ConfigFile.h"
 #include "common/ConfigRecord.h"
 #include "common/ConfigScreenHost.h"
 #include "common/ConfigScreenRules.h"
 #include "common/ConfigScreenView.h"
-#include "common/MainWindowView.h"
 #include "common/MessageBox.h"
 
 namespace tarnix {
@@ -30,7 +30,8 @@ public:
     };
 
     ConfigScreen(Setup setup, ConfigScreenView& view, MessageBoxes& boxes, ConfigScreenHost& host,
-                 AuxWindowState& aux, const Clock& clock, FolderExistsFn folderExists = StoredFolderExists);
+                 AuxWindowEvents& auxEvents, const Clock& clock,
+                 FolderExistsFn folderExists = StoredFolderExists);
 
     // Opening: enables Save and Restore for an administrator, fills in the fields, starts the
     // close countdown, pauses supervision and shows the first validation.
@@ -68,7 +69,7 @@ private:
     ConfigScreenView& view_;
     MessageBoxes& boxes_;
     ConfigScreenHost& host_;
-    AuxWindowState& aux_;
+    AuxWindowEvents& auxEvents_;
     const Clock& clock_;
     FolderExistsFn folderExists_;
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/AuxWindows.h"
 #include "common/Colour.h"
 
 namespace tarnix {
@@ -75,11 +76,12 @@ public:
 };
 
 // Auxiliary windows opened from the main window. OpenAboutBox() shows the about box modally
-// and returns when it has closed; the supervision timer keeps ticking meanwhile.
+// and returns when it has closed; the supervision timer keeps ticking meanwhile. The box reports
+// its countdown and its closing to events.
 class AuxWindowsView {
 public:
     virtual ~AuxWindowsView() = default;
-    virtual void OpenAboutBox(bool inhibitShutdown, bool runOnTop) = 0;
+    virtual void OpenAboutBox(bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events) = 0;
     virtual void CloseAboutBox() = 0;
     virtual void CloseConfigScreen() = 0;
 };
@@ -89,16 +91,6 @@ class MainWindowView : public StatusBandView,
                        public PlacementView,
                        public SupervisionTimerView,
                        public AuxWindowsView {};
-
-// The seconds an auxiliary window stays open before it closes itself.
-inline constexpr std::int16_t AuxCloseSeconds = 30;
-
-// State shared by the main window's logic and its auxiliary windows.
-struct AuxWindowState {
-    bool AuxWindowOpen = false; // about box or configuration screen open: supervision pauses
-    std::int16_t AboutCloseCountdown = AuxCloseSeconds;
-    std::int16_t ConfigCloseCountdown = AuxCloseSeconds;
-};
 
 // What a main window reports to the program's logic. The window itself decides nothing.
 class MainWindowEvents {

@@ -10,8 +10,7 @@ ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const Progra
                          CpuLoadBandView* cpuLoad)
     : kind_(kind), commandLine_(std::move(commandLine)), window_(services.window), boxes_(services.boxes),
       clock_(services.clock), configWindow_(services.configWindow), desktop_(services.desktop),
-      control_(services.control), aux_(services.aux), programTitle_(ProgramTitleOf(kind)),
-      log_(kind, config_, services.clock),
+      control_(services.control), programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
       supervision_(SupervisionLookOf(kind), config_, services.window, cpuLoad, *this),
       expiry_(programTitle_, config_, services.window, services.boxes, services.power, supervision_, *this) {}
 
@@ -181,8 +180,8 @@ void ProgramBase::OnButtonClicked(Button button) {
 }
 
 void ProgramBase::ShowAboutBox() {
-    aux_.AuxWindowOpen = true;
-    window_.OpenAboutBox(supervision_.InhibitShutdown(), RunsOnTop(config_));
+    auxWindows_.NoteOpened();
+    window_.OpenAboutBox(supervision_.InhibitShutdown(), RunsOnTop(config_), auxWindows_);
 }
 
 void ProgramBase::OnWindowClosing() {
@@ -239,15 +238,13 @@ void ProgramBase::OnWindowActivated() {
 }
 
 void ProgramBase::CloseExpiredAuxWindows() {
-    if (aux_.AboutCloseCountdown < 1 && aux_.AuxWindowOpen) {
-        aux_.AuxWindowOpen = false;
-        window_.CloseAboutBox();
-        aux_.AboutCloseCountdown = AuxCloseSeconds;
-    }
-    if (aux_.ConfigCloseCountdown < 1 && aux_.AuxWindowOpen) {
-        aux_.AuxWindowOpen = false;
-        window_.CloseConfigScreen();
-        aux_.ConfigCloseCountdown = AuxCloseSeconds;
+    switch (auxWindows_.TakeExpired()) {
+    case AuxWindow::AboutBox:
+        return window_.CloseAboutBox();
+    case AuxWindow::ConfigScreen:
+        return window_.CloseConfigScreen();
+    case AuxWindow::None:
+        return;
     }
 }
 

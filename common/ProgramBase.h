@@ -25,7 +25,6 @@ struct ProgramServices {
     PowerActions& power;
     const Clock& clock;
     ProgramControl& control;
-    AuxWindowState& aux;
     ConfigScreenWindow& configWindow;
     UserDesktop& desktop;
 };
@@ -68,6 +67,7 @@ public:
     bool MinimiseAllowed() const { return minimiseAllowed_; }
     bool WindowStateOverride() const { return windowStateOverride_; }
     const Supervision& Machine() const { return supervision_; }
+    const AuxWindows& Auxiliary() const { return auxWindows_; }
 
     // ConfigScreenHost
     bool IsAdministrator() override;
@@ -127,7 +127,7 @@ protected:
     ConfigScreenWindow& configWindow_;
     UserDesktop& desktop_;
     ProgramControl& control_;
-    AuxWindowState& aux_;
+    AuxWindows auxWindows_;
 
     std::string programTitle_;
     ConfigRecord config_;

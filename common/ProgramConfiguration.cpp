@@ -16,7 +16,7 @@ void ProgramBase::OpenConfigScreen() {
         // The record holds the file's values: "-InhibitShutdown" shortens the delays in force
         // inside supervision only, so the screen never shows or saves the test values.
         screen.emplace(ConfigScreen::Setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)},
-                       view, boxes_, *this, aux_, clock_);
+                       view, boxes_, *this, auxWindows_, clock_);
         screen->Load();
         return *screen;
     });

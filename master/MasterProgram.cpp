@@ -35,12 +35,11 @@ void MasterProgram::Load() {
 
 void MasterProgram::InitialiseProgram() {
     unconfigured_ = false;
-    aux_.AuxWindowOpen = false;
+    auxWindows_.NoteClosed();
     configSaved_ = false;
     ReadConfigurationAndLog();
     pollCounter_ = 2;
-    aux_.AboutCloseCountdown = AuxCloseSeconds;
-    aux_.ConfigCloseCountdown = AuxCloseSeconds;
+    auxWindows_.ResetCountdowns();
     networkOK_ = true;
     minimiseAllowed_ = true;
 }
@@ -104,7 +103,7 @@ void MasterProgram::OnTimerTick() {
 
 void MasterProgram::Evaluate() {
     ShowPeerStatus();
-    if (!aux_.AuxWindowOpen && !unconfigured_) RunSupervisionSecond();
+    if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
     pollCounter_ = 3;
     for (int i = 1; i <= RemoteComputerCount; ++i) {

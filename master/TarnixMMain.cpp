@@ -32,13 +32,13 @@ constexpr std::array<BoxColumn, 3> Columns{{
 
 } // namespace
 
-TarnixMMain::TarnixMMain(AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent)
+TarnixMMain::TarnixMMain(UrlOpenFn openUrl, QWidget* parent)
     : MainWindowBase(MainWindowSetup{.kind = ProgramKind::Master,
                                      .clientWidthTwips = ClientWidth,
                                      .clientHeightTwips = 2505,
                                      .buttonTopTwips = 2055,
                                      .refreshIntervalMs = 500},
-                     aux, std::move(openUrl), parent) {
+                     std::move(openUrl), parent) {
     PlaceLogo(TwipsRect(75, 75, 855, 435));
     TitleLabel()->setGeometry(TwipsRect(1005, 75, ClientWidth - 1005 - 90, LabelHeight));
 

@@ -15,7 +15,7 @@ namespace tarnix {
 class TarnixMMain final : public MainWindowBase, public PeerRowsView {
     Q_OBJECT
 public:
-    TarnixMMain(AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent = nullptr);
+    explicit TarnixMMain(UrlOpenFn openUrl, QWidget* parent = nullptr);
 
     void SetRowText(int row, RowBox box, const std::string& text) override;
     void SetRowColour(int row, RowBox box, Colour colour) override;

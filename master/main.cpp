@@ -38,8 +38,7 @@ int main(int argc, char** argv) {
         return app.exec();
     }
 
-    AuxWindowState aux;
-    TarnixMMain window(aux, OpenUrlInBrowser);
+    TarnixMMain window(OpenUrlInBrowser);
     QtMessageBoxes boxes(&window);
     LogindPower logind;
     ShutdownModule power(logind, ExecutableName(argv[0]));
@@ -54,9 +53,8 @@ int main(int argc, char** argv) {
         ports[i] = sockets[i].get();
     }
 
-    MasterProgram program(commandLine,
-                          ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, window,
-                          ports);
+    MasterProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, window, desktop},
+                          window, ports);
     ReadPortsOnTick events(program, sockets);
     window.SetEvents(&events);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });

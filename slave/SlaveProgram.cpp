@@ -32,8 +32,7 @@ void SlaveProgram::InitialiseProgram() {
     unconfigured_ = false;
     configSaved_ = false;
     ReadConfigurationAndLog();
-    aux_.AboutCloseCountdown = AuxCloseSeconds;
-    aux_.ConfigCloseCountdown = AuxCloseSeconds;
+    auxWindows_.ResetCountdowns();
     if (!OpenPort()) {
         AskPortQuestion();
         return;
@@ -49,7 +48,7 @@ void SlaveProgram::ReinitialiseAfterConfiguration() {
     WriteConfigUpdatedLog();
     RefreshWindowTexts();
     minimiseAllowed_ = false;
-    aux_.AuxWindowOpen = false;
+    auxWindows_.NoteClosed();
 }
 
 bool SlaveProgram::OpenPort() {
@@ -62,7 +61,7 @@ bool SlaveProgram::OpenPort() {
 
 void SlaveProgram::OnTimerTick() {
     if (ending_) return;
-    if (!aux_.AuxWindowOpen && !unconfigured_) RunSupervisionSecond();
+    if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
 }
 

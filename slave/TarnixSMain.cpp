@@ -15,13 +15,13 @@ constexpr int CounterHeight = 285;
 
 } // namespace
 
-TarnixSMain::TarnixSMain(AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent)
+TarnixSMain::TarnixSMain(UrlOpenFn openUrl, QWidget* parent)
     : MainWindowBase(MainWindowSetup{.kind = ProgramKind::Slave,
                                      .clientWidthTwips = 7260,
                                      .clientHeightTwips = 1095,
                                      .buttonTopTwips = 705,
                                      .refreshIntervalMs = 1000},
-                     aux, std::move(openUrl), parent) {
+                     std::move(openUrl), parent) {
     TitleLabel()->setGeometry(TwipsRect(90, 0, 6240, LineHeight));
 
     auto* cpuLoad = new QLabel(this);

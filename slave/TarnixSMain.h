@@ -10,7 +10,7 @@ namespace tarnix {
 class TarnixSMain final : public MainWindowBase, public CpuLoadBandView {
     Q_OBJECT
 public:
-    TarnixSMain(AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent = nullptr);
+    explicit TarnixSMain(UrlOpenFn openUrl, QWidget* parent = nullptr);
 
     void SetCpuLoadText(const std::string& text) override;
     void SetCpuLoadColours(Colour foreground, Colour background) override;

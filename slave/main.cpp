@@ -34,8 +34,7 @@ int main(int argc, char** argv) {
         return app.exec();
     }
 
-    AuxWindowState aux;
-    TarnixSMain window(aux, OpenUrlInBrowser);
+    TarnixSMain window(OpenUrlInBrowser);
     QtMessageBoxes boxes(&window);
     LogindPower logind;
     ShutdownModule power(logind, ExecutableName(argv[0]));
@@ -44,9 +43,8 @@ int main(int argc, char** argv) {
     ProcessControl control;
     UdpDatagramPort socket;
 
-    SlaveProgram program(commandLine,
-                         ProgramServices{window, boxes, power, clock, control, aux, window, desktop}, window,
-                         socket);
+    SlaveProgram program(commandLine, ProgramServices{window, boxes, power, clock, control, window, desktop},
+                         window, socket);
     window.SetEvents(&program);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.

@@ -58,9 +58,8 @@ std::string DefaultToolTip(Button button, const std::string& programTitle) {
 
 } // namespace
 
-MainWindowBase::MainWindowBase(const MainWindowSetup& setup, AuxWindowState& aux, UrlOpenFn openUrl,
-                               QWidget* parent)
-    : QWidget(parent), kind_(setup.kind), programTitle_(ProgramTitleOf(setup.kind)), aux_(aux),
+MainWindowBase::MainWindowBase(const MainWindowSetup& setup, UrlOpenFn openUrl, QWidget* parent)
+    : QWidget(parent), kind_(setup.kind), programTitle_(ProgramTitleOf(setup.kind)),
       openUrl_(std::move(openUrl)), trayProbe_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
     // A fixed border: the window can be minimised and closed, never resized or maximised.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -275,8 +274,8 @@ bool MainWindowBase::TimerEnabled() const {
     return refreshTimer_->isActive();
 }
 
-void MainWindowBase::OpenAboutBox(bool inhibitShutdown, bool runOnTop) {
-    frmAbout box(kind_, inhibitShutdown, runOnTop, aux_, openUrl_, this);
+void MainWindowBase::OpenAboutBox(bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events) {
+    frmAbout box(kind_, inhibitShutdown, runOnTop, events, openUrl_, this);
     aboutBox_ = &box;
     box.exec();
     aboutBox_ = nullptr;

@@ -69,13 +69,13 @@ public:
     void RemoveTrayIcon() override;
     void SetTimerEnabled(bool enabled) override;
     bool TimerEnabled() const override;
-    void OpenAboutBox(bool inhibitShutdown, bool runOnTop) override;
+    void OpenAboutBox(bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events) override;
     void RunConfigScreen(const Attach& attach) override;
     void CloseAboutBox() override;
     void CloseConfigScreen() override;
 
 protected:
-    MainWindowBase(const MainWindowSetup& setup, AuxWindowState& aux, UrlOpenFn openUrl, QWidget* parent);
+    MainWindowBase(const MainWindowSetup& setup, UrlOpenFn openUrl, QWidget* parent);
 
     QLabel* TitleLabel() const { return title_; }
     ClickLabel* Logo() const { return logo_; }
@@ -94,7 +94,6 @@ private:
 
     ProgramKind kind_;
     std::string programTitle_;
-    AuxWindowState& aux_;
     UrlOpenFn openUrl_;
     MainWindowEvents* events_ = nullptr;
     std::function<bool()> trayProbe_;

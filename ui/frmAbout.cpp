@@ -29,9 +29,9 @@ QLabel* CentredLabel(QWidget* parent, const char* name, const QString& text, con
 
 } // namespace
 
-frmAbout::frmAbout(ProgramKind kind, bool inhibitShutdown, bool runOnTop, AuxWindowState& aux,
+frmAbout::frmAbout(ProgramKind kind, bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events,
                    UrlOpenFn openUrl, QWidget* parent)
-    : QDialog(parent), programTitle_(ProgramTitleOf(kind)), aux_(aux), openUrl_(std::move(openUrl)) {
+    : QDialog(parent), programTitle_(ProgramTitleOf(kind)), events_(events), openUrl_(std::move(openUrl)) {
     Qt::WindowFlags flags =
         Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
     if (runOnTop) flags |= Qt::WindowStaysOnTopHint;
@@ -43,10 +43,10 @@ frmAbout::frmAbout(ProgramKind kind, bool inhibitShutdown, bool runOnTop, AuxWin
     setWindowIcon(ProgramIcon());
     CreateControls(kind);
 
-    aux_.AboutCloseCountdown = inhibitShutdown ? InhibitedCloseSeconds : NormalCloseSeconds;
-    // The master's About button sets the flag before opening the box; the slave's box sets it
-    // itself as well.
-    if (kind == ProgramKind::Slave) aux_.AuxWindowOpen = true;
+    // The master's About button pauses supervision before opening the box; the slave's box
+    // does so itself as well.
+    events_.AboutBoxLoaded(inhibitShutdown ? InhibitedCloseSeconds : NormalCloseSeconds,
+                           kind == ProgramKind::Slave);
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -96,8 +96,7 @@ void frmAbout::CreateControls(ProgramKind kind) {
 // The note shows the seconds left and then counts down, so it reads 30 one second after the
 // box opens and 1 last; the supervision cycle closes the box once the count is below 1.
 void frmAbout::OnTimer1Tick() {
-    message_->setText(QStringLiteral("About will close in %1 sec").arg(aux_.AboutCloseCountdown));
-    --aux_.AboutCloseCountdown;
+    message_->setText(QStringLiteral("About will close in %1 sec").arg(events_.AboutBoxSecond()));
 }
 
 // The address turns orange whatever came of the attempt, so the user sees it was clicked.
@@ -107,7 +106,7 @@ void frmAbout::OnWebSiteClicked() {
 }
 
 void frmAbout::done(int result) {
-    aux_.AuxWindowOpen = false;
+    events_.AboutBoxClosed();
     timer1_->stop();
     QDialog::done(result);
 }

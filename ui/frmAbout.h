@@ -14,15 +14,15 @@ namespace tarnix {
 class ClickLabel;
 
 // The about box: program name, version and the maker's web address, with a note counting down
-// to its automatic close. The countdown itself lives in the shared AuxWindowState, because the
-// main window's supervision cycle is what closes the box when it runs out. Every way of closing
-// the box (its button, the window manager, Escape, the supervision cycle) clears AuxWindowOpen,
-// since supervision stays paused while that flag is set.
+// to its automatic close. The countdown is kept by the program's logic, because the main
+// window's supervision cycle is what closes the box when it runs out. Every way of closing the
+// box (its button, the window manager, Escape, the supervision cycle) is reported, since
+// supervision stays paused until then.
 class frmAbout final : public QDialog {
     Q_OBJECT
 public:
-    frmAbout(ProgramKind kind, bool inhibitShutdown, bool runOnTop, AuxWindowState& aux, UrlOpenFn openUrl,
-             QWidget* parent = nullptr);
+    frmAbout(ProgramKind kind, bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events,
+             UrlOpenFn openUrl, QWidget* parent = nullptr);
 
     void done(int result) override;
 
@@ -35,7 +35,7 @@ private:
     void OnWebSiteClicked();
 
     std::string programTitle_;
-    AuxWindowState& aux_;
+    AuxWindowEvents& events_;
     UrlOpenFn openUrl_;
     ClickLabel* webSite_ = nullptr;
     QLabel* message_ = nullptr;

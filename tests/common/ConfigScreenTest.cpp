@@ -123,7 +123,7 @@ protected:
     FakeScreenView view_;
     FakeBoxes boxes_;
     FakeScreenHost host_;
-    AuxWindowState aux_;
+    AuxWindows aux_;
     FixedClock clock_;
     std::unique_ptr<ConfigScreen> screen_;
 };
@@ -240,8 +240,8 @@ TEST_F(ConfigScreenTest, LoadShowsTheRecordAndCountsWhatIsOutOfRange) {
     EXPECT_EQ(view_.style[ConfigLabel::Port1M].colour, colours::NormalLabelColour);
     EXPECT_TRUE(host_.configSaved) << "only a valid load clears it";
     EXPECT_TRUE(view_.statusTimer) << "the master's message goes after two seconds";
-    EXPECT_TRUE(aux_.AuxWindowOpen);
-    EXPECT_EQ(aux_.ConfigCloseCountdown, 600);
+    EXPECT_TRUE(aux_.AnyOpen());
+    EXPECT_EQ(aux_.ConfigSecondsLeft(), 600);
     EXPECT_TRUE(view_.enabled[ConfigButton::Save]);
     EXPECT_TRUE(view_.enabled[ConfigButton::Restore]);
 }
@@ -362,7 +362,7 @@ TEST_F(ConfigScreenTest, RestoreFillsInDefaultsWithoutWritingOrChecking) {
     EXPECT_FALSE(std::filesystem::exists(setup_.configFile));
     screen_->OnCloseClicked();
     EXPECT_TRUE(host_.calls.empty()) << "Restore then Close changes nothing";
-    EXPECT_FALSE(aux_.AuxWindowOpen);
+    EXPECT_FALSE(aux_.AnyOpen());
 }
 
 TEST_F(ConfigScreenTest, CloseReinitialisesOnlyAfterASaveOrWhileUnconfigured) {
@@ -380,7 +380,7 @@ TEST_F(ConfigScreenTest, CloseReinitialisesOnlyAfterASaveOrWhileUnconfigured) {
         EXPECT_TRUE(view_.unloaded);
         EXPECT_EQ(host_.calls,
                   c.reinitialised ? std::vector<std::string>{"Reinitialise"} : std::vector<std::string>{});
-        EXPECT_EQ(aux_.AuxWindowOpen, c.reinitialised) << "the re-initialisation clears it itself";
+        EXPECT_EQ(aux_.AnyOpen(), c.reinitialised) << "the re-initialisation clears it itself";
         screen_->OnCloseClicked();
         EXPECT_EQ(host_.calls.size(), c.reinitialised ? 1u : 0u) << "closed once only";
     }
@@ -396,12 +396,12 @@ TEST_F(ConfigScreenTest, TheCloseCountdownShowsItsLastNinetySeconds) {
     for (int tick = 512; tick <= 600; ++tick)
         screen_->OnTimer1Tick();
     EXPECT_EQ(view_.closeMessage, "The Configuration Screen will close in 1 sec");
-    EXPECT_EQ(aux_.ConfigCloseCountdown, 0) << "the main window's cycle closes the screen now";
+    EXPECT_EQ(aux_.ConfigSecondsLeft(), 0) << "the main window's cycle closes the screen now";
 }
 
 TEST_F(ConfigScreenTest, TheCloseCountdownIsFourSecondsUnderInhibitShutdown) {
     Open(ProgramKind::Master, true);
-    EXPECT_EQ(aux_.ConfigCloseCountdown, 4);
+    EXPECT_EQ(aux_.ConfigSecondsLeft(), 4);
     screen_->OnTimer1Tick();
     EXPECT_EQ(view_.closeMessage, "The Configuration Screen will close in 4 sec");
 }

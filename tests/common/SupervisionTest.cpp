@@ -56,7 +56,7 @@ public:
     void RemoveTrayIcon() override { trayIcon = false, placement.push_back("RemoveTrayIcon"); }
     void SetTimerEnabled(bool on) override { timer = on; }
     bool TimerEnabled() const override { return timer; }
-    void OpenAboutBox(bool, bool) override {}
+    void OpenAboutBox(bool, bool, AuxWindowEvents&) override {}
     void CloseAboutBox() override {}
     void CloseConfigScreen() override {}
 };

@@ -117,7 +117,7 @@ TEST_F(Configure, TheSlaveTakesItsNewMasterWithoutStoppingItsTimer) {
     EXPECT_EQ(rig.port.boundPort, 20000);
     EXPECT_EQ(Events(From(folder.LogLines("TarnixS.log"), ",  Config")),
               (Lines{"Config,Updated", "Start,Initialise"}));
-    EXPECT_FALSE(rig.aux.AuxWindowOpen);
+    EXPECT_FALSE(rig.program->Auxiliary().AnyOpen());
 }
 
 TEST_F(Configure, WithoutASaveOrByTheClockNothingIsReadAgain) {
@@ -127,7 +127,7 @@ TEST_F(Configure, WithoutASaveOrByTheClockNothingIsReadAgain) {
     const std::size_t lines = folder.LogLines("TarnixM.log").size();
 
     rig.program->OnButtonClicked(Button::Config); // opened and closed at once
-    EXPECT_FALSE(rig.aux.AuxWindowOpen);
+    EXPECT_FALSE(rig.program->Auxiliary().AnyOpen());
 
     // Saved, then left open until the main window closes it on time: the file waits for the
     // next start.
@@ -141,7 +141,7 @@ TEST_F(Configure, WithoutASaveOrByTheClockNothingIsReadAgain) {
     };
     rig.program->OnButtonClicked(Button::Config);
     EXPECT_EQ(rig.window.configClosed, 1);
-    EXPECT_FALSE(rig.aux.AuxWindowOpen);
+    EXPECT_FALSE(rig.program->Auxiliary().AnyOpen());
     EXPECT_EQ(folder.LogLines("TarnixM.log").size(), lines);
     EXPECT_EQ(rig.Port(2).boundPort, 0);
     EXPECT_EQ(rig.configWindow.opened, 2);

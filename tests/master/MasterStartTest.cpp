@@ -210,16 +210,17 @@ TEST_F(MasterStart, AboutBoxPausesSupervisionUntilTheCycleClosesIt) {
     auto rig = Load();
     rig->program->OnButtonClicked(Button::About);
     EXPECT_TRUE(rig->window.aboutOpen);
-    EXPECT_TRUE(rig->aux.AuxWindowOpen);
+    EXPECT_TRUE(rig->program->Auxiliary().AnyOpen());
     for (int i = 0; i < 10; ++i)
         rig->Tick();
     EXPECT_EQ(rig->program->Machine().Phase(), PhaseActivation); // paused
-    rig->aux.AboutCloseCountdown = 0;                            // the box has counted down
+    for (int second = 0; second < 30; ++second)                  // the box counts down
+        rig->window.aboutEvents->AboutBoxSecond();
     rig->Tick();
     rig->Tick();
-    EXPECT_FALSE(rig->aux.AuxWindowOpen);
+    EXPECT_FALSE(rig->program->Auxiliary().AnyOpen());
     EXPECT_EQ(rig->window.aboutClosed, 1);
-    EXPECT_EQ(rig->aux.AboutCloseCountdown, 30);
+    EXPECT_EQ(rig->program->Auxiliary().AboutSecondsLeft(), 30);
 }
 
 // Runs the master until its countdown has started.

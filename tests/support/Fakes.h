@@ -138,8 +138,9 @@ public:
     void RemoveTrayIcon() override { trayIcon = false; }
     void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
     bool TimerEnabled() const override { return timerEnabled; }
-    void OpenAboutBox(bool inhibitShutdown, bool runOnTop) override {
+    void OpenAboutBox(bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events) override {
         aboutOpen = true;
+        aboutEvents = &events;
         aboutInhibit = inhibitShutdown;
         aboutOnTop = runOnTop;
     }
@@ -164,6 +165,7 @@ public:
     bool minimised = false, hidden = false, topmost = false, trayIcon = false, timerEnabled = false;
     int minimiseCalls = 0, centred = 0, topmostCalls = 0;
     bool aboutOpen = false, aboutInhibit = false, aboutOnTop = false;
+    AuxWindowEvents* aboutEvents = nullptr; // the last box's, to drive its countdown
     int aboutClosed = 0, configClosed = 0;
 };
 

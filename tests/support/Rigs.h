@@ -21,11 +21,10 @@ struct Outside {
     FakePower power;
     FakeClock clock;
     FakeControl control;
-    AuxWindowState aux;
     FakeConfigWindow configWindow;
     FakeDesktop desktop;
     ProgramServices Services() {
-        return ProgramServices{window, boxes, power, clock, control, aux, configWindow, desktop};
+        return ProgramServices{window, boxes, power, clock, control, configWindow, desktop};
     }
 };
 

@@ -46,10 +46,11 @@ TEST(AboutBox, LoadSetsTheCountdownAndTheSlaveAlsoPausesSupervision) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption + std::string(c.inhibit ? " inhibited" : ""));
-        AuxWindowState aux{.AuxWindowOpen = false, .AboutCloseCountdown = 0, .ConfigCloseCountdown = 30};
+        AuxWindows aux;
+        aux.AboutBoxLoaded(0, false); // a count an earlier box left behind
         frmAbout box(c.kind, c.inhibit, false, aux, NeverOpens);
-        EXPECT_EQ(aux.AboutCloseCountdown, c.countdown);
-        EXPECT_EQ(aux.AuxWindowOpen, c.auxOpen);
+        EXPECT_EQ(aux.AboutSecondsLeft(), c.countdown);
+        EXPECT_EQ(aux.AnyOpen(), c.auxOpen);
         EXPECT_EQ(box.windowTitle(), c.caption);
         EXPECT_EQ(box.size(), QSize(164, 314));
         EXPECT_EQ(box.findChild<QLabel*>("ProgVersion")->text(), "Version 4.2");
@@ -60,14 +61,14 @@ TEST(AboutBox, LoadSetsTheCountdownAndTheSlaveAlsoPausesSupervision) {
 }
 
 TEST(AboutBox, EachSecondShowsTheSecondsLeftThenCountsDown) {
-    AuxWindowState aux;
+    AuxWindows aux;
     frmAbout box(ProgramKind::Master, true, false, aux, NeverOpens);
     EXPECT_EQ(box.findChild<QTimer*>("Timer1")->interval(), 1000);
     Tick(box);
     EXPECT_EQ(Message(box), "About will close in 4 sec");
     Tick(box);
     EXPECT_EQ(Message(box), "About will close in 3 sec");
-    EXPECT_EQ(aux.AboutCloseCountdown, 2);
+    EXPECT_EQ(aux.AboutSecondsLeft(), 2);
     const auto* note = box.findChild<QLabel*>("TMessage");
     EXPECT_EQ(note->palette().color(QPalette::WindowText), QColor(255, 128, 0));
     EXPECT_EQ(note->palette().color(QPalette::Window), QColor(255, 255, 255));
@@ -83,41 +84,41 @@ TEST(AboutBox, EveryWayOfClosingResumesSupervision) {
          }}};
     for (const auto& [how, closeBox] : closings) {
         SCOPED_TRACE(how);
-        AuxWindowState aux;
+        AuxWindows aux;
         frmAbout box(ProgramKind::Slave, false, false, aux, NeverOpens);
         box.show();
         Tick(box);
-        ASSERT_TRUE(aux.AuxWindowOpen);
+        ASSERT_TRUE(aux.AnyOpen());
         closeBox(box);
-        EXPECT_FALSE(aux.AuxWindowOpen);
+        EXPECT_FALSE(aux.AnyOpen());
         EXPECT_FALSE(box.isVisible());
         // The count stays where it was; the next opening sets it afresh.
-        EXPECT_EQ(aux.AboutCloseCountdown, 29);
+        EXPECT_EQ(aux.AboutSecondsLeft(), 29);
     }
 }
 
 TEST(AboutBox, TheMainWindowOpensItModallyAndTheSupervisionCycleCanCloseIt) {
-    AuxWindowState aux;
-    TarnixMMain window(aux, NeverOpens);
+    AuxWindows aux;
+    TarnixMMain window(NeverOpens);
     window.show();
     QString caption;
     bool onTop = false;
     ModalCloser closer([&](QWidget* modal) {
         caption = modal->windowTitle();
         onTop = modal->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-        aux.AuxWindowOpen = true;
+        aux.NoteOpened();
         window.CloseAboutBox(); // as the supervision cycle does when the countdown runs out
     });
-    window.OpenAboutBox(false, true);
+    window.OpenAboutBox(false, true, aux);
     EXPECT_EQ(closer.Seen(), 1);
     EXPECT_EQ(caption, "About Tarnix");
     EXPECT_TRUE(onTop);
-    EXPECT_FALSE(aux.AuxWindowOpen);
+    EXPECT_FALSE(aux.AnyOpen());
     window.CloseAboutBox(); // with no box open: nothing to do
 }
 
 TEST(AboutBox, TheAddressTurnsOrangeEvenWhenNoBrowserStarts) {
-    AuxWindowState aux;
+    AuxWindows aux;
     frmAbout box(ProgramKind::Master, false, false, aux, NeverOpens);
     auto* address = box.findChild<ClickLabel*>("WebSite");
     ASSERT_NE(address, nullptr);

@@ -149,7 +149,7 @@ TEST(ConfigDialog, ShowsTheScreensValidationOnOpening) {
         void EndProgram() override {}
     } host;
     testing::FakeBoxes boxes;
-    AuxWindowState aux;
+    AuxWindows aux;
     FixedClock clock;
     frmConfig dialog(ProgramKind::Master, NeverOpens);
     ConfigScreen screen(setup, dialog, boxes, host, aux, clock);
@@ -195,8 +195,7 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
     settings["IPAdd1"] = "";
     folder.WriteMaster(settings);
     testing::FakeNetwork network;
-    AuxWindowState aux;
-    TarnixMMain window(aux, NeverOpens);
+    TarnixMMain window(NeverOpens);
     QtMessageBoxes boxes(&window);
     testing::FakePower power;
     testing::FakeClock clock;
@@ -206,8 +205,8 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
     std::array<DatagramPort*, 5> ports{};
     for (std::size_t i = 1; i <= 4; ++i)
         ports[i] = fake[i] = &network.NewPort();
-    MasterProgram program("", ProgramServices{window, boxes, power, clock, control, aux, window, desktop},
-                          window, ports);
+    MasterProgram program("", ProgramServices{window, boxes, power, clock, control, window, desktop}, window,
+                          ports);
     window.SetEvents(&program);
     program.Load();
     ASSERT_TRUE(program.Unconfigured());

@@ -91,8 +91,7 @@ struct ChangeCounter : QObject {
 // The programs tell their windows the same texts and colours every second and for every
 // datagram: only a real change may touch a control.
 TEST(MasterWindow, TellingAControlWhatItShowsAlreadyChangesNothing) {
-    AuxWindowState aux;
-    TarnixMMain window(aux, NeverOpens);
+    TarnixMMain window(NeverOpens);
     window.show();
     auto* counter = window.findChild<QLabel*>("Counter");
     auto* row = window.findChild<QLineEdit*>("Type1(1)");
@@ -124,8 +123,7 @@ TEST(MasterWindow, TellingAControlWhatItShowsAlreadyChangesNothing) {
 }
 
 TEST(MasterWindow, ControlsStandWhereTheLayoutPutsThemWithTheirTexts) {
-    AuxWindowState aux;
-    TarnixMMain window(aux, NeverOpens);
+    TarnixMMain window(NeverOpens);
     EXPECT_EQ(window.size(), QSize(484, 167));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
@@ -163,8 +161,7 @@ TEST(MasterWindow, ControlsStandWhereTheLayoutPutsThemWithTheirTexts) {
 }
 
 TEST(SlaveWindow, ControlsStandWhereTheLayoutPutsThemWithTheirTexts) {
-    AuxWindowState aux;
-    TarnixSMain window(aux, NeverOpens);
+    TarnixSMain window(NeverOpens);
     EXPECT_EQ(window.size(), QSize(484, 73));
     EXPECT_EQ(window.windowTitle(), "Tarnix Slave");
 
@@ -193,8 +190,7 @@ TEST(SlaveWindow, ControlsStandWhereTheLayoutPutsThemWithTheirTexts) {
 }
 
 TEST(MainWindowView, TextsAndColoursReachTheRightControls) {
-    AuxWindowState aux;
-    TarnixMMain master(aux, NeverOpens);
+    TarnixMMain master(NeverOpens);
     master.SetTitleText("Click Configure To Set Up Tarnix");
     master.SetTitleStyle(colours::Orange, true);
     master.SetCounterText(" Program Activation In 10s");
@@ -229,7 +225,7 @@ TEST(MainWindowView, TextsAndColoursReachTheRightControls) {
     QApplication::processEvents();
     EXPECT_EQ(master.findChild<QLineEdit*>("Comp(4)")->text(), "");
 
-    TarnixSMain slave(aux, NeverOpens);
+    TarnixSMain slave(NeverOpens);
     slave.SetCpuLoadColours(colours::White, colours::Orange);
     const auto* band = slave.findChild<QLabel*>("CPULoad");
     EXPECT_EQ(band->palette().color(QPalette::Window), QColor(255, 128, 0));
@@ -240,9 +236,8 @@ TEST(MainWindowView, TextsAndColoursReachTheRightControls) {
 }
 
 TEST(MainWindowEvents, ClicksTicksClosingAndStateChangesGoToTheLogic) {
-    AuxWindowState aux;
     FakeEvents logic;
-    TarnixMMain window(aux, NeverOpens);
+    TarnixMMain window(NeverOpens);
     window.SetEvents(&logic);
     window.show();
 
@@ -277,8 +272,7 @@ TEST(MainWindowEvents, ClicksTicksClosingAndStateChangesGoToTheLogic) {
 }
 
 TEST(MainWindowEvents, WithoutLogicTheWindowClosesNormally) {
-    AuxWindowState aux;
-    TarnixSMain window(aux, NeverOpens);
+    TarnixSMain window(NeverOpens);
     window.show();
     EXPECT_TRUE(window.close());
     EXPECT_FALSE(window.isVisible());
@@ -309,8 +303,7 @@ TEST(WindowPlacement, HidingNeedsAVisibleTrayIconOnADesktopWithATray) {
     };
     for (const Case c : {Case{false, true, false}, Case{true, false, false}, Case{true, true, true}}) {
         SCOPED_TRACE(::testing::Message() << "tray " << c.trayAvailable << " icon " << c.iconAdded);
-        AuxWindowState aux;
-        TarnixMMain window(aux, NeverOpens);
+        TarnixMMain window(NeverOpens);
         window.SetSystemTrayProbe([&] { return c.trayAvailable; });
         window.show();
         window.Minimise();
@@ -337,8 +330,7 @@ struct SendsToTray : MainWindowEvents {
 };
 
 TEST(WindowPlacement, AWindowNotYetShownGoesStraightToTheTrayWithoutShowingUp) {
-    AuxWindowState aux;
-    TarnixMMain window(aux, NeverOpens);
+    TarnixMMain window(NeverOpens);
     window.SetSystemTrayProbe([] { return true; });
     SendsToTray logic;
     logic.window = &window;
@@ -350,8 +342,7 @@ TEST(WindowPlacement, AWindowNotYetShownGoesStraightToTheTrayWithoutShowingUp) {
 }
 
 TEST(WindowPlacement, ShowNormalCentredRestoresAHiddenWindowToTheScreenCentre) {
-    AuxWindowState aux;
-    TarnixSMain window(aux, NeverOpens);
+    TarnixSMain window(NeverOpens);
     window.SetSystemTrayProbe([] { return true; });
     window.show();
     window.Minimise();
@@ -367,8 +358,7 @@ TEST(WindowPlacement, ShowNormalCentredRestoresAHiddenWindowToTheScreenCentre) {
 }
 
 TEST(WindowPlacement, OnTopChangesKeepTheWindowWhereAndHowItWas) {
-    AuxWindowState aux;
-    TarnixMMain window(aux, NeverOpens);
+    TarnixMMain window(NeverOpens);
     window.show();
     window.Minimise();
     window.SetTopmost(true);
@@ -384,8 +374,7 @@ TEST(WindowPlacement, OnTopChangesKeepTheWindowWhereAndHowItWas) {
 }
 
 TEST(WindowTimer, EnablingARunningTimerDoesNotRestartIt) {
-    AuxWindowState aux;
-    TarnixSMain window(aux, NeverOpens);
+    TarnixSMain window(NeverOpens);
     const QTimer* timer = RefreshTimer(window);
     window.SetTimerEnabled(true);
     EXPECT_TRUE(window.TimerEnabled());

@@ -1,0 +1,43 @@
+#include "common/AuxWindows.h"
+
+#include <gtest/gtest.h>
+
+namespace tarnix {
+namespace {
+
+TEST(AuxWindows, TheWindowWhoseTimeIsUpIsTakenOnceAndItsCountStartsAgain) {
+    AuxWindows aux;
+    aux.ConfigScreenLoaded(4);
+    for (int second = 0; second < 3; ++second)
+        aux.ConfigScreenSecond();
+    EXPECT_EQ(aux.TakeExpired(), AuxWindow::None) << "one second left";
+    EXPECT_EQ(aux.ConfigScreenSecond(), 1);
+    EXPECT_EQ(aux.TakeExpired(), AuxWindow::ConfigScreen);
+    EXPECT_FALSE(aux.AnyOpen());
+    EXPECT_EQ(aux.ConfigSecondsLeft(), AuxCloseSeconds);
+    EXPECT_EQ(aux.TakeExpired(), AuxWindow::None);
+
+    // Both counts run out: the about box goes first, and the pause ends with it.
+    aux.ConfigScreenLoaded(0);
+    aux.AboutBoxLoaded(0, true);
+    EXPECT_EQ(aux.TakeExpired(), AuxWindow::AboutBox);
+    EXPECT_EQ(aux.AboutSecondsLeft(), AuxCloseSeconds);
+    EXPECT_EQ(aux.TakeExpired(), AuxWindow::None);
+}
+
+// The about box's count restarts when its time is up, so a configuration screen opened later is
+// not closed in its place.
+TEST(AuxWindows, AnAboutBoxClosedOnTimeLeavesTheNextScreenOpen) {
+    AuxWindows aux;
+    aux.NoteOpened();
+    aux.AboutBoxLoaded(1, false);
+    aux.AboutBoxSecond();
+    ASSERT_EQ(aux.TakeExpired(), AuxWindow::AboutBox);
+    aux.AboutBoxClosed();
+    aux.ConfigScreenLoaded(600);
+    EXPECT_EQ(aux.TakeExpired(), AuxWindow::None);
+    EXPECT_TRUE(aux.AnyOpen());
+}
+
+} // namespace
+} // namespace tarnix
