@@ -42,7 +42,7 @@ int CountViolations(ProgramKind kind, const ConfigRecord& r) {
     if (kind == ProgramKind::Master) {
         for (const std::string& name : r.CName)
             count += CharacterCount(name) > MaxComputerName;
-        for (std::size_t k = 1; k <= 4; ++k)
+        for (std::size_t k = 1; k <= RemoteComputerCount; ++k)
             count += AddressOutOfRange(r.DName, r.IPAdd[k]);
     } else {
         count += AddressOutOfRange(r.DName, r.IPAdd[0]);
@@ -66,7 +66,7 @@ int CountViolations(ProgramKind kind, const ConfigRecord& r) {
 // address; in domain-name mode any non-empty name will do (an address that passes the strict
 // IP test there is already a range violation).
 bool NoRemoteComputer(const ConfigRecord& r) {
-    for (std::size_t k = 1; k <= 4; ++k)
+    for (std::size_t k = 1; k <= RemoteComputerCount; ++k)
         if (!r.IPAdd[k].empty()) return false;
     return true;
 }
@@ -76,7 +76,7 @@ bool MasterUnconfigured(const ConfigRecord& r) {
     // A master that polls nobody would hear nothing and power its computer off with no link
     // ever lost: it waits to be set up instead.
     if (NoRemoteComputer(r)) return true;
-    for (std::size_t k = 1; k <= 4; ++k) {
+    for (std::size_t k = 1; k <= RemoteComputerCount; ++k) {
         if (r.CName[k].empty()) continue;
         const bool missing = r.DName == 2 ? r.IPAdd[k].empty() : !IsValidIPAddress(r.IPAdd[k]);
         if (missing) return true;

@@ -121,9 +121,9 @@ void ConfigScreen::DataLoad() {
 
 void ConfigScreen::ShowFields() {
     if (setup_.kind == ProgramKind::Master) {
-        for (std::size_t k = 0; k <= 4; ++k)
+        for (std::size_t k = 0; k <= RemoteComputerCount; ++k)
             view_.SetFieldText(CompBox(k), fields_.CName[k]);
-        for (std::size_t k = 1; k <= 4; ++k)
+        for (std::size_t k = 1; k <= RemoteComputerCount; ++k)
             view_.SetFieldText(AddressBox(k), fields_.IPAdd[k]);
     } else {
         view_.SetFieldText(ConfigTextBox::IPAddT, fields_.IPAdd[0]);
@@ -153,7 +153,7 @@ void ConfigScreen::AddressModeRefresh() {
     const bool domainNames = fields_.DomainNames;
     view_.SetLabelCaption(ConfigLabel::IPAddL, AddressHeader(domainNames));
     if (setup_.kind == ProgramKind::Master) {
-        for (std::size_t k = 1; k <= 4; ++k)
+        for (std::size_t k = 1; k <= RemoteComputerCount; ++k)
             view_.SetFieldToolTip(AddressBox(k),
                                   AddressToolTip(setup_.kind, domainNames, static_cast<int>(k)));
     } else {

@@ -71,7 +71,7 @@ bool HasLineBreak(std::string_view text) {
 // forge another key), and a number too large for a double has no decimal form to write.
 bool CanBeWritten(ProgramKind kind, const ConfigScreenValues& v) {
     if (kind == ProgramKind::Master) {
-        for (std::size_t i = 0; i <= 4; ++i)
+        for (std::size_t i = 0; i <= RemoteComputerCount; ++i)
             if (HasLineBreak(v.CName[i]) || (i > 0 && HasLineBreak(v.IPAdd[i]))) return false;
     } else if (HasLineBreak(v.IPAdd[0])) {
         return false;
@@ -93,9 +93,9 @@ std::string ConfigurationText(ProgramKind kind, const ConfigScreenValues& v, con
     lines.Add("[Comms]");
     lines.Add("DName=", CheckState(v.DomainNames));
     if (kind == ProgramKind::Master) {
-        for (std::size_t i = 0; i <= 4; ++i)
+        for (std::size_t i = 0; i <= RemoteComputerCount; ++i)
             lines.Add("CName" + std::to_string(i) + "=", v.CName[i]);
-        for (std::size_t i = 1; i <= 4; ++i)
+        for (std::size_t i = 1; i <= RemoteComputerCount; ++i)
             lines.Add("IPAdd" + std::to_string(i) + "=", v.IPAdd[i]);
     } else {
         lines.Add("IPAdd=", v.IPAdd[0]);

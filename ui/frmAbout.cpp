@@ -16,7 +16,7 @@ namespace {
 
 constexpr int BoxWidth = 164;
 constexpr int BoxHeight = 314;
-constexpr std::int16_t NormalCloseSeconds = 30;
+
 constexpr std::int16_t InhibitedCloseSeconds = 4;
 
 QLabel* CentredLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
@@ -45,7 +45,7 @@ frmAbout::frmAbout(ProgramKind kind, bool inhibitShutdown, bool runOnTop, AuxWin
 
     // The master's About button pauses supervision before opening the box; the slave's box
     // does so itself as well.
-    events_.AboutBoxLoaded(inhibitShutdown ? InhibitedCloseSeconds : NormalCloseSeconds,
+    events_.AboutBoxLoaded(inhibitShutdown ? InhibitedCloseSeconds : AuxCloseSeconds,
                            kind == ProgramKind::Slave);
 
     timer1_ = new QTimer(this);
