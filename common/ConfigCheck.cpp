@@ -5,22 +5,10 @@
 #include "common/ConfigBoxes.h"
 #include "common/ConfigFile.h"
 #include "common/IPAddress.h"
+#include "common/TextEncoding.h"
 
 namespace tarnix {
 namespace {
-
-constexpr std::size_t MaxComputerName = 25;
-constexpr std::size_t MaxDomainName = 100;
-
-// Lengths are counted in characters, not bytes: the screen hands over UTF-8, and a name of
-// 25 accented letters must pass here when the screen let it through. A byte that is not a
-// UTF-8 continuation byte starts a character.
-std::size_t CharacterCount(std::string_view text) {
-    std::size_t count = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-    return count;
-}
 
 template <typename Int> bool Outside(Int value, int lowest, int highest) {
     return value < lowest || value > highest;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,10 @@ inline constexpr const char* ProgramVersion = "4.2";
 
 // The master watches up to four remote computers, numbered 1 to 4 in its settings.
 inline constexpr int RemoteComputerCount = 4;
+
+// The longest computer name and domain name, in characters.
+inline constexpr std::size_t MaxComputerName = 25;
+inline constexpr std::size_t MaxDomainName = 100;
 
 // The settings of one program, each field named after its key in the configuration file.
 struct ConfigRecord {

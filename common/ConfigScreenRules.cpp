@@ -7,21 +7,10 @@
 #include "common/IPAddress.h"
 #include "common/LenientNumber.h"
 #include "common/ShutType.h"
+#include "common/TextEncoding.h"
 
 namespace tarnix {
 namespace {
-
-constexpr std::size_t MaxComputerName = 25;
-constexpr std::size_t MaxDomainName = 100;
-
-// Counted in characters as the start-up check counts them, so a name the screen lets through
-// never stops the program at its next start.
-std::size_t CharacterCount(std::string_view text) {
-    std::size_t count = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-    return count;
-}
 
 bool LengthOutside(const std::string& text, std::size_t shortest, std::size_t longest) {
     const std::size_t length = CharacterCount(text);
@@ -52,23 +41,23 @@ private:
 };
 
 void CheckMasterTable(const ConfigScreenValues& f, Tally& tally) {
-    for (std::size_t k = 1; k <= 4; ++k) {
+    for (std::size_t k = 1; k <= RemoteComputerCount; ++k) {
         const std::string& address = f.IPAdd[k];
         const bool wrong = f.DomainNames
-                               ? CharacterCount(address) > MaxDomainName || IsValidIPAddress(address)
+                               ? CharacterCount(address) > MaxDomainName || IsStrictIPAddress(address)
                                : !address.empty() && !IsValidIPAddress(address);
         tally.Count(wrong, RowLabels[k], ConfigLabel::IPAddL);
     }
     tally.Count(f.CName[0].empty() || CharacterCount(f.CName[0]) > MaxComputerName, ConfigLabel::IPAddM0,
                 ConfigLabel::CompL);
-    for (std::size_t k = 1; k <= 4; ++k)
+    for (std::size_t k = 1; k <= RemoteComputerCount; ++k)
         tally.Count(CharacterCount(f.CName[k]) > MaxComputerName, RowLabels[k], ConfigLabel::CompL);
 }
 
 void CheckSlaveAddress(const ConfigScreenValues& f, Tally& tally) {
     const std::string& address = f.IPAdd[0];
     const bool wrong = f.DomainNames ? address.empty() || CharacterCount(address) > MaxDomainName ||
-                                           IsValidIPAddress(address)
+                                           IsStrictIPAddress(address)
                                      : !IsValidIPAddress(address);
     tally.Count(wrong, ConfigLabel::IPAddM);
 }
@@ -101,7 +90,7 @@ FieldCheck CheckScreenFields(ProgramKind kind, const ConfigScreenValues& f,
     tally.Count(NumberOutside(f.StartDelay, 1, 3600), ConfigLabel::StartDelayM);
     if (kind == ProgramKind::Master) {
         bool anyAddress = false;
-        for (std::size_t k = 1; k <= 4; ++k) {
+        for (std::size_t k = 1; k <= RemoteComputerCount; ++k) {
             tally.Count(!f.CName[k].empty() && f.IPAdd[k].empty(), RowLabels[k], ConfigLabel::IPAddL);
             anyAddress = anyAddress || !f.IPAdd[k].empty();
         }

@@ -72,4 +72,11 @@ std::string StoredTextToUtf8(std::string_view bytes) {
     return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
 }
 
+std::size_t CharacterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (char c : utf8)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+    return count;
+}
+
 } // namespace tarnix

@@ -17,4 +17,8 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // text that is not valid UTF-8 is read as Windows-1252.
 std::string StoredTextToUtf8(std::string_view bytes);
 
+// The characters of a UTF-8 text: every byte that is not a continuation byte starts one. Names
+// are limited in characters, so 25 accented letters fit where 25 bytes would not.
+std::size_t CharacterCount(std::string_view utf8);
+
 } // namespace tarnix
