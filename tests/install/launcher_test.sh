@@ -5,17 +5,7 @@
 set -eu
 launchers=$1
 dist=$2
-tmp=$(mktemp -d)
-pid=
-cleanup() {
-    if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+. "$(dirname "$0")/common.sh"
 export HOME="$tmp/home"
 unset XDG_DATA_HOME XDG_CONFIG_HOME
 mkdir -p "$HOME"

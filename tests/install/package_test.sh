@@ -10,17 +10,7 @@ for tool in dpkg-deb dpkg-shlibdeps cpack; do
         exit 77
     fi
 done
-tmp=$(mktemp -d)
-pid=
-cleanup() {
-    if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+. "$(dirname "$0")/common.sh"
 
 cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || {
     cat "$tmp/cpack.log"

@@ -13,13 +13,11 @@
 namespace tarnix {
 namespace {
 
+using testing::NeverOpens;
+
 using testing::AnswerBox;
 using testing::BoxSeen;
 using testing::ModalCloser;
-
-void NeverOpens(const std::string&, OpenDone done) {
-    done(false);
-}
 
 void Tick(QWidget& box) {
     QMetaObject::invokeMethod(box.findChild<QTimer*>("Timer1"), "timeout");

@@ -17,14 +17,13 @@
 #include "support/Fakes.h"
 #include "support/Rigs.h"
 #include "ui/QtMessageBoxes.h"
+#include "ui/UiTestSupport.h"
 #include "ui/frmConfig.h"
 
 namespace tarnix {
 namespace {
 
-void NeverOpens(const std::string&, OpenDone done) {
-    done(false);
-}
+using testing::NeverOpens;
 
 // What the dialog reported, one line per event.
 struct RecordedEvents : ConfigScreenEvents {

@@ -18,12 +18,10 @@
 namespace tarnix {
 namespace {
 
+using testing::NeverOpens;
+
 using testing::FakeEvents;
 using Kind = FakeEvents::Kind;
-
-void NeverOpens(const std::string&, OpenDone done) {
-    done(false);
-}
 
 // A control's place in twips; a width of 0 checks only its position (its size is free).
 struct Place {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/MainWindowView.h"
+#include "platform/UrlOpener.h"
 
 namespace tarnix::testing {
 
@@ -58,6 +59,11 @@ private:
     QTimer timer_;
     int seen_ = 0;
 };
+
+// An opener for windows whose browser never starts; none of these tests opens anything.
+inline void NeverOpens(const std::string&, OpenDone done) {
+    done(false);
+}
 
 // Runs the event loop until done() holds or the time is up; returns done().
 inline bool RunEventsUntil(const std::function<bool()>& done, int milliseconds = 2000) {
