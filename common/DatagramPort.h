@@ -29,6 +29,10 @@ public:
     virtual bool SetRemotePort(std::int32_t port) = 0;
     virtual bool Bind(std::int32_t localPort) = 0;
     virtual bool Send(const std::string& datagram) = 0; // false when it could not be sent
+    // Answers an arrived datagram. A port may hold the answer until the arrivals being handled
+    // are done, and send a burst's answers together, in their order. A lost answer shows at
+    // the peer as a missing one, so nothing is reported here.
+    virtual void Reply(const std::string& datagram) { (void)Send(datagram); }
     virtual void SetArrivalHandler(ArrivalHandler handler) = 0;
 };
 

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <netinet/in.h>
+#include <netinet/udp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,8 +24,31 @@ constexpr int kSocketReceiveBuffer = 1 << 20;
 // How often a send is retried after errors that do not concern this datagram.
 constexpr int kSendAttempts = 3;
 
+// Held answers beyond this many leave at once, so a handler that answers twice cannot grow the
+// queue without end.
+constexpr std::size_t kMaxPendingReplies = 128;
+
+// A segmented send holds at most this many datagrams, each small enough for any link's MTU.
+constexpr std::size_t kMaxSegments = 64;
+constexpr std::size_t kMaxSegment = 512;
+
 bool ValidPort(std::int32_t port, std::int32_t lowest) {
     return port >= lowest && port <= 65535;
+}
+
+// ECONNREFUSED reports an earlier datagram that found no listener; the datagram at hand was not
+// sent yet, and the report is consumed now.
+bool WorthRetrying(int error) {
+    return error == EINTR || error == ECONNREFUSED;
+}
+
+// What a system or a route without UDP segmentation answers to it.
+bool SegmentationRefused(int error) {
+    return error == EINVAL || error == EIO || error == ENOPROTOOPT || error == EOPNOTSUPP;
+}
+
+bool SamePeer(const sockaddr_in& a, const sockaddr_in& b) {
+    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
 }
 
 } // namespace
@@ -39,6 +64,7 @@ UdpDatagramPort::~UdpDatagramPort() {
 
 void UdpDatagramPort::Close() {
     if (fd_ < 0) return;
+    SendPendingReplies(); // answered before the close, so they still leave
     if (notifier_ != nullptr) {
         notifier_->setEnabled(false);
         // A handler may close the port from inside the notifier's own activation.
@@ -79,25 +105,127 @@ bool UdpDatagramPort::Bind(std::int32_t localPort) {
     return true;
 }
 
-bool UdpDatagramPort::Send(const std::string& datagram) {
-    if (datagram.size() > kMaxDatagram || remotePort_ == 0) return false;
+std::optional<sockaddr_in> UdpDatagramPort::RemoteAddress() {
+    if (remotePort_ == 0) return std::nullopt;
     const std::optional<std::uint32_t> address = remoteHost_.Current();
-    if (!address) return false;
-    if (fd_ < 0 && !OpenSocket()) return false;
-
+    if (!address) return std::nullopt;
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(remotePort_);
     remote.sin_addr.s_addr = htonl(*address);
+    return remote;
+}
+
+bool UdpDatagramPort::Send(const std::string& datagram) {
+    if (datagram.size() > kMaxDatagram) return false;
+    const std::optional<sockaddr_in> remote = RemoteAddress();
+    if (!remote) return false;
+    if (fd_ < 0 && !OpenSocket()) return false;
+
     for (int attempt = 0; attempt < kSendAttempts; ++attempt) {
         const ssize_t sent = ::sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
-                                      reinterpret_cast<const sockaddr*>(&remote), sizeof remote);
+                                      reinterpret_cast<const sockaddr*>(&*remote), sizeof *remote);
         if (sent >= 0) return static_cast<std::size_t>(sent) == datagram.size();
-        // ECONNREFUSED reports an earlier datagram that found no listener; this one was not
-        // sent yet, and the report is consumed now.
-        if (errno != EINTR && errno != ECONNREFUSED) return false;
+        if (!WorthRetrying(errno)) return false;
     }
     return false;
+}
+
+void UdpDatagramPort::Reply(const std::string& datagram) {
+    if (readDepth_ == 0 || fd_ < 0) {
+        (void)Send(datagram);
+        return;
+    }
+    const std::optional<sockaddr_in> remote = RemoteAddress();
+    if (!remote || datagram.size() > kMaxDatagram) return;
+    pendingReplies_.push_back(PendingReply{*remote, datagram});
+    if (pendingReplies_.size() >= kMaxPendingReplies) SendPendingReplies();
+}
+
+// The held answers in their order: runs of equal-sized answers to one peer as one segmented
+// send each, the rest one datagram a message.
+void UdpDatagramPort::SendPendingReplies() {
+    std::size_t first = 0;
+    while (first < pendingReplies_.size()) {
+        const std::size_t end = EndOfEqualRun(first);
+        if (end - first < 2 || !segmentedSends_ || !SendSegmented(first, end)) SendEach(first, end);
+        first = end;
+    }
+    pendingReplies_.clear();
+}
+
+std::size_t UdpDatagramPort::EndOfEqualRun(std::size_t first) const {
+    const PendingReply& head = pendingReplies_[first];
+    const std::size_t size = head.datagram.size();
+    std::size_t end = first + 1;
+    if (size == 0 || size > kMaxSegment) return end;
+    while (end < pendingReplies_.size() && end - first < kMaxSegments) {
+        const PendingReply& next = pendingReplies_[end];
+        if (next.datagram.size() != size || !SamePeer(next.to, head.to)) break;
+        ++end;
+    }
+    return end;
+}
+
+// One send that the system cuts into end - first datagrams of the run's size (UDP_SEGMENT).
+// False when the system refuses it: the run is then sent datagram by datagram, and so is every
+// later one. A run that fails for another reason is lost like a failed single send.
+bool UdpDatagramPort::SendSegmented(std::size_t first, std::size_t end) {
+    std::array<iovec, kMaxSegments> parts{};
+    for (std::size_t i = first; i < end; ++i) {
+        std::string& datagram = pendingReplies_[i].datagram;
+        parts[i - first] = iovec{datagram.data(), datagram.size()};
+    }
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint16_t))] = {};
+    msghdr message{};
+    message.msg_name = &pendingReplies_[first].to;
+    message.msg_namelen = sizeof(sockaddr_in);
+    message.msg_iov = parts.data();
+    message.msg_iovlen = end - first;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* const segment = CMSG_FIRSTHDR(&message);
+    segment->cmsg_level = SOL_UDP;
+    segment->cmsg_type = UDP_SEGMENT;
+    segment->cmsg_len = CMSG_LEN(sizeof(std::uint16_t));
+    const auto size = static_cast<std::uint16_t>(pendingReplies_[first].datagram.size());
+    std::memcpy(CMSG_DATA(segment), &size, sizeof size);
+
+    for (int attempt = 0; attempt < kSendAttempts; ++attempt) {
+        if (::sendmsg(fd_, &message, MSG_NOSIGNAL) >= 0) return true;
+        if (!WorthRetrying(errno)) break;
+    }
+    if (!SegmentationRefused(errno)) return true;
+    segmentedSends_ = false;
+    return false;
+}
+
+// One system call for as many of the datagrams as it takes.
+void UdpDatagramPort::SendEach(std::size_t first, std::size_t end) {
+    std::array<mmsghdr, kBatchSlots> messages{};
+    std::array<iovec, kBatchSlots> parts{};
+    int attempts = 0;
+    while (first < end && attempts < kSendAttempts) {
+        const std::size_t count = std::min<std::size_t>(end - first, kBatchSlots);
+        for (std::size_t i = 0; i < count; ++i) {
+            PendingReply& reply = pendingReplies_[first + i];
+            parts[i] = iovec{reply.datagram.data(), reply.datagram.size()};
+            messages[i] = mmsghdr{};
+            messages[i].msg_hdr.msg_name = &reply.to;
+            messages[i].msg_hdr.msg_namelen = sizeof reply.to;
+            messages[i].msg_hdr.msg_iov = &parts[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int sent = ::sendmmsg(fd_, messages.data(), static_cast<unsigned>(count), MSG_NOSIGNAL);
+        if (sent > 0) {
+            first += static_cast<std::size_t>(sent);
+            attempts = 0;
+        } else if (!WorthRetrying(errno)) {
+            ++first; // this datagram is lost; the others still go
+        } else {
+            ++attempts;
+        }
+    }
 }
 
 void UdpDatagramPort::SetArrivalHandler(ArrivalHandler handler) {
@@ -138,7 +266,9 @@ void UdpDatagramPort::ReadPending(int budget) {
     QSocketNotifier* const notifier = notifier_.get();
     if (readDepth_ > 0) {
         // A handler runs an event loop of its own (a message box): the batch being handled
-        // must finish first, so the socket waits until the outer read returns.
+        // must finish first, so the socket waits until the outer read returns. The answers
+        // given so far need not wait for the box.
+        SendPendingReplies();
         if (notifier != nullptr) notifier->setEnabled(false);
         pausedByNestedLoop_ = true;
         return;
@@ -160,6 +290,7 @@ void UdpDatagramPort::ReadPending(int budget) {
             }
             if (generation != socketGeneration_) break;
         }
+        SendPendingReplies();
         if (generation != socketGeneration_ || failed || received < wanted) break;
         budget -= received;
     }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <sys/socket.h>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -49,6 +50,10 @@ public:
     bool Bind(std::int32_t localPort) override;
     // Sends from the bound socket, or from a new socket on a port the system chooses.
     bool Send(const std::string& datagram) override;
+    // Inside the arrival handler the answer waits for the rest of the batch being handled; the
+    // batch's answers then leave together, runs of equal answers to one peer as one segmented
+    // send where the system offers it. Elsewhere, and once the port is closed, it is a Send.
+    void Reply(const std::string& datagram) override;
     void SetArrivalHandler(ArrivalHandler handler) override;
 
     // Hands what has arrived to the handler now (at most kReadsOnRequest datagrams).
@@ -58,7 +63,17 @@ public:
     std::optional<std::uint16_t> LocalPort() const;
 
 private:
+    struct PendingReply {
+        sockaddr_in to;
+        std::string datagram;
+    };
+
     bool OpenSocket();
+    std::optional<sockaddr_in> RemoteAddress();
+    void SendPendingReplies();
+    std::size_t EndOfEqualRun(std::size_t first) const;
+    bool SendSegmented(std::size_t first, std::size_t end);
+    void SendEach(std::size_t first, std::size_t end);
     void ReadPending(int budget);
     static constexpr int kBatchSlots = 32;
     int ReceiveBatch(int wanted);
@@ -78,6 +93,8 @@ private:
     std::array<mmsghdr, kBatchSlots> headers_{};
     std::array<iovec, kBatchSlots> vectors_{};
     std::array<sockaddr_in, kBatchSlots> senders_{};
+    std::vector<PendingReply> pendingReplies_;
+    bool segmentedSends_ = true; // until the system refuses one
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -112,7 +112,7 @@ void SlaveProgram::SendReply() {
     const std::string& master = config_.MasterAddress();
     if (!master.empty()) port_.SetRemoteHost(master);
     port_.SetRemotePort(config_.Port1);
-    port_.Send(replyMessage_); // a lost answer shows on the master as a missing one
+    port_.Reply(replyMessage_); // a lost answer shows on the master as a missing one
 }
 
 void SlaveProgram::ResetClick() {

@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <cstdio>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -223,6 +224,60 @@ TEST(UdpDatagramPort, HandlerMayCloseOrDestroyItsPort) {
     ASSERT_TRUE(test::RunEventsUntil([&] { return receiver == nullptr; }));
     test::RunEventsUntil([] { return false; }, 100ms);
     EXPECT_EQ(handled, 2);
+}
+
+// The answer to datagram i: mostly of one size, so that they leave in segmented runs, with
+// other sizes, a datagram too big to be a segment, and double answers in between.
+std::vector<std::string> AnswersTo(int i) {
+    char number[16];
+    std::snprintf(number, sizeof number, "A%05d", i);
+    if (i % 13 == 0) return {std::string(number) + std::string(1000, 'x')};
+    if (i % 11 == 0) return {number, std::string(number) + "-second"};
+    if (i % 7 == 0) return {std::string(number) + "+++"};
+    return {number};
+}
+
+TEST(UdpDatagramPort, AnswersToABurstLeaveWholeAndInOrder) {
+    UdpDatagramPort peer;
+    Received answers;
+    peer.SetArrivalHandler(answers.Handler());
+    const std::uint16_t peerPort = BindAnywhere(peer);
+
+    UdpDatagramPort port;
+    int handled = 0;
+    bool closeAfterAnswer = false;
+    port.SetArrivalHandler([&](const Arrival&) {
+        for (const std::string& answer : AnswersTo(handled))
+            port.Reply(answer);
+        ++handled;
+        if (closeAfterAnswer) port.Close();
+    });
+    const std::uint16_t portNumber = BindAnywhere(port);
+    AddressTo(port, peerPort);
+    AddressTo(peer, portNumber);
+
+    constexpr int kBurst = 300; // queued before the port reads, so they are read in batches
+    std::vector<std::optional<std::string>> expected;
+    for (int i = 0; i < kBurst; ++i) {
+        ASSERT_TRUE(peer.Send("<TNA100>"));
+        for (const std::string& answer : AnswersTo(i))
+            expected.emplace_back(answer);
+    }
+    ASSERT_TRUE(test::RunEventsUntil([&] { return answers.datagrams.size() >= expected.size(); }));
+    test::RunEventsUntil([] { return false; }, 100ms);
+    EXPECT_EQ(answers.datagrams, expected);
+
+    // A handler that answers and then closes its port: the answer still leaves.
+    closeAfterAnswer = true;
+    answers.datagrams.clear();
+    ASSERT_TRUE(peer.Send("<TNA100>"));
+    ASSERT_TRUE(test::RunEventsUntil([&] { return !answers.datagrams.empty(); }));
+    EXPECT_EQ(answers.datagrams.front(), AnswersTo(kBurst).front());
+
+    // Outside a handler an answer is sent at once.
+    port.Reply("<TNE100>");
+    ASSERT_TRUE(test::RunEventsUntil([&] { return answers.datagrams.size() == 2; }));
+    EXPECT_EQ(answers.datagrams.back(), "<TNE100>");
 }
 
 TEST(UdpDatagramPort, FloodDoesNotStarveTheTimer) {
