@@ -1,5 +1,6 @@
 #include "master/TarnixMMain.h"
 
+#include <QAbstractEventDispatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <array>
@@ -47,6 +48,10 @@ TarnixMMain::TarnixMMain(UrlOpenFn openUrl, QWidget* parent)
     UseCounter(counter);
 
     CreateStatusRows();
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (ticksRunning_ > 0) ApplyPendingRows();
+        });
 }
 
 void TarnixMMain::CreateStatusRows() {
@@ -97,8 +102,20 @@ TarnixMMain::PendingBox* TarnixMMain::PendingOf(int row, RowBox box) {
     return &pending_[static_cast<std::size_t>(row)][static_cast<std::size_t>(box)];
 }
 
+// Within a tick the rows wait for its end, which costs the event loop no extra pass; a message
+// box opened meanwhile shows them before it waits for the user.
+void TarnixMMain::TickBegins() {
+    ++ticksRunning_;
+}
+
+void TarnixMMain::TickEnded() {
+    --ticksRunning_;
+    ApplyPendingRows();
+}
+
+// Changes made outside a tick show once the event being handled is done.
 void TarnixMMain::QueueApply() {
-    if (applyQueued_) return;
+    if (applyQueued_ || ticksRunning_ > 0) return;
     applyQueued_ = true;
     QMetaObject::invokeMethod(
         this, [this] { ApplyPendingRows(); }, Qt::QueuedConnection);

@@ -20,6 +20,10 @@ public:
     void SetRowText(int row, RowBox box, const std::string& text) override;
     void SetRowColour(int row, RowBox box, Colour colour) override;
 
+protected:
+    void TickBegins() override;
+    void TickEnded() override;
+
 private:
     // What one status box is told during the event being handled.
     struct PendingBox {
@@ -36,6 +40,7 @@ private:
     std::array<std::array<QLineEdit*, 3>, 5> rows_{};
     std::array<std::array<PendingBox, 3>, 5> pending_{};
     bool applyQueued_ = false;
+    int ticksRunning_ = 0;
 };
 
 } // namespace tarnix

@@ -83,7 +83,10 @@ MainWindowBase::MainWindowBase(const MainWindowSetup& setup, UrlOpenFn openUrl, 
     refreshTimer_->setTimerType(Qt::PreciseTimer);
     refreshTimer_->setInterval(setup.refreshIntervalMs);
     connect(refreshTimer_, &QTimer::timeout, this, [this] {
-        if (events_ != nullptr) events_->OnTimerTick();
+        if (events_ == nullptr) return;
+        TickBegins();
+        events_->OnTimerTick();
+        TickEnded();
     });
 
     CreateTrayIcon();

@@ -86,6 +86,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
+    // Around each timer tick the logic handles; ticks may nest under a message box's loop.
+    virtual void TickBegins() {}
+    virtual void TickEnded() {}
+
 private:
     void CreateButtons(int topTwips);
     void CreateTrayIcon();

@@ -120,6 +120,55 @@ TEST(MasterWindow, TellingAControlWhatItShowsAlreadyChangesNothing) {
     EXPECT_EQ(counterChanges.palette, 1);
 }
 
+// Logic whose ticks tell the window what the test gives them.
+struct ScriptedTicks : FakeEvents {
+    std::vector<std::function<void()>> ticks;
+    std::size_t ran = 0;
+    void OnTimerTick() override {
+        if (ran < ticks.size()) ticks[ran]();
+        ++ran;
+    }
+};
+
+TEST(MasterWindow, RowsShowWhereATickLeavesThemAndBeforeABoxItOpensWaits) {
+    TarnixMMain window(NeverOpens);
+    window.show();
+    auto* row = window.findChild<QLineEdit*>("Type1(1)");
+    ChangeCounter changes;
+    QString underTheBox;
+    ScriptedTicks logic;
+    logic.ticks = {
+        [&] {
+            window.SetRowText(1, RowBox::Type1, " Connected");
+            window.SetRowColour(1, RowBox::Type1, colours::StatusGreen);
+        },
+        [&] {
+            row->installEventFilter(&changes);
+            window.SetRowColour(1, RowBox::Type1, colours::Black);
+            window.SetRowColour(1, RowBox::Type1, colours::StatusGreen);
+        },
+        [&] {
+            window.SetRowText(1, RowBox::Type1, " Data Error");
+            QEventLoop box; // as a message box opened by the tick
+            QTimer::singleShot(20, &box, [&] {
+                underTheBox = row->text();
+                box.quit();
+            });
+            box.exec();
+        },
+    };
+    window.SetEvents(&logic);
+    window.SetTimerEnabled(true);
+    ASSERT_TRUE(testing::RunEventsUntil([&] { return logic.ran >= 2; }, 5000));
+    EXPECT_EQ(row->text(), " Connected");
+    EXPECT_EQ(row->palette().color(QPalette::Text), QColor(0, 102, 0));
+    EXPECT_EQ(changes.palette + changes.repaints, 0) << "black and back within one tick is no change";
+    ASSERT_TRUE(testing::RunEventsUntil([&] { return logic.ran >= 3; }, 5000));
+    window.SetTimerEnabled(false);
+    window.SetEvents(nullptr);
+    EXPECT_EQ(underTheBox, " Data Error");
+}
+
 TEST(MasterWindow, ControlsStandWhereTheLayoutPutsThemWithTheirTexts) {
     TarnixMMain window(NeverOpens);
     EXPECT_EQ(window.size(), QSize(484, 167));
