@@ -11,6 +11,17 @@ std::string_view CommandField(std::string_view wellFormed) {
     return wellFormed.size() >= 5 ? wellFormed.substr(3, 2) : std::string_view{};
 }
 
+// A field of plain digits, as every datagram the programs send has, reads without the lenient
+// reader; anything else reads as the lenient reader says.
+double FieldNumber(std::string_view field) {
+    double value = 0;
+    for (char c : field) {
+        if (!IsDigit(c)) return LeadingNumber(field);
+        value = value * 10 + (c - '0');
+    }
+    return field.empty() ? LeadingNumber(field) : value;
+}
+
 } // namespace
 
 bool IsWellFormed(std::string_view datagram) {
@@ -19,7 +30,7 @@ bool IsWellFormed(std::string_view datagram) {
     // A datagram can be up to 64 KiB, far beyond what two digits can count; the comparison in
     // double keeps such lengths exact instead of narrowing them.
     const double payloadLength = static_cast<double>(datagram.size() - FrameLength);
-    return LeadingNumber(datagram.substr(5, 2)) == payloadLength;
+    return FieldNumber(datagram.substr(5, 2)) == payloadLength;
 }
 
 std::string StatusReply(char actionLetter, int phase) {
@@ -31,7 +42,7 @@ char TypeLetter(std::string_view wellFormed) {
 }
 
 double StateDigitValue(std::string_view wellFormed) {
-    return wellFormed.size() >= 5 ? LeadingNumber(wellFormed.substr(4, 1)) : 0.0;
+    return wellFormed.size() >= 5 ? FieldNumber(wellFormed.substr(4, 1)) : 0.0;
 }
 
 bool IsResetCommand(std::string_view wellFormed) {

@@ -86,6 +86,7 @@ QLineEdit* TarnixMMain::RowBoxOf(int row, RowBox box) const {
 void TarnixMMain::SetRowText(int row, RowBox box, const std::string& text) {
     if (PendingBox* pending = PendingOf(row, box)) {
         pending->text = text;
+        anyPending_ = true;
         QueueApply();
     }
 }
@@ -93,6 +94,7 @@ void TarnixMMain::SetRowText(int row, RowBox box, const std::string& text) {
 void TarnixMMain::SetRowColour(int row, RowBox box, Colour colour) {
     if (PendingBox* pending = PendingOf(row, box)) {
         pending->colour = colour;
+        anyPending_ = true;
         QueueApply();
     }
 }
@@ -123,11 +125,20 @@ void TarnixMMain::QueueApply() {
 
 void TarnixMMain::ApplyPendingRows() {
     applyQueued_ = false;
+    if (!anyPending_) return;
+    anyPending_ = false;
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         for (std::size_t box = 0; box < rows_[row].size(); ++box) {
             PendingBox& pending = pending_[row][box];
-            if (pending.text) SetControlText(rows_[row][box], *pending.text);
-            if (pending.colour) SetControlForeground(rows_[row][box], *pending.colour);
+            ShownBox& shown = shown_[row][box];
+            if (pending.text && *pending.text != shown.text) {
+                SetControlText(rows_[row][box], *pending.text);
+                shown.text = std::move(*pending.text);
+            }
+            if (pending.colour && pending.colour != shown.colour) {
+                SetControlForeground(rows_[row][box], *pending.colour);
+                shown.colour = pending.colour;
+            }
             pending = PendingBox{};
         }
     }

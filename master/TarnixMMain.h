@@ -30,6 +30,12 @@ private:
         std::optional<std::string> text;
         std::optional<Colour> colour;
     };
+    // What a status box shows, as it was last told: a box told the same again is left alone
+    // before anything is converted for Qt.
+    struct ShownBox {
+        std::string text;
+        std::optional<Colour> colour;
+    };
 
     void CreateStatusRows();
     QLineEdit* RowBoxOf(int row, RowBox box) const;
@@ -39,6 +45,8 @@ private:
 
     std::array<std::array<QLineEdit*, 3>, 5> rows_{};
     std::array<std::array<PendingBox, 3>, 5> pending_{};
+    std::array<std::array<ShownBox, 3>, 5> shown_{};
+    bool anyPending_ = false;
     bool applyQueued_ = false;
     int ticksRunning_ = 0;
 };
