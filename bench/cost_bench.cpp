@@ -1,8 +1,9 @@
 // What the real programs cost, measured from outside on loopback:
 //
 //  1. Idle: a master supervising four peers (a responder here plays the four slaves) against
-//     bench_floor, a minimal Qt Widgets program with a tray icon and a 500 ms timer, both
-//     running at the same time: CPU, wakeups (context switches of all threads) and RSS.
+//     bench_floor, a minimal Qt Widgets program with a tray icon and a 500 ms timer, and against
+//     the same floor doing the master's datagram work alone each tick, all running at the same
+//     time: CPU, wakeups (context switches of all threads) and RSS.
 //  2. Flood: a slave under a flood of malformed datagrams from its master's address, then of
 //     well-formed ones from a stranger, while this program polls it as its master would: the
 //     datagrams it absorbs per second, its CPU per datagram, and whether it stayed in Run.
@@ -381,61 +382,78 @@ bool IdleBench(const std::string& bin, double seconds) {
     if (!responder.Valid()) return std::printf("cannot bind the responder on 127.0.0.2-5:%u\n", port1), false;
     ProgramFolder masterFolder("TarnixM.ini", MasterIni(port1, port2));
     ProgramFolder floorFolder("floor.ini", {});
-    if (!masterFolder.Valid() || !floorFolder.Valid()) return std::printf("cannot make the folders\n"), false;
+    ProgramFolder pollingFolder("floor.ini", {});
+    if (!masterFolder.Valid() || !floorFolder.Valid() || !pollingFolder.Valid())
+        return std::printf("cannot make the folders\n"), false;
 
     Worker serving([&](const std::atomic<bool>& stop) { responder.Serve(stop); });
     Child master(bin + "/TarnixM", {"-InhibitShutdown", "-AllowMulti"}, masterFolder.Root());
     Child floor(bin + "/bench_floor", {}, floorFolder.Root());
+    Child polling(bin + "/bench_floor", {"--polls", std::to_string(port1)}, pollingFolder.Root());
     if (!Pause(kSettleSeconds)) return false;
-    if (!master.Running() || !floor.Running())
+    if (!master.Running() || !floor.Running() || !polling.Running())
         return std::printf("a program ended early (master folder %s)\n", masterFolder.Root().c_str()), false;
 
     const std::string loadBefore = LoadAverage();
-    const Usage master0 = UsageOf(master.Pid()), floor0 = UsageOf(floor.Pid());
+    const Usage master0 = UsageOf(master.Pid()), floor0 = UsageOf(floor.Pid()),
+                polling0 = UsageOf(polling.Pid());
     const long answered0 = responder.Answered();
     const Clock::time_point start = Clock::now();
     if (!Pause(seconds)) return false;
-    const Usage master1 = UsageOf(master.Pid()), floor1 = UsageOf(floor.Pid());
+    const Usage master1 = UsageOf(master.Pid()), floor1 = UsageOf(floor.Pid()),
+                polling1 = UsageOf(polling.Pid());
     const double elapsed = Seconds(Clock::now() - start);
     const long answered = responder.Answered() - answered0;
-    const double masterRss = RssMiB(master.Pid()), floorRss = RssMiB(floor.Pid());
+    const double masterRss = RssMiB(master.Pid()), floorRss = RssMiB(floor.Pid()),
+                 pollingRss = RssMiB(polling.Pid());
     const std::string loadAfter = LoadAverage();
     master.Stop();
     floor.Stop();
+    polling.Stop();
 
     struct Row {
         const char* name;
-        double master, floor;
+        double master, floor, polling;
         const char* format;
     };
+    const auto rate = [elapsed](double before, double after) { return (after - before) / elapsed; };
     const Row rows[] = {
-        {"CPU, utime+stime (ms/s)", (master1.statMs - master0.statMs) / elapsed,
-         (floor1.statMs - floor0.statMs) / elapsed, "%10.2f"},
-        {"CPU, scheduler run time (ms/s)", (master1.runtimeMs - master0.runtimeMs) / elapsed,
-         (floor1.runtimeMs - floor0.runtimeMs) / elapsed, "%10.2f"},
-        {"wakeups, all threads (/s)", static_cast<double>(master1.switches - master0.switches) / elapsed,
-         static_cast<double>(floor1.switches - floor0.switches) / elapsed, "%10.1f"},
-        {"RSS (MiB)", masterRss, floorRss, "%10.1f"},
+        {"CPU, utime+stime (ms/s)", rate(master0.statMs, master1.statMs), rate(floor0.statMs, floor1.statMs),
+         rate(polling0.statMs, polling1.statMs), "%10.2f"},
+        {"CPU, scheduler run time (ms/s)", rate(master0.runtimeMs, master1.runtimeMs),
+         rate(floor0.runtimeMs, floor1.runtimeMs), rate(polling0.runtimeMs, polling1.runtimeMs), "%10.2f"},
+        {"wakeups, all threads (/s)", rate(master0.switches, master1.switches),
+         rate(floor0.switches, floor1.switches), rate(polling0.switches, polling1.switches), "%10.1f"},
+        {"RSS (MiB)", masterRss, floorRss, pollingRss, "%10.1f"},
     };
     std::printf("window %.1f s after %.0f s settling; load average %s at start, %s at end\n", elapsed,
                 kSettleSeconds, loadBefore.c_str(), loadAfter.c_str());
-    std::printf("%-32s%10s%10s%14s\n", "", "master", "floor", "master/floor");
+    std::printf("%-32s%10s%10s%10s%14s%16s\n", "", "master", "floor", "polling", "master/floor",
+                "master/polling");
+    const auto ratio = [](double a, double b) {
+        char text[32] = "-";
+        if (b > 0) std::snprintf(text, sizeof text, "%.2f", a / b);
+        return std::string(text);
+    };
     for (const Row& row : rows) {
         std::printf("%-32s", row.name);
         std::printf(row.format, row.master);
         std::printf(row.format, row.floor);
-        if (row.floor > 0)
-            std::printf("%14.2f\n", row.master / row.floor);
-        else
-            std::printf("%14s\n", "-");
+        std::printf(row.format, row.polling);
+        std::printf("%14s%16s\n", ratio(row.master, row.floor).c_str(),
+                    ratio(row.master, row.polling).c_str());
     }
-    std::printf("%-32s%10d%10d\n", "threads", master1.threads, floor1.threads);
+    std::printf("%-32s%10d%10d%10d\n", "threads", master1.threads, floor1.threads, polling1.threads);
     std::printf(
         "(utime+stime moves in whole clock ticks of %.0f ms: below about 1 ms/s it cannot tell much;\n"
         " the scheduler's run time, summed over the threads alive at the end, is exact)\n",
         1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK)));
-    std::printf("polls answered by the responder: %ld (%.1f/s; four peers polled twice a second make 8/s)\n",
-                answered, static_cast<double>(answered) / elapsed);
+    std::printf("(polling: the floor that also reads four sockets and sends four polls each tick, the\n"
+                " master's datagrams and nothing else; on loopback the sender pays for the peer's\n"
+                " receive path too)\n");
+    std::printf(
+        "polls answered by the responder: %ld (%.1f/s; the master's and the polling floor's make 16/s)\n",
+        answered, static_cast<double>(answered) / elapsed);
     bool enteredRun = false;
     const std::vector<std::string> unexpected = masterFolder.UnexpectedEnterLines("TarnixM.log", enteredRun);
     std::printf("master stayed in Run: %s\n", enteredRun && unexpected.empty() ? "yes" : "no");
