@@ -30,6 +30,7 @@
 #include <fstream>
 #include <mutex>
 #include <netinet/in.h>
+#include <netinet/udp.h>
 #include <optional>
 #include <poll.h>
 #include <sstream>
@@ -567,7 +568,49 @@ struct FloodResult {
     double longestGapMs = 0;
 };
 
-// Sends as fast as it can, in batches, from `fromIp` to the slave's port, for at most `seconds`.
+// Sends `copies` of one datagram in one system call: as one segmented send (UDP_SEGMENT), which
+// spares the flooder the per-datagram cost of the send path, or else one message each. Returns
+// how many left.
+class Burst {
+public:
+    static constexpr int kCopies = 64;
+
+    explicit Burst(const char* text) : size_(std::strlen(text)) {
+        for (int i = 0; i < kCopies; ++i) {
+            parts_[i] = {const_cast<char*>(text), size_};
+            messages_[i].msg_hdr.msg_iov = &parts_[i];
+            messages_[i].msg_hdr.msg_iovlen = 1;
+        }
+    }
+    int Send(int fd, bool& segmented) {
+        if (segmented && size_ > 0) {
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint16_t))] = {};
+            msghdr message{};
+            message.msg_iov = parts_;
+            message.msg_iovlen = kCopies;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            cmsghdr* const segment = CMSG_FIRSTHDR(&message);
+            segment->cmsg_level = SOL_UDP;
+            segment->cmsg_type = UDP_SEGMENT;
+            segment->cmsg_len = CMSG_LEN(sizeof(std::uint16_t));
+            const auto size = static_cast<std::uint16_t>(size_);
+            std::memcpy(CMSG_DATA(segment), &size, sizeof size);
+            if (::sendmsg(fd, &message, 0) >= 0) return kCopies;
+            if (errno != EINVAL && errno != EIO && errno != ENOPROTOOPT && errno != EOPNOTSUPP) return 0;
+            segmented = false;
+        }
+        return std::max(0, ::sendmmsg(fd, messages_, kCopies, 0));
+    }
+
+private:
+    std::size_t size_;
+    iovec parts_[kCopies]{};
+    mmsghdr messages_[kCopies]{};
+};
+
+// Sends as fast as it can, in bursts of each kind of datagram in turn, from `fromIp` to the
+// slave's port, for at most `seconds`.
 long Flood(const char* fromIp, std::uint16_t slavePort, bool malformed, double seconds,
            double& floodSeconds) {
     Socket socket(fromIp, 0);
@@ -575,23 +618,21 @@ long Flood(const char* fromIp, std::uint16_t slavePort, bool malformed, double s
     if (!socket.Valid() ||
         ::connect(socket.Fd(), reinterpret_cast<const sockaddr*>(&slave), sizeof slave) != 0)
         return 0;
-    constexpr int kBatch = 64;
-    mmsghdr messages[kBatch]{};
-    iovec vectors[kBatch]{};
-    for (int i = 0; i < kBatch; ++i) {
-        const char* text = malformed ? kMalformed[i % std::size(kMalformed)] : kPoll;
-        vectors[i] = {const_cast<char*>(text), std::strlen(text)};
-        messages[i].msg_hdr.msg_iov = &vectors[i];
-        messages[i].msg_hdr.msg_iovlen = 1;
+    std::vector<std::unique_ptr<Burst>> bursts;
+    if (malformed) {
+        for (const char* text : kMalformed)
+            bursts.push_back(std::make_unique<Burst>(text));
+    } else {
+        bursts.push_back(std::make_unique<Burst>(kPoll));
     }
+    bool segmented = true;
     long sent = 0;
     const Clock::time_point start = Clock::now();
     const Clock::time_point end =
         start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    while (sent < kMaxFloodDatagrams && !g_stop && Clock::now() < end) {
-        const int count = ::sendmmsg(socket.Fd(), messages, kBatch, 0);
-        if (count > 0) sent += count;
-    }
+    for (std::size_t next = 0; sent < kMaxFloodDatagrams && !g_stop && Clock::now() < end;
+         next = (next + 1) % bursts.size())
+        sent += bursts[next]->Send(socket.Fd(), segmented);
     floodSeconds = Seconds(Clock::now() - start);
     return sent;
 }
