@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -233,27 +234,54 @@ public:
     std::vector<std::string> UnexpectedEnterLines(const std::string& logName, bool& enteredRun) const {
         std::vector<std::string> unexpected;
         enteredRun = false;
-        std::istringstream log(ReadFile(Root() + "/Log/" + logName));
-        std::string line;
-        while (std::getline(log, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            std::vector<std::string> columns;
-            std::istringstream split(line);
-            for (std::string column; std::getline(split, column, ',');) {
-                column.erase(0, column.find_first_not_of(" *"));
-                column.erase(column.find_last_not_of(' ') + 1);
-                columns.push_back(column);
-            }
-            if (columns.size() < 3 || columns[1] != "Enter") continue;
-            if (columns[2] == "Run")
+        for (const LogLine& line : LogLines(logName)) {
+            if (line.columns.size() < 3 || line.columns[1] != "Enter") continue;
+            if (line.columns[2] == "Run")
                 enteredRun = true;
             else
-                unexpected.push_back(line);
+                unexpected.push_back(line.text);
         }
         return unexpected;
     }
 
+    // How many seconds of Run supervision the log holds (a "Run" line each, at logging level
+    // Full) with a time stamp from `from` to `to`.
+    int RunSecondsLogged(const std::string& logName, std::time_t from, std::time_t to) const {
+        int seconds = 0;
+        for (const LogLine& line : LogLines(logName)) {
+            if (line.columns.size() < 2 || line.columns[1] != "Run") continue;
+            std::tm stamp{};
+            if (::strptime(line.columns[0].c_str(), "%d-%b-%y %H:%M:%S", &stamp) == nullptr) continue;
+            stamp.tm_isdst = -1;
+            const std::time_t at = std::mktime(&stamp);
+            seconds += at >= from && at <= to ? 1 : 0;
+        }
+        return seconds;
+    }
+
 private:
+    struct LogLine {
+        std::string text;
+        std::vector<std::string> columns; // trimmed, without the marks of a test run
+    };
+    std::vector<LogLine> LogLines(const std::string& logName) const {
+        std::vector<LogLine> lines;
+        std::istringstream log(ReadFile(Root() + "/Log/" + logName));
+        std::string text;
+        while (std::getline(log, text)) {
+            if (!text.empty() && text.back() == '\r') text.pop_back();
+            LogLine line{text, {}};
+            std::istringstream split(text);
+            for (std::string column; std::getline(split, column, ',');) {
+                column.erase(0, column.find_first_not_of(" *"));
+                column.erase(column.find_last_not_of(' ') + 1);
+                line.columns.push_back(column);
+            }
+            lines.push_back(std::move(line));
+        }
+        return lines;
+    }
+
     QTemporaryDir dir_{QDir::tempPath() + "/tarnix-bench-XXXXXX"};
 };
 
@@ -566,6 +594,7 @@ struct FloodResult {
     bool stayedInRun = false;
     std::string notInRun; // why not, when it did not
     double longestGapMs = 0;
+    int wholeSeconds = 0, runSecondsLogged = 0; // of the flood, and those the slave supervised
 };
 
 // Sends `copies` of one datagram in one system call: as one segmented send (UDP_SEGMENT), which
@@ -650,7 +679,7 @@ std::vector<std::string> SlaveIni(std::uint16_t masterPort, std::uint16_t slaveP
             "",
             "[Run]",
             "CPUDelay=60",
-            "LogLevel=2",
+            "LogLevel=3", // Full: a "Run" line every second of supervision
             "LogName=TarnixS.log",
             "LogPath=Log\\",
             "RunOnTop=1",
@@ -686,8 +715,10 @@ FloodResult FloodBench(const std::string& bin, const char* fromIp, bool malforme
     const Usage usage0 = UsageOf(slave.Pid());
     const long errors0 = poller.ErrorReplies();
     const Clock::time_point floodStart = Clock::now();
+    const std::time_t wallStart = std::time(nullptr);
     result.sent = Flood(fromIp, slavePort, malformed, seconds, result.floodSeconds);
     const Clock::time_point floodEnd = Clock::now();
+    const std::time_t wallEnd = std::time(nullptr);
     // What the buffer held at the end is still the slave's work: let it finish.
     for (const Clock::time_point drained = floodEnd + 3s; Clock::now() < drained;) {
         if (CountersOfPort(slavePort).queued == 0) break;
@@ -721,6 +752,9 @@ FloodResult FloodBench(const std::string& bin, const char* fromIp, bool malforme
         result.stayedInRun = false;
         result.notInRun = "no status reply during the flood";
     }
+    // The seconds that began and ended within the flood: the slave's timer logs each once.
+    result.wholeSeconds = static_cast<int>(wallEnd - wallStart);
+    result.runSecondsLogged = folder.RunSecondsLogged("TarnixS.log", wallStart + 1, wallEnd);
     bool enteredRun = false;
     for (const std::string& line : folder.UnexpectedEnterLines("TarnixS.log", enteredRun)) {
         result.stayedInRun = false;
@@ -774,6 +808,13 @@ void PrintFloods(const FloodResult& a, const FloodResult& b, double seconds, con
          [](const FloodResult& r) { return static_cast<double>(r.statusReplies); });
     line("longest gap between status replies (ms)", "%.0f",
          [](const FloodResult& r) { return r.longestGapMs; });
+    std::printf("%-40s", "timer: seconds supervised / in the flood");
+    for (const FloodResult* r : {&a, &b}) {
+        char text[32] = "-";
+        if (r->ran) std::snprintf(text, sizeof text, "%d / %d", r->runSecondsLogged, r->wholeSeconds);
+        std::printf("%20s", text);
+    }
+    std::printf("\n");
     std::printf("%-40s", "stayed in Run");
     for (const FloodResult* r : {&a, &b})
         std::printf("%20s", !r->ran ? "-" : r->stayedInRun ? "yes" : "no");
