@@ -50,6 +50,7 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr double kSettleSeconds = 3;
+constexpr double kIdleSlaveSeconds = 5;
 constexpr long kMaxFloodDatagrams = 50'000'000;
 constexpr const char* kPoll = "<TNA100>";
 constexpr const char* kErrorReply = "<TNE100>";
@@ -594,7 +595,8 @@ struct FloodResult {
     bool stayedInRun = false;
     std::string notInRun; // why not, when it did not
     double longestGapMs = 0;
-    int wholeSeconds = 0, runSecondsLogged = 0; // of the flood, and those the slave supervised
+    int wholeSeconds = 0, runSecondsLogged = 0;           // of the flood, and those the slave supervised
+    double idleMsPerSecond = 0, idleWakeupsPerSecond = 0; // before the flood
 };
 
 // Sends `copies` of one datagram in one system call: as one segmented send (UDP_SEGMENT), which
@@ -710,6 +712,12 @@ FloodResult FloodBench(const std::string& bin, const char* fromIp, bool malforme
     if (!poller.SlaveInRun())
         return std::printf("the slave did not reach Run (folder %s)\n", folder.Root().c_str()), result;
     if (!Pause(1)) return result; // a few replies in Run before the flood
+    // The slave in Run, polled twice a second and nothing else, before the flood starts.
+    const Usage idle0 = UsageOf(slave.Pid());
+    if (!Pause(kIdleSlaveSeconds)) return result;
+    const Usage idle1 = UsageOf(slave.Pid());
+    result.idleMsPerSecond = (idle1.runtimeMs - idle0.runtimeMs) / kIdleSlaveSeconds;
+    result.idleWakeupsPerSecond = static_cast<double>(idle1.switches - idle0.switches) / kIdleSlaveSeconds;
 
     const SocketCounters before = CountersOfPort(slavePort), ownBefore = CountersOfPort(masterPort);
     const Usage usage0 = UsageOf(slave.Pid());
@@ -788,6 +796,9 @@ void PrintFloods(const FloodResult& a, const FloodResult& b, double seconds, con
         std::printf("\n");
     };
     auto absorbed = [](const FloodResult& r) { return static_cast<double>(r.sent - r.dropped); };
+    line("slave idle before, CPU (ms/s)", "%.2f", [](const FloodResult& r) { return r.idleMsPerSecond; });
+    line("slave idle before, wakeups (/s)", "%.1f",
+         [](const FloodResult& r) { return r.idleWakeupsPerSecond; });
     line("flood time (s)", "%.2f", [](const FloodResult& r) { return r.floodSeconds; });
     line("datagrams sent", "%.0f", [](const FloodResult& r) { return static_cast<double>(r.sent); });
     line("sent per second", "%.0f", [](const FloodResult& r) { return r.sent / r.floodSeconds; });
