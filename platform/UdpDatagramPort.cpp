@@ -1,5 +1,6 @@
 #include "platform/UdpDatagramPort.h"
 
+#include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -56,7 +57,14 @@ bool SamePeer(const sockaddr_in& a, const sockaddr_in& b) {
 UdpDatagramPort::UdpDatagramPort(int readsPerEvent, Reading reading)
     : readsPerEvent_(readsPerEvent > 0 ? readsPerEvent : 1), reading_(reading),
       // Not initialised: only the bytes that datagrams fill are ever touched.
-      slots_(new char[kReceiveBuffer * kBatchSlots]) {}
+      slots_(new char[kReceiveBuffer * kBatchSlots]), loopWatch_(std::make_unique<QObject>()) {
+    // A handler that opens a message box must not keep the answers it gave waiting for the
+    // user: they leave before the box's event loop waits.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, loopWatch_.get(), [this] {
+            if (!pendingReplies_.empty()) SendPendingReplies();
+        });
+}
 
 UdpDatagramPort::~UdpDatagramPort() {
     Close();
@@ -266,9 +274,7 @@ void UdpDatagramPort::ReadPending(int budget) {
     QSocketNotifier* const notifier = notifier_.get();
     if (readDepth_ > 0) {
         // A handler runs an event loop of its own (a message box): the batch being handled
-        // must finish first, so the socket waits until the outer read returns. The answers
-        // given so far need not wait for the box.
-        SendPendingReplies();
+        // must finish first, so the socket waits until the outer read returns.
         if (notifier != nullptr) notifier->setEnabled(false);
         pausedByNestedLoop_ = true;
         return;

@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <vector>
 
+class QObject;
 class QSocketNotifier;
 
 namespace tarnix {
@@ -96,6 +97,7 @@ private:
     std::vector<PendingReply> pendingReplies_;
     bool segmentedSends_ = true; // until the system refuses one
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::unique_ptr<QObject> loopWatch_; // sends held answers before any event loop waits
 };
 
 } // namespace tarnix

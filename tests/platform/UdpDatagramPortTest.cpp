@@ -2,6 +2,7 @@
 #include "Helpers.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTimer>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
@@ -267,7 +268,29 @@ TEST(UdpDatagramPort, AnswersToABurstLeaveWholeAndInOrder) {
     test::RunEventsUntil([] { return false; }, 100ms);
     EXPECT_EQ(answers.datagrams, expected);
 
+    // A handler that answers and then opens a box: the answer leaves before the box waits.
+    bool answeredUnderTheBox = false;
+    port.SetArrivalHandler([&](const Arrival&) {
+        port.Reply("<TNE100>");
+        QEventLoop box;
+        QTimer::singleShot(300, &box, [&] {
+            answeredUnderTheBox = !answers.datagrams.empty();
+            box.quit();
+        });
+        box.exec();
+    });
+    answers.datagrams.clear();
+    ASSERT_TRUE(peer.Send("<TNA100>"));
+    ASSERT_TRUE(test::RunEventsUntil([&] { return !answers.datagrams.empty(); }));
+    EXPECT_TRUE(answeredUnderTheBox);
+
     // A handler that answers and then closes its port: the answer still leaves.
+    port.SetArrivalHandler([&](const Arrival&) {
+        for (const std::string& answer : AnswersTo(handled))
+            port.Reply(answer);
+        ++handled;
+        if (closeAfterAnswer) port.Close();
+    });
     closeAfterAnswer = true;
     answers.datagrams.clear();
     ASSERT_TRUE(peer.Send("<TNA100>"));
