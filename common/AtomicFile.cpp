@@ -33,11 +33,15 @@ std::optional<std::filesystem::path> ResolveLinks(std::filesystem::path file) {
 }
 
 // The new file keeps the permissions, owner and group of the one it replaces; a first file
-// gets the umask's and the saver's. Only root may give a file away, so for others a failed
-// chown leaves the saver as owner. The chown comes first because it clears set-id bits.
-void KeepOwnerAndMode(const struct stat& old, int fd) {
-    (void)::fchown(fd, old.st_uid, old.st_gid);
+// gets the umask's and the saver's. Only root may give a file away: false when the new file
+// would belong to someone else than the old one. The chown comes first because it clears
+// set-id bits.
+bool KeepOwnerAndMode(const struct stat& old, int fd) {
+    const bool given = ::fchown(fd, old.st_uid, old.st_gid) == 0;
     (void)::fchmod(fd, old.st_mode & 07777);
+    if (given) return true;
+    struct stat now {};
+    return ::fstat(fd, &now) == 0 && now.st_uid == old.st_uid && now.st_gid == old.st_gid;
 }
 
 // Makes the rename itself durable. A folder that cannot be synced does not undo the save.
@@ -49,16 +53,22 @@ void SyncFolder(const std::filesystem::path& file) {
     (void)::close(fd);
 }
 
-enum class Staged { Written, FolderNotWritable, Failed };
+enum class Staged { Written, FolderNotWritable, OwnerNotKept, Failed };
 
-Staged WriteTemporary(const std::filesystem::path& temporary, const struct stat* old,
+// With ownerMatters, a temporary file that cannot keep the old file's owner and group is given
+// up (OwnerNotKept) before anything is written to it.
+Staged WriteTemporary(const std::filesystem::path& temporary, const struct stat* old, bool ownerMatters,
                       std::string_view contents) {
     // A stale file from an interrupted save is removed first; a folder in its place stays and
     // makes the save fail.
     (void)::unlink(temporary.c_str());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) return errno == EACCES || errno == EPERM ? Staged::FolderNotWritable : Staged::Failed;
-    if (old) KeepOwnerAndMode(*old, fd);
+    if (old && !KeepOwnerAndMode(*old, fd) && ownerMatters) {
+        (void)::close(fd);
+        (void)::unlink(temporary.c_str());
+        return Staged::OwnerNotKept;
+    }
     const bool written = WriteAll(fd, contents) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (written && closed) return Staged::Written;
@@ -90,10 +100,14 @@ bool ReplaceFileContents(const std::filesystem::path& file, std::string_view con
         struct stat old {};
         const bool exists = ::stat(target->c_str(), &old) == 0 && S_ISREG(old.st_mode);
         const std::filesystem::path temporary = TemporaryPathFor(*target);
-        switch (WriteTemporary(temporary, exists ? &old : nullptr, contents)) {
+        // Replacing someone else's file would make it the saver's: where he may write the file
+        // itself, it is written in place instead and stays its owner's.
+        const bool writableInPlace = exists && ::faccessat(AT_FDCWD, target->c_str(), W_OK, AT_EACCESS) == 0;
+        switch (WriteTemporary(temporary, exists ? &old : nullptr, writableInPlace, contents)) {
         case Staged::Written:
             break;
         case Staged::FolderNotWritable:
+        case Staged::OwnerNotKept:
             return exists && WriteInPlace(*target, contents);
         case Staged::Failed:
             return false;

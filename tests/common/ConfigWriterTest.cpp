@@ -306,6 +306,33 @@ TEST(WriterSurroundings, TheFileKeepsItsOwnerAndGroup) {
     EXPECT_EQ(status.st_gid, Nobody);
 }
 
+// A user who may write someone else's file saves it in place: replacing it would make the file
+// his. A file of his own is still replaced whole.
+TEST(WriterSurroundings, SomeoneElsesWritableFileStaysTheirs) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user than the saver";
+    TempFolder folder;
+    const auto file = folder / "m.ini";
+    const auto own = folder / "own.ini";
+    WriteBytes(file, "old");
+    WriteBytes(own, "old");
+    ASSERT_EQ(::chmod(folder.Path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0666), 0);
+    ASSERT_EQ(::chown(own.c_str(), Nobody, Nobody), 0);
+    const int exitCode = ExitCodeAsNobody([&] {
+        if (WriteConfiguration(file, ProgramKind::Master, MasterScreen(), SaveTime()).box) return 1;
+        return WriteConfiguration(own, ProgramKind::Master, MasterScreen(), SaveTime()).box ? 2 : 0;
+    });
+    if (exitCode == CannotBecomeNobody) GTEST_SKIP() << "cannot run as uid 65534 here";
+    EXPECT_EQ(exitCode, 0) << "1: the save of the shared file failed, 2: the save of its own failed";
+    struct stat status {};
+    ASSERT_EQ(::stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 0u);
+    EXPECT_EQ(status.st_gid, 0u);
+    EXPECT_EQ(ReadBytes(file), ConfigurationText(ProgramKind::Master, MasterScreen(), SaveTime()));
+    EXPECT_EQ(ReadBytes(own), ConfigurationText(ProgramKind::Master, MasterScreen(), SaveTime()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2); // no debris
+}
+
 // A file the user may write, in a folder where he may create nothing: the save is written in
 // place, and values that would not read back are still refused.
 TEST(WriterSurroundings, AWritableFileInALockedFolderIsWrittenInPlace) {
