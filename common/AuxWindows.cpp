@@ -27,6 +27,16 @@ void AuxWindows::AboutBoxLoaded(std::int16_t closeSeconds, bool pausesSupervisio
     if (pausesSupervision) open_ = true;
 }
 
+void AuxWindows::AboutBoxClosed() {
+    open_ = false;
+    if (aboutCountdown_ < 1) aboutCountdown_ = AuxCloseSeconds;
+}
+
+void AuxWindows::ConfigScreenClosed() {
+    open_ = false;
+    if (configCountdown_ < 1) configCountdown_ = AuxCloseSeconds;
+}
+
 void AuxWindows::ConfigScreenLoaded(std::int16_t closeSeconds) {
     configCountdown_ = closeSeconds;
     open_ = true;

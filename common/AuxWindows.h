@@ -51,14 +51,14 @@ public:
 
     void AboutBoxLoaded(std::int16_t closeSeconds, bool pausesSupervision) override;
     std::int16_t AboutBoxSecond() override { return aboutCountdown_--; }
-    void AboutBoxClosed() override { open_ = false; }
+    void AboutBoxClosed() override;
     void ConfigScreenLoaded(std::int16_t closeSeconds) override;
     std::int16_t ConfigScreenSecond() override { return configCountdown_--; }
-    void ConfigScreenClosed() override { open_ = false; }
+    void ConfigScreenClosed() override;
 
 private:
-    // One flag for both windows: a countdown left below 1 by a box the user closed can end the
-    // pause of the other window (kept as the programs have always behaved).
+    // One flag for both windows. A window closed once its time was up restarts its count, so
+    // that it cannot be taken as expired later and end the other window's pause.
     bool open_ = false;
     std::int16_t aboutCountdown_ = AuxCloseSeconds;
     std::int16_t configCountdown_ = AuxCloseSeconds;

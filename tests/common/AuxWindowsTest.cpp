@@ -25,16 +25,29 @@ TEST(AuxWindows, TheWindowWhoseTimeIsUpIsTakenOnceAndItsCountStartsAgain) {
     EXPECT_EQ(aux.TakeExpired(), AuxWindow::None);
 }
 
-// The about box's count restarts when its time is up, so a configuration screen opened later is
-// not closed in its place.
-TEST(AuxWindows, AnAboutBoxClosedOnTimeLeavesTheNextScreenOpen) {
+// The about box's count restarts when its time is up, whether the cycle closes the box or the
+// user does in the same second, so a configuration screen opened later is neither closed in
+// its place nor loses its pause.
+TEST(AuxWindows, AnAboutBoxWhoseTimeRanOutLeavesTheNextScreenPaused) {
+    for (const bool closedByHand : {false, true}) {
+        AuxWindows aux;
+        aux.NoteOpened();
+        aux.AboutBoxLoaded(1, false);
+        aux.AboutBoxSecond();
+        if (!closedByHand) {
+            ASSERT_EQ(aux.TakeExpired(), AuxWindow::AboutBox);
+        }
+        aux.AboutBoxClosed();
+        aux.ConfigScreenLoaded(600);
+        EXPECT_EQ(aux.TakeExpired(), AuxWindow::None) << closedByHand;
+        EXPECT_TRUE(aux.AnyOpen()) << closedByHand;
+    }
+    // The same for a screen closed by hand when its time was up, and the about box after it.
     AuxWindows aux;
-    aux.NoteOpened();
-    aux.AboutBoxLoaded(1, false);
-    aux.AboutBoxSecond();
-    ASSERT_EQ(aux.TakeExpired(), AuxWindow::AboutBox);
-    aux.AboutBoxClosed();
-    aux.ConfigScreenLoaded(600);
+    aux.ConfigScreenLoaded(1);
+    aux.ConfigScreenSecond();
+    aux.ConfigScreenClosed();
+    aux.AboutBoxLoaded(30, true);
     EXPECT_EQ(aux.TakeExpired(), AuxWindow::None);
     EXPECT_TRUE(aux.AnyOpen());
 }
