@@ -151,15 +151,29 @@ void UdpDatagramPort::Reply(const std::string& datagram) {
 }
 
 // The held answers in their order: runs of equal-sized answers to one peer as one segmented
-// send each, the rest one datagram a message.
+// send each, what lies between them one datagram a message in as few calls as possible.
 void UdpDatagramPort::SendPendingReplies() {
     std::size_t first = 0;
     while (first < pendingReplies_.size()) {
         const std::size_t end = EndOfEqualRun(first);
-        if (end - first < 2 || !segmentedSends_ || !SendSegmented(first, end)) SendEach(first, end);
-        first = end;
+        if (IsSegmentable(first, end) && SendSegmented(first, end)) {
+            first = end;
+            continue;
+        }
+        std::size_t last = end;
+        while (last < pendingReplies_.size()) {
+            const std::size_t next = EndOfEqualRun(last);
+            if (IsSegmentable(last, next)) break;
+            last = next;
+        }
+        SendEach(first, last);
+        first = last;
     }
     pendingReplies_.clear();
+}
+
+bool UdpDatagramPort::IsSegmentable(std::size_t first, std::size_t end) const {
+    return segmentedSends_ && end - first >= 2;
 }
 
 std::size_t UdpDatagramPort::EndOfEqualRun(std::size_t first) const {

@@ -73,6 +73,7 @@ private:
     std::optional<sockaddr_in> RemoteAddress();
     void SendPendingReplies();
     std::size_t EndOfEqualRun(std::size_t first) const;
+    bool IsSegmentable(std::size_t first, std::size_t end) const;
     bool SendSegmented(std::size_t first, std::size_t end);
     void SendEach(std::size_t first, std::size_t end);
     void ReadPending(int budget);
