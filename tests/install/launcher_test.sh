@@ -1,7 +1,8 @@
 #!/bin/sh
 # The launchers in the build tree, with a temporary HOME: the first start makes the program
 # folder from the shipped files and starts the program in it, later starts keep what the user
-# changed, and the autostart switch adds and removes the login entry.
+# changed, the autostart switch adds and removes the login entry, and without a usable home
+# nothing is made anywhere.
 set -eu
 launchers=$1
 dist=$2
@@ -49,6 +50,38 @@ if "$launchers/tarnix-master" --autostart maybe >/dev/null 2>&1; then fail "--au
 ln -s tarnix-master "$tmp/tarnix-other"
 if "$tmp/tarnix-other" --folder >/dev/null 2>&1; then fail "an unknown launcher name started"; fi
 
+# No usable home (HOME unset, empty, relative): --help works, all else stops with 2, names the
+# variable to set, and makes nothing, here or at the root. No programs in TARNIX_LIBDIR, so a wrong
+# start ends at once.
+at_root() { for made in /.local /.config; do [ ! -e "$made" ] || echo "$made"; done; }
+mkdir "$tmp/here"
+before=$(at_root)
+for home in - '' home; do
+    while read -r status says args; do
+        case $home in -) set -- env -u HOME ;; *) set -- env HOME="$home" ;; esac
+        got=0
+        # shellcheck disable=SC2086 # the table's arguments, split on purpose
+        (cd "$tmp/here" && "$@" TARNIX_LIBDIR="$tmp/nolib" "$launchers/tarnix-master" $args) \
+            >"$tmp/out" 2>"$tmp/err" || got=$?
+        where=" for HOME '$home' and '$args'"
+        [ "$got" = "$status" ] || fail "status $got$where: $(cat "$tmp/err")"
+        grep -q -- "$says" "$tmp/out" "$tmp/err" || fail "output$where: $(cat "$tmp/out" "$tmp/err")"
+        [ -z "$(ls -A "$tmp/here")" ] || fail "made $(ls -A "$tmp/here")$where"
+        [ "$(at_root)" = "$before" ] || fail "wrote at the root$where"
+    done <<CASES
+0 --autostart --help
+2 HOME.*XDG_DATA_HOME -InhibitShutdown -AllowMulti
+2 HOME.*XDG_DATA_HOME --folder
+2 HOME.*XDG_CONFIG_HOME --autostart on
+2 HOME.*XDG_CONFIG_HOME --autostart off
+CASES
+done
+[ "$(env -u HOME XDG_DATA_HOME="$tmp/data" "$launchers/tarnix-master" --folder)" = "$tmp/data/tarnix/master" ] ||
+    fail "XDG_DATA_HOME without HOME"
+env -u HOME XDG_CONFIG_HOME="$tmp/config" "$launchers/tarnix-master" --autostart on >/dev/null
+[ -f "$tmp/config/autostart/tarnix-master.desktop" ] || fail "XDG_CONFIG_HOME without HOME"
+rm "$tmp/config/autostart/tarnix-master.desktop"
+
 # First start: the folder is made from the shipped file, byte for byte, and the program logs there.
 start_until_log tarnix-master "$master/Log/TarnixM.log"
 cmp "$dist/Data/TarnixM.ini" "$master/Data/TarnixM.ini" || fail "master configuration differs from the shipped one"
@@ -83,4 +116,4 @@ grep -qx "Name=Tarnix Slave" "$tmp/config/autostart/tarnix-slave.desktop" || fai
 # On the PATH the entry names the launcher, not where it lies.
 PATH=$launchers:$PATH XDG_CONFIG_HOME=$tmp/config tarnix-slave --autostart on >/dev/null
 grep -qx "Exec=tarnix-slave" "$tmp/config/autostart/tarnix-slave.desktop" || fail "PATH launcher autostart Exec"
-echo "launcher: folders, first and later starts, autostart on and off"
+echo "launcher: folders, no home, first and later starts, autostart on and off"
