@@ -19,7 +19,7 @@ namespace tarnix {
 namespace {
 
 const std::string LineEnd = "\r\n";
-const std::string Terminate = "The program will now terminate.";
+const std::string Terminate = ProgramWillTerminate;
 
 // ---- the boxes that explain why the log cannot be used -------------------------------------
 
@@ -57,14 +57,20 @@ FatalError MissingFileError() {
                        "it exists and restart the program.", Terminate});
 }
 
-FatalError CreateError(const std::string& logName) {
-    return WarningBox(" Log File Error", {"Unable to create the log file " + logName + ".",
-                                          "This may be a permissions problem.", Terminate});
+// A full disk is no permissions problem: saying so would send the reader looking in the wrong
+// place.
+std::string Cause(int error) {
+    return error == ENOSPC || error == EDQUOT ? "The disk is full." : "This may be a permissions problem.";
 }
 
-FatalError WriteError(const std::string& logName) {
-    return WarningBox(" Log File Write Error", {"Unable to write to the log file " + logName + ".",
-                                                "This may be a permissions problem.", Terminate});
+FatalError CreateError(const std::string& logName, int error = 0) {
+    return WarningBox(" Log File Error",
+                      {"Unable to create the log file " + logName + ".", Cause(error), Terminate});
+}
+
+FatalError WriteError(const std::string& logName, int error = 0) {
+    return WarningBox(" Log File Write Error",
+                      {"Unable to write to the log file " + logName + ".", Cause(error), Terminate});
 }
 
 // ---- file access ----------------------------------------------------------------------------
@@ -91,6 +97,11 @@ bool LogFileExists(const std::filesystem::path& file) {
 enum class AppendResult { Written, FileMissing, Failed };
 enum class IfMissing { Create, Fail };
 
+struct Appended {
+    AppendResult result;
+    int error = 0; // errno of a failure
+};
+
 bool IsRegularFile(const std::filesystem::path& file) {
     std::error_code error;
     return std::filesystem::is_regular_file(file, error);
@@ -100,22 +111,27 @@ bool IsRegularFile(const std::filesystem::path& file) {
 // existence test and the open in which a deleted log could be re-created. Only a regular file
 // (a link to one included) is written: opening never waits, so a named pipe without a reader
 // fails at once instead of hanging the program, and a pipe or device that does open is refused.
-AppendResult AppendToFile(const std::filesystem::path& file, const std::string& text, IfMissing ifMissing) {
+// A write that stops half-way (a full disk) is cut back to where it began, so the file never
+// holds a torn line.
+Appended AppendToFile(const std::filesystem::path& file, const std::string& text, IfMissing ifMissing) {
     const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
                       (ifMissing == IfMissing::Create ? O_CREAT : 0);
     int fd = -1;
     do {
         fd = ::open(file.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return errno == ENOENT ? AppendResult::FileMissing : AppendResult::Failed;
+    if (fd < 0) return {errno == ENOENT ? AppendResult::FileMissing : AppendResult::Failed, errno};
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         (void)::close(fd);
-        return AppendResult::Failed;
+        return {AppendResult::Failed};
     }
     const bool written = WriteAll(fd, text);
+    const int writeError = written ? 0 : (errno != 0 ? errno : ENOSPC);
+    if (!written) (void)::ftruncate(fd, status.st_size);
     const bool closed = ::close(fd) == 0;
-    return written && closed ? AppendResult::Written : AppendResult::Failed;
+    if (!written) return {AppendResult::Failed, writeError};
+    return closed ? Appended{AppendResult::Written} : Appended{AppendResult::Failed, errno};
 }
 
 } // namespace
@@ -136,25 +152,25 @@ std::optional<FatalError> LogFile::CreateLogFile() const {
         if (IsRegularFile(file)) return std::nullopt;
         const std::string text = ProgramTitleOf(kind_) + LineEnd + "Version " + ProgramVersion + LineEnd +
                                  "File Created" + LineEnd + FormatTimeStamp(clock_.LocalNow()) + LineEnd;
-        if (AppendToFile(file, text, IfMissing::Create) != AppendResult::Written)
-            return CreateError(config_.LogName);
-        return std::nullopt;
+        const Appended appended = AppendToFile(file, text, IfMissing::Create);
+        if (appended.result == AppendResult::Written) return std::nullopt;
+        return CreateError(config_.LogName, appended.error);
     } catch (...) { // the caller ends the program with the box; nothing may escape past it
         return CreateError(config_.LogName);
     }
 }
 
+std::string LogFile::HeaderText(int mode, const std::string& configText) const {
+    if (mode != 0) return LineEnd + configText + LineEnd;
+    std::string text = ProgramTitleOf(kind_) + LineEnd + "Version " + ProgramVersion + LineEnd;
+    if (LogsFull(config_)) text += configText + LineEnd;
+    return text;
+}
+
 std::optional<FatalError> LogFile::WriteLogHeader(int mode, const std::string& configText) const {
     if (!LogsNormal(config_)) return std::nullopt;
     try {
-        std::string text;
-        if (mode == 0) {
-            text = ProgramTitleOf(kind_) + LineEnd + "Version " + ProgramVersion + LineEnd;
-            if (LogsFull(config_)) text += configText + LineEnd;
-        } else {
-            text = LineEnd + configText + LineEnd;
-        }
-        return AppendLine(text, HeaderDirectoryError());
+        return AppendLine(HeaderText(mode, configText), HeaderDirectoryError());
     } catch (...) { // the caller ends the program with the box; nothing may escape past it
         return WriteError(config_.LogName);
     }
@@ -162,9 +178,16 @@ std::optional<FatalError> LogFile::WriteLogHeader(int mode, const std::string& c
 
 std::optional<FatalError> LogFile::WriteLogLine(const std::string& event, const std::string& detail,
                                                 const LogLineState& state) const {
+    return AppendLines(FormatLine(event, detail, state));
+}
+
+std::string LogFile::FormatLine(const std::string& event, const std::string& detail,
+                                const LogLineState& state) const {
+    return FormatLogLine(FormatTimeStamp(clock_.LocalNow()), event, detail, LogsFull(config_), state);
+}
+
+std::optional<FatalError> LogFile::AppendLines(const std::string& text) const {
     try {
-        const std::string text =
-            FormatLogLine(FormatTimeStamp(clock_.LocalNow()), event, detail, LogsFull(config_), state);
         return AppendLine(text, LineDirectoryError());
     } catch (...) { // the caller ends the program with the box; nothing may escape past it
         return WriteError(config_.LogName);
@@ -177,7 +200,8 @@ std::optional<FatalError> LogFile::AppendLine(const std::string& text,
     // Something that is not a file where the log should be counts as a missing log, as it does
     // when the log is created.
     if (!LogFileExists(LogFilePath())) return MissingFileError();
-    switch (AppendToFile(LogFilePath(), text + LineEnd, IfMissing::Fail)) {
+    const Appended appended = AppendToFile(LogFilePath(), text + LineEnd, IfMissing::Fail);
+    switch (appended.result) {
     case AppendResult::Written:
         return std::nullopt;
     case AppendResult::FileMissing:
@@ -185,7 +209,7 @@ std::optional<FatalError> LogFile::AppendLine(const std::string& text,
     case AppendResult::Failed:
         break;
     }
-    return WriteError(config_.LogName);
+    return WriteError(config_.LogName, appended.error);
 }
 
 } // namespace tarnix

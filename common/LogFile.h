@@ -29,7 +29,8 @@ std::string FormatLogLine(const std::string& timeStamp, const std::string& event
 
 // The append-only event log. Every operation opens the file, appends and closes it again, so
 // the file can be read, moved or deleted between writes. A failure is returned as the box that
-// explains it; the caller shows it and ends the program.
+// explains it; at start the caller shows it and ends the program. What is appended is written
+// whole or not at all.
 class LogFile {
 public:
     // Reads LogPath, LogName and LogLevel from the record at every call (the record can change).
@@ -43,10 +44,18 @@ public:
     // At Normal or Full level: mode 0 appends the start-up header (with the configuration at
     // Full level), any other mode the configuration dump.
     std::optional<FatalError> WriteLogHeader(int mode, const std::string& configText) const;
+    // What WriteLogHeader appends.
+    std::string HeaderText(int mode, const std::string& configText) const;
     // Appends one time-stamped line whatever the level (callers test it); never re-creates a
     // missing file.
     std::optional<FatalError> WriteLogLine(const std::string& event, const std::string& detail,
                                            const LogLineState& state) const;
+
+    // WriteLogLine in two steps, for a caller that keeps lines it could not write yet: the
+    // time-stamped line, and the appending of one or more lines (joined by CR LF) as one whole.
+    std::string FormatLine(const std::string& event, const std::string& detail,
+                           const LogLineState& state) const;
+    std::optional<FatalError> AppendLines(const std::string& text) const;
 
 private:
     std::optional<FatalError> AppendLine(const std::string& text, const FatalError& directoryError) const;

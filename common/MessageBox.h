@@ -27,6 +27,9 @@ struct BoxText {
     friend bool operator==(const BoxText&, const BoxText&) = default;
 };
 
+// The last line of the box of a failure that ends the program.
+inline constexpr const char* ProgramWillTerminate = "The program will now terminate.";
+
 // A failure that makes the program unusable: the program shows the box, removes its tray
 // icon and ends at once.
 using FatalError = BoxText;
@@ -37,6 +40,9 @@ public:
     virtual ~MessageBoxes() = default;
     virtual BoxAnswer Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
                            BoxButtons buttons) = 0;
+    // A box that tells without waiting for anyone: it stays up while the program goes on. A
+    // further notice while one is up replaces its text.
+    virtual void Notify(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon) = 0;
 };
 
 } // namespace tarnix

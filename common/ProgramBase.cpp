@@ -11,6 +11,7 @@ ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const Progra
     : kind_(kind), commandLine_(std::move(commandLine)), window_(services.window), boxes_(services.boxes),
       clock_(services.clock), configWindow_(services.configWindow), desktop_(services.desktop),
       control_(services.control), programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
+      runningLog_(log_, services.clock),
       supervision_(SupervisionLookOf(kind), config_, services.window, cpuLoad, *this),
       expiry_(programTitle_, config_, services.window, services.boxes, services.power, supervision_, *this) {}
 
@@ -71,7 +72,28 @@ void ProgramBase::ActOnExpiredCountdown() {
 }
 
 void ProgramBase::Log(const std::string& event, const std::string& detail) {
-    if (auto error = log_.WriteLogLine(event, detail, CurrentLogState())) Fatal(*error);
+    AppendToLog(log_.FormatLine(event, detail, CurrentLogState()));
+}
+
+void ProgramBase::AppendToLog(const std::string& text) {
+    if (!guarding_) {
+        if (auto error = log_.AppendLines(text)) Fatal(*error);
+        return;
+    }
+    if (auto error = runningLog_.Append(text)) ReportLostLog(*error);
+}
+
+// Nobody may be at the computer to answer a box, and the slaves of a master whose timer waited
+// for an answer would power themselves off: the report waits for no one.
+void ProgramBase::ReportLostLog(const FatalError& error) {
+    std::vector<std::string> lines = error.lines;
+    if (!lines.empty() && lines.back() == ProgramWillTerminate) lines.pop_back();
+    lines.push_back("Supervision goes on. The log is tried again every second.");
+    boxes_.Notify(programTitle_ + error.titleSuffix, lines, error.icon);
+}
+
+void ProgramBase::RetryLostLog() {
+    if (guarding_) runningLog_.RetryKeptLines(CurrentLogState());
 }
 
 void ProgramBase::WriteStartUpLog() {

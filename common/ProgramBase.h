@@ -13,6 +13,7 @@
 #include "common/MessageBox.h"
 #include "common/PowerActions.h"
 #include "common/ProgramControl.h"
+#include "common/RunningLog.h"
 #include "common/Supervision.h"
 #include "common/UserDesktop.h"
 
@@ -41,7 +42,8 @@ public:
     // Runs the load sequence of the main window.
     virtual void Load() = 0;
 
-    // SupervisionLog: writes one log line; a log failure ends the program inside this call.
+    // SupervisionLog: writes one log line. Until the program guards its computer a log failure
+    // ends the program inside this call; from then on it is reported once and the line kept.
     void Log(const std::string& event, const std::string& detail) override;
     void RefreshWindowTexts();
     // Removes the tray icon and ends the program at once.
@@ -90,6 +92,10 @@ protected:
     void WriteStartUpLog();
     // Shows a fatal error's box, removes the tray icon and ends the program.
     void Fatal(const FatalError& error);
+    // The load sequence is over: from now on a log failure no longer ends the program.
+    void StartGuarding() { guarding_ = !ending_; }
+    // Once a second: the log lines kept while the log could not be written.
+    void RetryLostLog();
     // One second of supervision and what it ended in; a refused power action ends the program
     // with its error box.
     void RunSupervisionSecond();
@@ -118,6 +124,8 @@ protected:
     // The countdown ran out: the action, then the program's end or its reset.
     void ActOnExpiredCountdown();
     void RecomputeWindowStateOverride();
+    void AppendToLog(const std::string& text);
+    void ReportLostLog(const FatalError& error);
 
     ProgramKind kind_;
     std::string commandLine_;
@@ -137,8 +145,10 @@ protected:
     bool windowStateOverride_ = false;
     bool configSaved_ = false;
     bool ending_ = false; // a fatal box is open and the program ends when it closes
+    bool guarding_ = false;
 
     LogFile log_;
+    RunningLog runningLog_;
     Supervision supervision_;
     CountdownExpiry expiry_;
 };

@@ -43,9 +43,7 @@ void ProgramBase::StopSupervisionTimer() {
 void ProgramBase::WriteConfigUpdatedLog() {
     if (unconfigured_) return;
     if (LogsNormal(config_)) Log("Config", "Updated");
-    if (LogsFull(config_)) {
-        if (auto error = log_.WriteLogHeader(1, configText_)) Fatal(*error);
-    }
+    if (LogsFull(config_)) AppendToLog(log_.HeaderText(1, configText_));
 }
 
 } // namespace tarnix

@@ -31,6 +31,7 @@ void MasterProgram::Load() {
     RefreshWindowTexts();
     ShowPeerStatus();
     SendToTrayIfMinimised();
+    StartGuarding();
 }
 
 void MasterProgram::InitialiseProgram() {
@@ -102,6 +103,7 @@ void MasterProgram::OnTimerTick() {
 }
 
 void MasterProgram::Evaluate() {
+    RetryLostLog();
     ShowPeerStatus();
     if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();

@@ -26,6 +26,7 @@ void SlaveProgram::Load() {
     WriteStartUpLog();
     RefreshWindowTexts();
     SendToTrayIfMinimised();
+    StartGuarding();
 }
 
 void SlaveProgram::InitialiseProgram() {
@@ -61,6 +62,7 @@ bool SlaveProgram::OpenPort() {
 
 void SlaveProgram::OnTimerTick() {
     if (ending_) return;
+    RetryLostLog();
     if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
 }

@@ -19,16 +19,21 @@ QMessageBox::Icon ToQtIcon(BoxIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-} // namespace
-
-BoxAnswer ShowMessageBox(QWidget* parent, const std::string& title, const std::vector<std::string>& lines,
-                         BoxIcon icon, BoxButtons buttons) {
+void SetBoxText(QMessageBox& box, const std::string& title, const std::vector<std::string>& lines,
+                BoxIcon icon) {
     const BoxText text{.titleSuffix = {}, .icon = icon, .lines = lines};
-    QMessageBox box(parent);
     box.setWindowTitle(QString::fromStdString(title));
     box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(text.Message()));
     box.setIcon(ToQtIcon(icon));
+}
+
+} // namespace
+
+BoxAnswer ShowMessageBox(QWidget* parent, const std::string& title, const std::vector<std::string>& lines,
+                         BoxIcon icon, BoxButtons buttons) {
+    QMessageBox box(parent);
+    SetBoxText(box, title, lines, icon);
     if (buttons == BoxButtons::Ok) {
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
@@ -47,6 +52,22 @@ QtMessageBoxes::QtMessageBoxes(QWidget* parent) : parent_(parent) {}
 BoxAnswer QtMessageBoxes::Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
                                BoxButtons buttons) {
     return ShowMessageBox(parent_.data(), title, lines, icon, buttons);
+}
+
+} // namespace tarnix
+
+namespace tarnix {
+
+void QtMessageBoxes::Notify(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon) {
+    if (notice_.isNull()) {
+        notice_ = new QMessageBox(parent_.data());
+        notice_->setAttribute(Qt::WA_DeleteOnClose);
+        notice_->setWindowModality(Qt::NonModal);
+        notice_->setStandardButtons(QMessageBox::Ok);
+    }
+    SetBoxText(*notice_, title, lines, icon);
+    notice_->show();
+    notice_->raise();
 }
 
 } // namespace tarnix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 #include <string>
@@ -21,9 +22,12 @@ public:
     explicit QtMessageBoxes(QWidget* parent = nullptr);
     BoxAnswer Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
                    BoxButtons buttons) override;
+    // A modeless box with OK that deletes itself when closed.
+    void Notify(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon) override;
 
 private:
     QPointer<QWidget> parent_;
+    QPointer<QMessageBox> notice_;
 };
 
 } // namespace tarnix

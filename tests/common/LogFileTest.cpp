@@ -1,4 +1,5 @@
 #include "common/LogFile.h"
+#include "common/RunningLog.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,11 @@
 #include <functional>
 #include <future>
 #include <iterator>
+#include <sched.h>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tarnix {
@@ -310,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 // A device at the log path, here one that would take no bytes, gives the write box.
-TEST_F(LogFileTest, AFullDiskGivesTheWriteBox) {
+TEST_F(LogFileTest, ADeviceAtTheLogPathGivesTheWriteBox) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     config_.LogPath = "/dev/";
     config_.LogName = "full";
@@ -353,6 +357,73 @@ TEST_F(LogFileTest, ALinkToARegularLogIsWrittenThrough) {
     EXPECT_EQ(log.CreateLogFile(), std::nullopt);
     EXPECT_EQ(log.WriteLogLine("Exit", "Run", {}), std::nullopt);
     EXPECT_EQ(Contents(), "older runs\r\n07-Dec-26 05:04:29,  Exit     , Run       \r\n");
+}
+
+// On a full disk the box says so, and a line that no longer fits is not left torn in the file.
+// The disk is a tmpfs of a few pages in a mount namespace of a child process, so nothing outside
+// the test sees it; the child reports the box's second line and whether the file kept its bytes.
+TEST_F(LogFileTest, AFullDiskSaysSoAndLeavesNoTornLine) {
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        std::string result = "no tmpfs";
+        if (::unshare(CLONE_NEWNS) == 0 &&
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+            ::mount("tarnix-full", (root_ / "Log").c_str(), "tmpfs", 0, "size=16k") == 0) {
+            const LogFile log = Log();
+            (void)log.CreateLogFile();
+            // The log ends a few bytes before a page boundary, and the rest of the disk is taken.
+            std::ofstream(File(), std::ios::binary | std::ios::app)
+                << std::string(4096 - 10 - fs::file_size(File()), 'x');
+            std::ofstream(root_ / "Log" / "filler", std::ios::binary) << std::string(64 * 1024, 'f');
+            const auto sizeBefore = fs::file_size(File());
+            const auto error = log.WriteLogLine("Run", "", {});
+            result = (error && error->lines.size() > 1 ? error->lines[1] : "written") + "|" +
+                     (fs::file_size(File()) == sizeBefore ? "kept" : "torn");
+        }
+        (void)!::write(report[1], result.data(), result.size());
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    std::string result(256, '\0');
+    const ssize_t got = ::read(report[0], result.data(), result.size());
+    ::close(report[0]);
+    ::waitpid(child, nullptr, 0);
+    result.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (result == "no tmpfs") GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(result, "The disk is full.|kept");
+}
+
+// While the log is lost, lines are kept up to a limit; the rest are counted, and when the log
+// works again the kept lines go in, then how many were dropped and for how long it was lost.
+TEST_F(LogFileTest, ARunningLogKeepsWhatItCannotWriteAndSaysHowLongItWasLost) {
+    const LogFile log = Log();
+    ASSERT_EQ(log.CreateLogFile(), std::nullopt);
+    RunningLog running(log, clock_);
+    fs::remove(File());
+    fs::create_directory(File());
+    EXPECT_NE(running.Append(log.FormatLine("Reset", "Run", {})), std::nullopt)
+        << "the first failure is told";
+    for (std::size_t i = 1; i < RunningLog::KeptLinesLimit + 3; ++i)
+        EXPECT_EQ(running.Append(log.FormatLine("Start", std::to_string(i), {})), std::nullopt);
+    clock_.Advance(3661);
+    running.RetryKeptLines({});
+    EXPECT_TRUE(running.Lost()) << "still a folder there";
+    fs::remove(File());
+    running.RetryKeptLines({});
+    EXPECT_FALSE(running.Lost());
+    const std::string text = Contents();
+    EXPECT_NE(text.find(",  Reset    , Run       \r\n"), std::string::npos);
+    EXPECT_NE(text.find(",  Start    , 999       \r\n"), std::string::npos);
+    EXPECT_EQ(text.find(",  Start    , 1000      "), std::string::npos);
+    const std::string closing = "07-Dec-26 06:05:30,  Log Drop , 3 lines   \r\n"
+                                "07-Dec-26 06:05:30,  Log Lost , 3661s     \r\n";
+    ASSERT_GE(text.size(), closing.size());
+    EXPECT_EQ(text.substr(text.size() - closing.size()), closing);
+    EXPECT_EQ(running.Append(log.FormatLine("Exit", "Run", {})), std::nullopt);
 }
 
 } // namespace

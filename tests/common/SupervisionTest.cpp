@@ -75,6 +75,9 @@ public:
         if (auto run = std::exchange(whileOpen, nullptr)) run();
         return BoxAnswer::Ok;
     }
+    void Notify(const std::string& title, const Lines& lines, BoxIcon icon) override {
+        journal_.push_back("!notice " + title + ": " + BoxText{"", icon, lines}.Message());
+    }
 
 private:
     Journal& journal_;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "common/Datagram.h"
 #include "support/Rigs.h"
 
@@ -279,6 +282,48 @@ TEST_F(MasterCycle, RealCountdownCallsThePowerActionAndEnds) {
     ASSERT_GE(events.size(), 3u);
     EXPECT_EQ(events[events.size() - 2], "Start,Power Off");
     EXPECT_EQ(events.back(), "Close,Power Off");
+}
+
+// A log that cannot be written must not stop the polls: the slaves would take the silence for a
+// lost master and power their computers off.
+TEST_F(MasterCycle, ALostLogIsReportedOnceWithoutWaitingAndThePollsGoOn) {
+    settings["StartDelay"] = "1";
+    settings["CPUDelay"] = "30";
+    Load();
+    const std::filesystem::path log = "Log/TarnixM.log";
+    std::filesystem::remove(log);
+    std::filesystem::create_directory(log); // something that is not a file where the log should be
+    rig->program->OnButtonClicked(Button::Reset);
+    rig->program->OnButtonClicked(Button::Reset);
+    std::size_t polls = 0;
+    for (int tick = 0; tick < 8; ++tick)
+        polls += TickAndCollect(1).size();
+    EXPECT_EQ(polls, 8u) << "a poll every tick of the run";
+    EXPECT_TRUE(rig->window.timerEnabled);
+    EXPECT_TRUE(rig->boxes.shown.empty()) << "nothing waits for an answer";
+    ASSERT_EQ(rig->boxes.notices.size(), 1u) << "one report for the whole outage";
+    EXPECT_EQ(rig->boxes.notices[0].title, "Tarnix Log File Error");
+    EXPECT_EQ(rig->boxes.notices[0].lines.back(),
+              "Supervision goes on. The log is tried again every second.");
+
+    std::filesystem::remove(log);
+    rig->clock.Advance(7);
+    rig->Tick();
+    rig->Tick();
+    const auto events = folder.LogEvents("TarnixM.log");
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(events.end() - 3, events.end()),
+              (std::vector<std::string>{"Start,Initialise", "Enter,Run", "Log Lost,7s"}));
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const std::string& e) { return e.starts_with("Reset,"); }),
+              2)
+        << "the lines of the outage are kept";
+    EXPECT_EQ(folder.LogLines("TarnixM.log").front(), "Tarnix") << "the file is made again, as at start";
+
+    std::filesystem::remove(log);
+    std::filesystem::create_directory(log);
+    rig->program->OnButtonClicked(Button::Reset);
+    EXPECT_EQ(rig->boxes.notices.size(), 2u) << "a new outage is reported again";
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "support/Rigs.h"
 
 namespace tarnix::testing {
@@ -300,6 +303,25 @@ TEST_F(Slave, NothingIsHandledWhileTheFatalPowerErrorBoxIsOpen) {
     EXPECT_FALSE(rig->window.timerEnabled);
     EXPECT_EQ(folder.LogEvents("TarnixS.log").back(), "Start,Power Off");
     EXPECT_EQ(rig->program->Machine().Phase(), PhaseCountdown);
+}
+
+// The slave goes on answering its master while its log is lost, and says nothing about it to
+// anyone who would have to press OK.
+TEST_F(Slave, ALostLogLeavesTheSlaveAnsweringAndIsReportedOnce) {
+    Load();
+    Seconds(2);
+    std::filesystem::remove_all("Log");
+    rig->program->OnButtonClicked(Button::Reset);
+    Seconds(2);
+    EXPECT_EQ(Send("<TNA100>"), std::vector<std::string>{"<TNP100>"});
+    EXPECT_TRUE(rig->boxes.shown.empty());
+    ASSERT_EQ(rig->boxes.notices.size(), 1u);
+    EXPECT_EQ(rig->boxes.notices[0].title, "Tarnix Slave Log Directory Error");
+    std::filesystem::create_directory("Log");
+    Seconds(1);
+    const auto events = folder.LogEvents("TarnixS.log");
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"Reset,Run", "Start,Initialise", "Enter,Run", "Log Lost,0s"}));
 }
 
 } // namespace

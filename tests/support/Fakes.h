@@ -55,7 +55,11 @@ public:
         }
         return buttons == BoxButtons::YesNo ? BoxAnswer::No : BoxAnswer::Ok;
     }
+    void Notify(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon) override {
+        notices.push_back({title, lines, icon, BoxButtons::Ok});
+    }
     std::vector<ShownBox> shown;
+    std::vector<ShownBox> notices; // what was told without waiting
     std::deque<BoxAnswer> answers;
     std::function<void()> onShow;
 };

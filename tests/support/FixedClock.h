@@ -1,8 +1,11 @@
 #pragma once
 
-// A clock that always says 07-Dec-26 05:04:29, so log lines can be compared literally.
+// A clock that says 07-Dec-26 05:04:29, so log lines can be compared literally, until a test
+// moves it on.
 
 #include "common/Clock.h"
+
+#include <ctime>
 
 namespace tarnix {
 
@@ -15,9 +18,15 @@ public:
         t.tm_year = 126;
         t.tm_hour = 5;
         t.tm_min = 4;
-        t.tm_sec = 29;
+        t.tm_sec = 29 + secondsLater_;
+        const std::time_t normalised = ::timegm(&t); // carries the seconds into minutes and days
+        ::gmtime_r(&normalised, &t);
         return t;
     }
+    void Advance(int seconds) { secondsLater_ += seconds; }
+
+private:
+    int secondsLater_ = 0;
 };
 
 } // namespace tarnix
