@@ -61,6 +61,14 @@ void ProgramBase::EndTestRun() {
     // on an unattended computer must not leave its watchdog waiting for someone to press OK.
     supervision_.ResetSupervision();
     RefreshWindowTexts();
+    // A test that ends while the last one's box is still up leaves that one box: a box opened
+    // inside the other's wait for every test command would pile up without end.
+    if (testBoxOpen_) return;
+    testBoxOpen_ = true;
+    struct Closed {
+        bool& open;
+        ~Closed() { open = false; }
+    } closed{testBoxOpen_};
     boxes_.Show(programTitle_ + " Test", {prompt}, BoxIcon::None, BoxButtons::Ok);
 }
 

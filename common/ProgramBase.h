@@ -146,6 +146,7 @@ protected:
     bool configSaved_ = false;
     bool ending_ = false; // a fatal box is open and the program ends when it closes
     bool guarding_ = false;
+    bool testBoxOpen_ = false;
 
     LogFile log_;
     RunningLog runningLog_;

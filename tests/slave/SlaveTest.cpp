@@ -305,6 +305,25 @@ TEST_F(Slave, NothingIsHandledWhileTheFatalPowerErrorBoxIsOpen) {
     EXPECT_EQ(rig->program->Machine().Phase(), PhaseCountdown);
 }
 
+// Each test command whose run ends while the last run's box waits would open its box inside that
+// box's wait, until the stack gives out.
+TEST_F(Slave, ATestRunEndingUnderTheLastTestsBoxLeavesThatOneBox) {
+    Load();
+    int depth = 0;
+    rig->boxes.onShow = [&] {
+        if (depth++ > 0) return; // without the fix, the boxes would nest for ever
+        for (int run = 0; run < 3; ++run) {
+            Send("<TNT000>");
+            Seconds(2 + 5);
+        }
+    };
+    Send("<TNT000>");
+    Seconds(2 + 5);
+    EXPECT_EQ(rig->boxes.shown.size(), 1u);
+    const auto events = folder.LogEvents("TarnixS.log");
+    EXPECT_EQ(std::count(events.begin(), events.end(), "Simulate,Power Off"), 4);
+}
+
 // The slave goes on answering its master while its log is lost, and says nothing about it to
 // anyone who would have to press OK.
 TEST_F(Slave, ALostLogLeavesTheSlaveAnsweringAndIsReportedOnce) {
