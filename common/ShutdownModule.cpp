@@ -54,6 +54,11 @@ bool ShutdownModule::EnableShutdownPrivilege(PowerCall call) {
     case PrivilegeAnswer::ServiceMissing:
         Raise(ErrPrivilegeLookup,
               CantEnable + "Can't find the SE_SHUTDOWN_NAME privilege value. [" + text + "]");
+    case PrivilegeAnswer::BusUnreachable:
+        Raise(ErrPrivilegeLookup, CantEnable + "The system bus could not be reached. [" + text + "]");
+    case PrivilegeAnswer::LogindUnreachable:
+        Raise(ErrPrivilegeLookup,
+              CantEnable + "logind could not be reached on the system bus. [" + text + "]");
     default:
         Raise(ErrNoPrivilege,
               CantEnable + "You do not have the privileges to shutdown this system. [" + text + "]");
