@@ -10,19 +10,9 @@ namespace tarnix {
 // What the operating system is asked to do.
 enum class PowerCall { PowerOff, Reboot, Halt, EndSession, Hibernate, Suspend };
 
-// Whether the operating system lets this process perform a call. BusUnreachable and
-// LogindUnreachable: the power layer went to the system bus itself and could not reach it, or
-// logind on it.
-enum class PrivilegeAnswer {
-    Yes,
-    No,
-    NotAvailable,
-    Challenge,
-    ServiceMissing,
-    BusUnreachable,
-    LogindUnreachable,
-    Failed
-};
+// Whether the operating system lets this process perform a call. ServiceMissing: the system bus
+// answers but logind is not on it; BusUnreachable: the system bus itself cannot be reached.
+enum class PrivilegeAnswer { Yes, No, NotAvailable, Challenge, ServiceMissing, BusUnreachable, Failed };
 
 struct PowerCallResult {
     bool ok = true;

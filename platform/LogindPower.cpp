@@ -136,14 +136,9 @@ bool LogindPower::TakeSystemBus() {
     return bus_.isConnected();
 }
 
-// Only on the bus it connected to itself does the power layer know it is looking at the system
-// bus, where logind has to be; over a connection handed in, either is a missing service.
 PrivilegeAnswer LogindPower::MissingAnswer(const QDBusMessage& reply) const {
-    if (systemBusName_.isEmpty())
-        return IsBusGone(reply) || IsLogindMissing(reply) ? PrivilegeAnswer::ServiceMissing
-                                                          : PrivilegeAnswer::Failed;
     if (IsBusGone(reply) || !bus_.isConnected()) return PrivilegeAnswer::BusUnreachable;
-    return IsLogindMissing(reply) ? PrivilegeAnswer::LogindUnreachable : PrivilegeAnswer::Failed;
+    return IsLogindMissing(reply) ? PrivilegeAnswer::ServiceMissing : PrivilegeAnswer::Failed;
 }
 
 QDBusMessage LogindPower::Send(QDBusMessage message) {

@@ -25,8 +25,7 @@ public:
     // asks for it and again whenever the connection is gone: the program may start before the
     // bus, and the bus may restart under it. Not reaching the bus or logind is said as such.
     explicit LogindPower(int timeoutMs = DefaultTimeoutMs);
-    // A connection the caller keeps up, used as it is; failing to reach logind over it is a
-    // missing service.
+    // A connection the caller keeps up, used as it is.
     explicit LogindPower(QDBusConnection bus, int timeoutMs = DefaultTimeoutMs);
     ~LogindPower() override;
     LogindPower(const LogindPower&) = delete;
