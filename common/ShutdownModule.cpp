@@ -51,9 +51,12 @@ bool ShutdownModule::EnableShutdownPrivilege(PowerCall call) {
     case PrivilegeAnswer::NotAvailable:
         // Not a matter of rights: this computer cannot do it (no swap to hibernate to, say).
         Raise(ErrShutdownFailed, CallName(call) + " is not available on this computer. [" + text + "]");
+    // Said plainly: nothing about privileges helps a computer whose bus or logind is not there.
     case PrivilegeAnswer::ServiceMissing:
         Raise(ErrPrivilegeLookup,
-              CantEnable + "Can't find the SE_SHUTDOWN_NAME privilege value. [" + text + "]");
+              CantEnable + "logind could not be reached on the system bus. [" + text + "]");
+    case PrivilegeAnswer::BusUnreachable:
+        Raise(ErrPrivilegeLookup, CantEnable + "The system bus could not be reached. [" + text + "]");
     default:
         Raise(ErrNoPrivilege,
               CantEnable + "You do not have the privileges to shutdown this system. [" + text + "]");

@@ -10,8 +10,9 @@ namespace tarnix {
 // What the operating system is asked to do.
 enum class PowerCall { PowerOff, Reboot, Halt, EndSession, Hibernate, Suspend };
 
-// Whether the operating system lets this process perform a call.
-enum class PrivilegeAnswer { Yes, No, NotAvailable, Challenge, ServiceMissing, Failed };
+// Whether the operating system lets this process perform a call. ServiceMissing: the system bus
+// answers but logind is not on it; BusUnreachable: the system bus itself cannot be reached.
+enum class PrivilegeAnswer { Yes, No, NotAvailable, Challenge, ServiceMissing, BusUnreachable, Failed };
 
 struct PowerCallResult {
     bool ok = true;
@@ -51,7 +52,8 @@ class ShutdownModule : public PowerActions {
 public:
     ShutdownModule(PowerBackend& backend, std::string executableName);
 
-    // True when the call is allowed; raises 0x8004062C (no power service) or 0x8004062E.
+    // True when the call is allowed; raises 0x8004062C (no power service, or no way to it) or
+    // 0x8004062E.
     bool EnableShutdownPrivilege(PowerCall call);
     // Action codes 0 to 31; raises 0x8004062F for others and 0x8004062B when refused.
     bool ShutdownSystem(std::int32_t actionCode) override;

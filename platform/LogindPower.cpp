@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <utility>
 
 namespace tarnix {
@@ -65,14 +66,21 @@ PowerCallResult Failure(const QString& name, const QString& text) {
     return {false, name.toStdString(), text.toStdString()};
 }
 
-bool IsServiceMissing(const QDBusMessage& reply) {
-    static const QStringList missing = {
-        QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"),
-        QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner"),
-        QStringLiteral("org.freedesktop.DBus.Error.NoServer"),
-        QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
-    };
-    return missing.contains(reply.errorName());
+bool IsBusGone(const QDBusMessage& reply) {
+    return reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoServer") ||
+           reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.Disconnected");
+}
+
+bool IsLogindMissing(const QDBusMessage& reply) {
+    return reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+           reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+}
+
+// Qt keeps the connection of QDBusConnection::systemBus() however dead it is, so a power layer
+// that connects by itself does it under a name of its own.
+QString NewConnectionName() {
+    static std::atomic<int> count{0};
+    return QStringLiteral("tarnix-logind-%1").arg(++count);
 }
 
 std::string AnswerText(const QString& method, const QString& answer) {
@@ -107,15 +115,46 @@ QString ReadString(const QVariant& value) {
 
 } // namespace
 
+LogindPower::LogindPower(int timeoutMs)
+    : systemBusName_(NewConnectionName()), bus_(systemBusName_), timeoutMs_(timeoutMs) {}
+
 LogindPower::LogindPower(QDBusConnection bus, int timeoutMs) : bus_(std::move(bus)), timeoutMs_(timeoutMs) {}
 
-QDBusMessage LogindPower::Send(QDBusMessage message) const {
-    // A password prompt would stall the countdown at its most important moment: never ask.
-    message.setInteractiveAuthorizationAllowed(false);
-    return bus_.call(message, QDBus::Block, timeoutMs_);
+LogindPower::~LogindPower() {
+    if (!systemBusName_.isEmpty()) QDBusConnection::disconnectFromBus(systemBusName_);
 }
 
-QDBusMessage LogindPower::CallManager(const QString& method, const QVariantList& args) const {
+bool LogindPower::TakeSystemBus() {
+    if (systemBusName_.isEmpty() || bus_.isConnected()) return true;
+    // A dead connection holds on to its name until it is let go.
+    QDBusConnection::disconnectFromBus(systemBusName_);
+    // By address, read at each connection, rather than by bus type, which libdbus looks up only
+    // once in a process.
+    const QString address = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS");
+    bus_ = address.isEmpty() ? QDBusConnection::connectToBus(QDBusConnection::SystemBus, systemBusName_)
+                             : QDBusConnection::connectToBus(address, systemBusName_);
+    return bus_.isConnected();
+}
+
+PrivilegeAnswer LogindPower::MissingAnswer(const QDBusMessage& reply) const {
+    if (IsBusGone(reply) || !bus_.isConnected()) return PrivilegeAnswer::BusUnreachable;
+    return IsLogindMissing(reply) ? PrivilegeAnswer::ServiceMissing : PrivilegeAnswer::Failed;
+}
+
+QDBusMessage LogindPower::Send(QDBusMessage message) {
+    // A password prompt would stall the countdown at its most important moment: never ask.
+    message.setInteractiveAuthorizationAllowed(false);
+    if (!TakeSystemBus()) return message.createErrorReply(bus_.lastError());
+    const QDBusMessage reply = bus_.call(message, QDBus::Block, timeoutMs_);
+    // Qt may learn of a broken connection only from a call; the next action connects afresh.
+    if (!systemBusName_.isEmpty() && IsBusGone(reply)) {
+        QDBusConnection::disconnectFromBus(systemBusName_);
+        bus_ = QDBusConnection(systemBusName_);
+    }
+    return reply;
+}
+
+QDBusMessage LogindPower::CallManager(const QString& method, const QVariantList& args) {
     QDBusMessage message = QDBusMessage::createMethodCall(Service, ManagerPath, ManagerInterface, method);
     message.setArguments(args);
     return Send(message);
@@ -130,14 +169,16 @@ PrivilegeAnswer LogindPower::Can(PowerCall call, std::string& errorText) {
     const QDBusMessage reply = endSession
                                    ? CallManager(method, {QVariant::fromValue(static_cast<uint>(::getpid()))})
                                    : CallManager(method);
+    const PrivilegeAnswer missing = IsError(reply) ? MissingAnswer(reply) : PrivilegeAnswer::Yes;
     if (endSession) {
-        if (!IsError(reply) || !IsServiceMissing(reply)) return PrivilegeAnswer::Yes;
+        if (missing == PrivilegeAnswer::Yes || missing == PrivilegeAnswer::Failed)
+            return PrivilegeAnswer::Yes;
         errorText = reply.errorMessage().toStdString();
-        return PrivilegeAnswer::ServiceMissing;
+        return missing;
     }
     if (IsError(reply)) {
         errorText = reply.errorMessage().toStdString();
-        return IsServiceMissing(reply) ? PrivilegeAnswer::ServiceMissing : PrivilegeAnswer::Failed;
+        return missing;
     }
     const QString answer = reply.arguments().value(0).toString();
     if (answer == QLatin1String("yes")) return PrivilegeAnswer::Yes;
@@ -157,7 +198,7 @@ PowerCallResult LogindPower::Call(PowerCall call, bool force) {
 // only for a privileged caller; an unprivileged one whom polkit lets ignore inhibitors (as the
 // package's rule lets the group tarnix) would pass over them, and a logind older than the
 // ...WithFlags methods passes over them for everyone. So they are checked here first.
-PowerCallResult LogindPower::Act(PowerCall call, bool force) const {
+PowerCallResult LogindPower::Act(PowerCall call, bool force) {
     if (!force) {
         const PowerCallResult blocked = CheckOtherUsersBlocks(call);
         if (!blocked.ok) return blocked;
@@ -170,7 +211,7 @@ PowerCallResult LogindPower::Act(PowerCall call, bool force) const {
     return Result(reply);
 }
 
-PowerCallResult LogindPower::CheckOtherUsersBlocks(PowerCall call) const {
+PowerCallResult LogindPower::CheckOtherUsersBlocks(PowerCall call) {
     const QDBusMessage reply = CallManager(QStringLiteral("ListInhibitors"));
     // Not knowing the inhibitors is no licence to pass over them.
     if (IsError(reply)) return Result(reply);
@@ -191,7 +232,7 @@ PowerCallResult LogindPower::CheckOtherUsersBlocks(PowerCall call) const {
 
 // The session this process belongs to, else the one the environment names (a program started
 // by a user service manager is in no session but inherits the desktop's XDG_SESSION_ID).
-PowerCallResult LogindPower::EndOwnSession() const {
+PowerCallResult LogindPower::EndOwnSession() {
     const QDBusMessage byPid = CallManager(QStringLiteral("GetSessionByPID"), {quint32(getpid())});
     QString id;
     if (!IsError(byPid)) {

@@ -21,19 +21,30 @@ class LogindPower : public PowerBackend {
 public:
     static constexpr int DefaultTimeoutMs = 5000;
 
-    explicit LogindPower(QDBusConnection bus = QDBusConnection::systemBus(),
-                         int timeoutMs = DefaultTimeoutMs);
+    // The system bus (DBUS_SYSTEM_BUS_ADDRESS, else the system's own), connected when an action
+    // asks for it and again whenever the connection is gone: the program may start before the
+    // bus, and the bus may restart under it. Not reaching the bus or logind is said as such.
+    explicit LogindPower(int timeoutMs = DefaultTimeoutMs);
+    // A connection the caller keeps up, used as it is.
+    explicit LogindPower(QDBusConnection bus, int timeoutMs = DefaultTimeoutMs);
+    ~LogindPower() override;
+    LogindPower(const LogindPower&) = delete;
+    LogindPower& operator=(const LogindPower&) = delete;
 
     PrivilegeAnswer Can(PowerCall call, std::string& errorText) override;
     PowerCallResult Call(PowerCall call, bool force) override;
 
 private:
-    QDBusMessage CallManager(const QString& method, const QVariantList& args = {}) const;
-    QDBusMessage Send(QDBusMessage message) const;
-    PowerCallResult Act(PowerCall call, bool force) const;
-    PowerCallResult CheckOtherUsersBlocks(PowerCall call) const;
-    PowerCallResult EndOwnSession() const;
+    bool TakeSystemBus();
+    PrivilegeAnswer MissingAnswer(const QDBusMessage& reply) const;
+    QDBusMessage CallManager(const QString& method, const QVariantList& args = {});
+    QDBusMessage Send(QDBusMessage message);
+    PowerCallResult Act(PowerCall call, bool force);
+    PowerCallResult CheckOtherUsersBlocks(PowerCall call);
+    PowerCallResult EndOwnSession();
 
+    // Set when the system bus is ours to connect.
+    QString systemBusName_;
     QDBusConnection bus_;
     int timeoutMs_;
 };

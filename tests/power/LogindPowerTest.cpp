@@ -2,6 +2,7 @@
 #include "support/FakeLogind.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -251,7 +252,7 @@ TEST_F(LogindPowerTest, AHungLogindDoesNotHoldTheCallerBeyondTheTimeout) {
 }
 
 // A bus of its own without logind on it; the system bus stays with the shared fake.
-TEST(LogindPowerWithoutLogind, MissingServiceOrBusIsTheMissingPrivilegeError) {
+TEST(LogindPowerWithoutLogind, MissingServiceOrBusSaysWhichCannotBeReached) {
     QString whyNot;
     bool skipped = false;
     const std::unique_ptr<FakeLogind> bare =
@@ -263,18 +264,21 @@ TEST(LogindPowerWithoutLogind, MissingServiceOrBusIsTheMissingPrivilegeError) {
         const char* name;
         QDBusConnection bus;
         std::string reason;
+        PrivilegeAnswer answer;
+        std::string said;
     } cases[] = {
-        {"no logind", bare->Bus(), "The name org.freedesktop.login1 was not provided by any .service files"},
+        {"no logind", bare->Bus(), "The name org.freedesktop.login1 was not provided by any .service files",
+         PrivilegeAnswer::ServiceMissing, "logind could not be reached on the system bus."},
         {"no bus",
          QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/tarnix-no-bus"),
                                        QStringLiteral("no-bus")),
-         ""},
+         "", PrivilegeAnswer::BusUnreachable, "The system bus could not be reached."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LogindPower power(c.bus);
         std::string text;
-        EXPECT_EQ(power.Can(PowerCall::Reboot, text), PrivilegeAnswer::ServiceMissing);
+        EXPECT_EQ(power.Can(PowerCall::Reboot, text), c.answer);
         if (c.reason.empty()) {
             EXPECT_FALSE(text.empty());
         } else {
@@ -283,12 +287,78 @@ TEST(LogindPowerWithoutLogind, MissingServiceOrBusIsTheMissingPrivilegeError) {
         ShutdownModule module(power, "TarnixM");
         const PowerActionError error = Raised([&] { module.ShutdownSystem(6); });
         EXPECT_EQ(error.Number, 0x8004062Cu);
-        EXPECT_EQ(error.Description,
-                  "Can't enable shutdown: Can't find the SE_SHUTDOWN_NAME privilege value. [" + text + "]");
+        EXPECT_EQ(error.Description, "Can't enable shutdown: " + c.said + " [" + text + "]");
         // Ending the own session needs logind just the same.
         EXPECT_EQ(Raised([&] { module.ShutdownSystem(0); }).Number, 0x8004062Cu);
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("no-bus"));
+}
+
+// As the programs make it: no connection handed in, so the power layer takes the system bus
+// itself. Its address leads to a socket of the test's own, where buses come and go.
+class LogindPowerTakingTheSystemBus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QString whyNot;
+        bool skipped = false;
+        // Also makes the cached QDBusConnection::systemBus() lead to the shared fake: a power
+        // layer that used it would reach logind there, not fail or reach the buses here.
+        const FakeLogind* shared = test::SystemBusFake(whyNot, skipped);
+        if (skipped) GTEST_SKIP() << whyNot.toStdString();
+        ASSERT_NE(shared, nullptr) << whyNot.toStdString();
+        ASSERT_TRUE(folder.isValid());
+        saved = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + socket).toUtf8());
+    }
+    void TearDown() override {
+        if (!saved.isNull()) qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved);
+    }
+
+    // A new bus at the socket; the one before ends first.
+    void StartBus(const QStringList& options) {
+        fake.reset();
+        QString whyNot;
+        bool skipped = false;
+        fake = FakeLogind::Start(QStringList{QStringLiteral("--socket"), socket} + options, whyNot, skipped);
+        ASSERT_NE(fake, nullptr) << whyNot.toStdString();
+    }
+
+    QTemporaryDir folder;
+    const QString socket = folder.filePath(QStringLiteral("bus"));
+    QByteArray saved;
+    std::unique_ptr<FakeLogind> fake;
+};
+
+TEST_F(LogindPowerTakingTheSystemBus, ABusThatComesUpAfterTheStartIsReachedAtTheCall) {
+    LogindPower power; // while nothing listens at the address
+    ShutdownModule module(power, "TarnixM");
+
+    const PowerActionError noBus = Raised([&] { module.ShutdownSystem(12); });
+    EXPECT_EQ(noBus.Number, 0x8004062Cu);
+    const std::string prefix = "Can't enable shutdown: The system bus could not be reached. [";
+    EXPECT_EQ(noBus.Description.substr(0, prefix.size()), prefix);
+    EXPECT_NE(noBus.Description.find(socket.toStdString()), std::string::npos)
+        << "the D-Bus reason names the socket: " << noBus.Description;
+
+    ASSERT_NO_FATAL_FAILURE(StartBus({}));
+    EXPECT_TRUE(module.ShutdownSystem(12));
+    EXPECT_EQ(fake->Calls(), (QStringList{"CanPowerOff()", "PowerOffWithFlags(0)"}));
+}
+
+TEST_F(LogindPowerTakingTheSystemBus, ABusStartedAgainBetweenTwoCallsIsReachedAnew) {
+    ASSERT_NO_FATAL_FAILURE(StartBus({QStringLiteral("--bus-only")}));
+    LogindPower power;
+    ShutdownModule module(power, "TarnixM");
+
+    const PowerActionError noLogind = Raised([&] { module.ShutdownSystem(12); });
+    EXPECT_EQ(noLogind.Number, 0x8004062Cu);
+    EXPECT_EQ(noLogind.Description,
+              "Can't enable shutdown: logind could not be reached on the system bus. "
+              "[The name org.freedesktop.login1 was not provided by any .service files]");
+
+    ASSERT_NO_FATAL_FAILURE(StartBus({}));
+    EXPECT_TRUE(module.ShutdownSystem(12));
+    EXPECT_EQ(fake->Calls(), (QStringList{"CanPowerOff()", "PowerOffWithFlags(0)"}));
 }
 
 } // namespace

@@ -116,7 +116,9 @@ TEST(ShutdownModule, RaisesWhenThePrivilegeIsNotGrantedAndThenActsNot) {
         {PrivilegeAnswer::Challenge, 0x8004062E, noPrivilege},
         {PrivilegeAnswer::Failed, 0x8004062E, noPrivilege},
         {PrivilegeAnswer::ServiceMissing, 0x8004062C,
-         "Can't enable shutdown: Can't find the SE_SHUTDOWN_NAME privilege value. [why]"},
+         "Can't enable shutdown: logind could not be reached on the system bus. [why]"},
+        {PrivilegeAnswer::BusUnreachable, 0x8004062C,
+         "Can't enable shutdown: The system bus could not be reached. [why]"},
     };
     const struct {
         std::string name;
@@ -171,7 +173,7 @@ TEST(ShutdownModule, EmptySystemTextLeavesEmptyBrackets) {
     backend.answer = PrivilegeAnswer::ServiceMissing;
     ShutdownModule module(backend, "TarnixM");
     EXPECT_EQ(Raised([&] { module.EnableShutdownPrivilege(PowerCall::Reboot); }).Description,
-              "Can't enable shutdown: Can't find the SE_SHUTDOWN_NAME privilege value. []");
+              "Can't enable shutdown: logind could not be reached on the system bus. []");
 }
 
 TEST(ShutdownSystem, RaisesTheSystemsReasonWhenTheActionIsRefused) {

@@ -18,9 +18,11 @@ Options:
   -l, --log FILE         the mock's log: after a few lines of its own set-up, one line per call
                          received (time, method, arguments), e.g. "1796707967.802 PowerOffWithFlags 0"
   --bus-only             a private bus with no logind on it
+  --socket PATH          the bus listens on this socket, so that a bus started again there has
+                         the same address (a stale socket left there is replaced)
 
-Either way the bus and the fake end when this script ends; the bus socket lives in a fresh
-temporary folder, so it is reachable from other network namespaces too. The script exits with
+Either way the bus and the fake end when this script ends; unless --socket names it, the bus
+socket lives in a fresh temporary folder, so it is reachable from other network namespaces too. The script exits with
 77 when dbus-daemon or python3-dbusmock is missing (the test runners' code for "skipped").
 
 On the bus, besides logind's Manager methods (calls recorded; org.freedesktop.DBus.Mock.GetCalls
@@ -143,7 +145,7 @@ PYTHON = '/usr/bin/python3'
 BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <listen>unix:dir={folder}</listen>
+  <listen>{listen}</listen>
   <auth>EXTERNAL</auth>
   <!-- No service folders: nothing on this bus is ever started on demand. -->
   <policy context="default">
@@ -166,6 +168,7 @@ def parse_args(argv):
     parser.add_argument('-p', '--parameters', default='{}')
     parser.add_argument('-l', '--log')
     parser.add_argument('--bus-only', action='store_true')
+    parser.add_argument('--socket')
     parser.add_argument('command', nargs=argparse.REMAINDER)
     args = parser.parse_args(argv)
     if args.command and args.command[0] == '--':
@@ -181,13 +184,14 @@ def die_with_us():
     ctypes.CDLL(None, use_errno=True).prctl(pr_set_pdeathsig, signal.SIGTERM)
 
 
-def start_bus(folder):
+def start_bus(folder, socket):
     daemon = shutil.which('dbus-daemon')
     if not daemon:
         raise Unavailable('dbus-daemon is not installed')
     config = os.path.join(folder, 'bus.conf')
     with open(config, 'w', encoding='UTF-8') as out:
-        out.write(BUS_CONFIG.format(folder=folder))
+        listen = 'unix:path=' + socket if socket else 'unix:dir=' + folder
+        out.write(BUS_CONFIG.format(listen=listen))
     # As root the daemon complains that it may not raise its file limit; keep its chatter
     # unless it fails.
     errors = os.path.join(folder, 'bus.err')
@@ -268,7 +272,7 @@ def main(argv):
     folder = tempfile.mkdtemp(prefix='fake-logind-')
     bus = mock = None
     try:
-        bus, address = start_bus(folder)
+        bus, address = start_bus(folder, args.socket)
         if not args.bus_only:
             mock = start_mock(address, args)
         return serve(address, args.command)
