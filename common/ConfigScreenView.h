@@ -100,6 +100,8 @@ public:
     virtual ~ConfigScreenWindow() = default;
     using Attach = std::function<ConfigScreenEvents&(ConfigScreenView& view)>;
     virtual void RunConfigScreen(const Attach& attach) = 0;
+    // Closes the open screen as if Close were clicked (its countdown ran out).
+    virtual void CloseConfigScreen() = 0;
 };
 
 } // namespace tarnix

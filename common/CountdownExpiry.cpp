@@ -6,10 +6,10 @@
 
 namespace tarnix {
 
-CountdownExpiry::CountdownExpiry(std::string programTitle, const ConfigRecord& config, MainWindowView& window,
-                                 MessageBoxes& boxes, PowerActions& power, Supervision& supervision,
-                                 SupervisionLog& log)
-    : programTitle_(std::move(programTitle)), config_(config), window_(window), boxes_(boxes), power_(power),
+CountdownExpiry::CountdownExpiry(std::string programTitle, const ConfigRecord& config,
+                                 SupervisionTimer& timer, MessageBoxes& boxes, PowerActions& power,
+                                 Supervision& supervision, SupervisionLog& log)
+    : programTitle_(std::move(programTitle)), config_(config), timer_(timer), boxes_(boxes), power_(power),
       supervision_(supervision), log_(log) {}
 
 ExpiryEnd CountdownExpiry::Act() {
@@ -50,7 +50,7 @@ void CountdownExpiry::Suspend() {
 void CountdownExpiry::ShowSimulationBox() {
     // Every path after the box either ends the program or resets, and the reset's window-text
     // refresh starts the timer again.
-    window_.SetTimerEnabled(false);
+    timer_.SetTimerEnabled(false);
     struct Hold {
         Supervision& machine;
         explicit Hold(Supervision& m) : machine(m) { machine.HoldCountdown(true); }

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "common/ConfigRecord.h"
-#include "common/MainWindowView.h"
 #include "common/MessageBox.h"
 #include "common/PowerActions.h"
 #include "common/Supervision.h"
+#include "common/SupervisionTimer.h"
 
 namespace tarnix {
 
@@ -21,7 +21,7 @@ enum class ExpiryEnd {
 // not caught here: the program ends with their report.
 class CountdownExpiry {
 public:
-    CountdownExpiry(std::string programTitle, const ConfigRecord& config, MainWindowView& window,
+    CountdownExpiry(std::string programTitle, const ConfigRecord& config, SupervisionTimer& timer,
                     MessageBoxes& boxes, PowerActions& power, Supervision& supervision, SupervisionLog& log);
 
     // Logs and performs (or simulates) the action up to the point where the program acts. A
@@ -37,7 +37,7 @@ private:
 
     std::string programTitle_;
     const ConfigRecord& config_;
-    MainWindowView& window_;
+    SupervisionTimer& timer_;
     MessageBoxes& boxes_;
     PowerActions& power_;
     Supervision& supervision_;

@@ -34,6 +34,9 @@ public:
     // the peer as a missing one, so nothing is reported here.
     virtual void Reply(const std::string& datagram) { (void)Send(datagram); }
     virtual void SetArrivalHandler(ArrivalHandler handler) = 0;
+    // For a port that leaves arrivals queued until its owner asks: hands them to the handler now.
+    // A port that hands each arrival over as it comes has nothing queued.
+    virtual void ReadArrived() {}
 };
 
 } // namespace tarnix

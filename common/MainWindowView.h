@@ -67,36 +67,23 @@ public:
     virtual void RemoveTrayIcon() = 0;
 };
 
-// The supervision timer `tmrRefresh`.
-class SupervisionTimerView {
-public:
-    virtual ~SupervisionTimerView() = default;
-    virtual void SetTimerEnabled(bool enabled) = 0;
-    virtual bool TimerEnabled() const = 0;
-};
-
-// Auxiliary windows opened from the main window. OpenAboutBox() shows the about box modally
-// and returns when it has closed; the supervision timer keeps ticking meanwhile. The box reports
-// its countdown and its closing to events.
+// The about box, opened from the main window. OpenAboutBox() shows it modally and returns when
+// it has closed; the supervision timer keeps ticking meanwhile. The box reports its countdown
+// and its closing to events.
 class AuxWindowsView {
 public:
     virtual ~AuxWindowsView() = default;
     virtual void OpenAboutBox(bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events) = 0;
     virtual void CloseAboutBox() = 0;
-    virtual void CloseConfigScreen() = 0;
 };
 
 // The parts every main window has; the master's adds its rows, the slave's its CPU band.
-class MainWindowView : public StatusBandView,
-                       public PlacementView,
-                       public SupervisionTimerView,
-                       public AuxWindowsView {};
+class MainWindowView : public StatusBandView, public PlacementView, public AuxWindowsView {};
 
 // What a main window reports to the program's logic. The window itself decides nothing.
 class MainWindowEvents {
 public:
     virtual ~MainWindowEvents() = default;
-    virtual void OnTimerTick() = 0; // tmrRefresh
     virtual void OnButtonClicked(Button button) = 0;
     virtual void OnWindowClosing() = 0;        // Exit, or closed by any other means
     virtual void OnWindowStateChanged() = 0;   // minimised or restored by the user

@@ -8,12 +8,15 @@ namespace tarnix {
 
 ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services,
                          CpuLoadBandView* cpuLoad)
-    : kind_(kind), commandLine_(std::move(commandLine)), window_(services.window), boxes_(services.boxes),
-      clock_(services.clock), configWindow_(services.configWindow), desktop_(services.desktop),
-      control_(services.control), programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
-      runningLog_(log_, services.clock),
-      supervision_(SupervisionLookOf(kind), config_, services.window, cpuLoad, *this),
-      expiry_(programTitle_, config_, services.window, services.boxes, services.power, supervision_, *this) {}
+    : kind_(kind), commandLine_(std::move(commandLine)), band_(services.band), timer_(services.timer),
+      boxes_(services.boxes), clock_(services.clock), control_(services.control),
+      placement_(services.placement), auxWindowsView_(services.auxWindows),
+      configWindow_(services.configWindow), desktop_(services.desktop), programTitle_(ProgramTitleOf(kind)),
+      log_(kind, config_, services.clock), runningLog_(log_, services.clock),
+      presenter_(SupervisionLookOf(kind), services.band, cpuLoad),
+      display_(presenter_, services.timer, services.placement, config_, [this] { return Status(); }),
+      supervision_(config_, display_, *this),
+      expiry_(programTitle_, config_, services.timer, services.boxes, services.power, supervision_, *this) {}
 
 bool ProgramBase::InhibitShutdownSwitch() const {
     return InhibitShutdownGiven(commandLine_);
@@ -23,10 +26,21 @@ void ProgramBase::Fatal(const FatalError& error) {
     // Until the box is closed and the program ends, nothing may bring supervision back: no
     // datagram is handled and no tick runs.
     ending_ = true;
-    window_.SetTimerEnabled(false);
+    timer_.SetTimerEnabled(false);
     boxes_.Show(programTitle_ + error.titleSuffix, error.lines, error.icon, BoxButtons::Ok);
-    window_.RemoveTrayIcon();
+    RemoveTrayIcon();
     control_.EndProgram();
+}
+
+void ProgramBase::ResetSupervision() {
+    supervision_.ResetSupervision();
+}
+
+ProgramStatus ProgramBase::Status() const {
+    ProgramStatus status = SupervisionStatus(kind_, supervision_, config_);
+    status.unconfigured = unconfigured_;
+    AddProgramStatus(status);
+    return status;
 }
 
 void ProgramBase::ReadConfigurationAndLog() {
@@ -59,7 +73,7 @@ void ProgramBase::EndTestRun() {
         minimiseAllowed_ = false; // the slave's window stays where the test left it
     // Supervision starts again before the box appears and goes on behind it: a test commanded
     // on an unattended computer must not leave its watchdog waiting for someone to press OK.
-    supervision_.ResetSupervision();
+    ResetSupervision();
     RefreshWindowTexts();
     // A test that ends while the last one's box is still up leaves that one box: a box opened
     // inside the other's wait for every test command would pile up without end.
@@ -125,61 +139,45 @@ void ProgramBase::AskPortQuestion() {
     const BoxAnswer answer =
         boxes_.Show(programTitle_ + " Port Error", lines, BoxIcon::Error, BoxButtons::YesNo);
     if (answer == BoxAnswer::Yes) {
-        window_.RemoveTrayIcon();
+        RemoveTrayIcon();
         control_.EndProgram();
         return;
     }
     unconfigured_ = true;
 }
 
-std::string ProgramBase::ActivationText() const {
-    const std::string text = "Program Activation In " + std::to_string(supervision_.PhaseCounter()) + "s";
-    return kind_ == ProgramKind::Master ? " " + text : text;
-}
-
 void ProgramBase::RefreshWindowTexts() {
-    const bool monitor = MonitorsOnly(config_);
-    const std::string summary =
-        supervision_.ShutTypeName() + (monitor ? " the computer until communications are lost"
-                                               : " the computer if communications are lost");
-    window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
-    window_.SetButtonToolTip(Button::Exit, "Exit " + programTitle_);
-    window_.SetButtonToolTip(Button::About, "About " + programTitle_);
-    window_.SetButtonToolTip(Button::Config, "Configure " + programTitle_);
-    window_.SetCaption(programTitle_);
-    window_.SetTitleText(summary + " for over " + std::to_string(supervision_.LostCommsLimit()) + " sec");
+    const ProgramStatus status = Status();
+    presenter_.ShowProgramTexts(status);
 
     const bool startMinimised =
         (StartsInTray(config_) && !windowStateOverride_) || (StartsShown(config_) && windowStateOverride_);
-    if (startMinimised && !unconfigured_ && minimiseAllowed_) {
-        window_.Minimise();
+    if (placement_ != nullptr && startMinimised && !unconfigured_ && minimiseAllowed_) {
+        placement_->Minimise();
         SendToTrayIfMinimised(); // minimising shows the window in the task bar again
     }
     minimiseAllowed_ = true;
-    if (RunsNormally(config_)) window_.SetTopmost(false);
+    if (placement_ != nullptr && RunsNormally(config_)) placement_->SetTopmost(false);
 
-    window_.SetCounterText(ActivationText());
-    if (unconfigured_) {
-        window_.SetCounterText("");
-        window_.SetTitleStyle(colours::Orange, true);
-        window_.SetTitleText("Click Configure To Set Up " + programTitle_);
-    }
+    presenter_.ShowActivation(status);
+    if (unconfigured_) presenter_.ShowUnconfigured();
     if (LogsNormal(config_) && !unconfigured_) Log("Start", "Initialise");
     RefreshProgramTexts();
-    window_.SetTimerEnabled(true);
+    timer_.SetTimerEnabled(true);
 }
 
 void ProgramBase::EndProgram() {
-    window_.RemoveTrayIcon();
+    RemoveTrayIcon();
     control_.EndProgram();
+}
+
+void ProgramBase::RemoveTrayIcon() {
+    if (placement_ != nullptr) placement_->RemoveTrayIcon();
 }
 
 void ProgramBase::BeginReset() {
     const bool countingDown = supervision_.Phase() == PhaseCountdown;
-    if (countingDown) {
-        window_.SetButtonCaption(Button::Reset, "Reset");
-        window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
-    }
+    if (countingDown) presenter_.ShowResetButton();
     // Only the cancelling of a real countdown lets the refresh send the window back to the tray.
     minimiseAllowed_ = countingDown && !supervision_.TestRun() && !supervision_.InhibitShutdown();
 }
@@ -189,9 +187,7 @@ void ProgramBase::EnterTestMode() {
     minimiseAllowed_ = false; // a test never moves the window
     if (LogsNormal(config_)) Log("Enter", "Test");
     RefreshWindowTexts();
-    window_.SetButtonCaption(Button::Reset, "Reset");
-    window_.SetCaption(programTitle_ + " - Test Mode");
-    window_.SetButtonToolTip(Button::Reset, "Reset " + programTitle_);
+    presenter_.ShowTestMode();
 }
 
 void ProgramBase::OnButtonClicked(Button button) {
@@ -201,9 +197,11 @@ void ProgramBase::OnButtonClicked(Button button) {
     case Button::Reset:
         return ResetClick();
     case Button::About:
-        return ShowAboutBox();
+        if (auxWindowsView_ != nullptr) ShowAboutBox();
+        return;
     case Button::Config:
-        return OpenConfigScreen();
+        if (configWindow_ != nullptr) OpenConfigScreen();
+        return;
     case Button::Exit:
         return OnWindowClosing();
     }
@@ -211,44 +209,46 @@ void ProgramBase::OnButtonClicked(Button button) {
 
 void ProgramBase::ShowAboutBox() {
     auxWindows_.NoteOpened();
-    window_.OpenAboutBox(supervision_.InhibitShutdown(), RunsOnTop(config_), auxWindows_);
+    auxWindowsView_->OpenAboutBox(supervision_.InhibitShutdown(), RunsOnTop(config_), auxWindows_);
 }
 
 void ProgramBase::OnWindowClosing() {
-    window_.SetTimerEnabled(false);
+    timer_.SetTimerEnabled(false);
     if (!unconfigured_ && LogsNormal(config_)) Log("Exit", supervision_.PhaseDetail());
-    window_.RemoveTrayIcon();
+    RemoveTrayIcon();
     control_.EndProgram();
 }
 
 void ProgramBase::OnTerminationSignal() {
     // A logout or kill must end the program even under an open box, and a log that fails now
     // must not ask anything: the exit line is written where the log still works.
-    window_.SetTimerEnabled(false);
+    timer_.SetTimerEnabled(false);
     if (!ending_ && !unconfigured_ && supervision_.LogNormal())
         (void)log_.WriteLogLine("Exit", supervision_.PhaseDetail(), CurrentLogState());
     ending_ = true;
-    window_.RemoveTrayIcon();
+    RemoveTrayIcon();
     control_.EndProgram();
 }
 
 void ProgramBase::RecomputeWindowStateOverride() {
-    const bool minimised = window_.IsMinimised();
+    if (placement_ == nullptr) return;
+    const bool minimised = placement_->IsMinimised();
     windowStateOverride_ = (!minimised && StartsInTray(config_) && supervision_.Phase() != PhaseCountdown) ||
                            (minimised && StartsShown(config_));
 }
 
 void ProgramBase::SendToTrayIfMinimised() {
-    if (!window_.IsMinimised()) return;
-    window_.AddTrayIcon();
-    window_.HideWindow();
+    if (placement_ == nullptr || !placement_->IsMinimised()) return;
+    placement_->AddTrayIcon();
+    placement_->HideWindow();
 }
 
 void ProgramBase::OnWindowStateChanged() {
+    if (placement_ == nullptr) return;
     SendToTrayIfMinimised();
     // Minimising a window that should start shown is always the user's override; anything else
     // is decided outside the countdown only, which keeps the user's earlier choice.
-    if (window_.IsMinimised() && StartsShown(config_)) {
+    if (placement_->IsMinimised() && StartsShown(config_)) {
         windowStateOverride_ = true;
     } else if (supervision_.Phase() != PhaseCountdown) {
         RecomputeWindowStateOverride();
@@ -256,23 +256,26 @@ void ProgramBase::OnWindowStateChanged() {
 }
 
 void ProgramBase::OnTrayRestoreRequested() {
-    supervision_.BringToFront();
+    display_.BringToFront(supervision_.Phase());
     RecomputeWindowStateOverride();
 }
 
 void ProgramBase::OnWindowActivated() {
+    if (placement_ == nullptr) return;
     // The countdown keeps its window on top even when activating it (which the desktop may do
     // on its own after bringing it to the front) would otherwise drop that.
-    window_.SetTopmost(RunsOnTop(config_) || supervision_.Phase() == PhaseCountdown);
-    if (window_.IsMinimised()) window_.HideWindow();
+    placement_->SetTopmost(RunsOnTop(config_) || supervision_.Phase() == PhaseCountdown);
+    if (placement_->IsMinimised()) placement_->HideWindow();
 }
 
 void ProgramBase::CloseExpiredAuxWindows() {
     switch (auxWindows_.TakeExpired()) {
     case AuxWindow::AboutBox:
-        return window_.CloseAboutBox();
+        if (auxWindowsView_ != nullptr) auxWindowsView_->CloseAboutBox();
+        return;
     case AuxWindow::ConfigScreen:
-        return window_.CloseConfigScreen();
+        if (configWindow_ != nullptr) configWindow_->CloseConfigScreen();
+        return;
     case AuxWindow::None:
         return;
     }

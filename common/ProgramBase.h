@@ -9,33 +9,44 @@
 #include "common/ConfigScreenView.h"
 #include "common/CountdownExpiry.h"
 #include "common/LogFile.h"
+#include "common/MachineDisplay.h"
 #include "common/MainWindowView.h"
 #include "common/MessageBox.h"
 #include "common/PowerActions.h"
 #include "common/ProgramControl.h"
+#include "common/ProgramStatus.h"
 #include "common/RunningLog.h"
+#include "common/StatusPresenter.h"
 #include "common/Supervision.h"
+#include "common/SupervisionTimer.h"
 #include "common/UserDesktop.h"
 
 namespace tarnix {
 
-// The outside world of a program's logic.
+// The outside world of a program's logic: what every face gives, then what only a face with
+// windows has. A face without one of those simply has no such part.
 struct ProgramServices {
-    MainWindowView& window;
+    StatusBandView& band;
+    SupervisionTimer& timer;
     MessageBoxes& boxes;
     PowerActions& power;
     const Clock& clock;
     ProgramControl& control;
-    ConfigScreenWindow& configWindow;
-    UserDesktop& desktop;
+    PlacementView* placement = nullptr; // where the main window is, and its tray icon
+    AuxWindowsView* auxWindows = nullptr;
+    ConfigScreenWindow* configWindow = nullptr;
+    UserDesktop* desktop = nullptr;
 };
 
 // What the master and the slave do alike: configuration and log at start, the log writer with
 // its fatal errors, the window texts, the tray and on-top rules, the about box, and the end.
 // The two programs derive from it and add their datagram handling and their own load order.
-class ProgramBase : public MainWindowEvents, public SupervisionLog, public ConfigScreenHost {
+class ProgramBase : public MainWindowEvents,
+                    public TickEvents,
+                    public SupervisionLog,
+                    public ConfigScreenHost {
 public:
-    // cpuLoad: the window's CPU-load band (the slave's); nullptr where the window has none.
+    // cpuLoad: the window's CPU-load band (the slave's); nullptr where the face has none.
     ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services,
                 CpuLoadBandView* cpuLoad = nullptr);
 
@@ -48,6 +59,9 @@ public:
     void RefreshWindowTexts();
     // Removes the tray icon and ends the program at once.
     void EndProgram() override;
+
+    // How things stand now.
+    ProgramStatus Status() const;
 
     // MainWindowEvents
     void OnButtonClicked(Button button) override;
@@ -103,11 +117,13 @@ protected:
     void AskPortQuestion();
     // Closes an auxiliary window whose countdown has run out.
     void CloseExpiredAuxWindows();
-    // The activation text shown before the first activation tick.
-    std::string ActivationText() const;
     bool InhibitShutdownSwitch() const;
+    // Every reset of the machine goes through here: the timer waits for the refresh that follows.
+    void ResetSupervision();
 
     virtual LogLineState CurrentLogState() const = 0;
+    // What the master adds to how things stand (its remote computers).
+    virtual void AddProgramStatus(ProgramStatus&) const {}
     // What the slave adds to the window-text refresh (its reply message).
     virtual void RefreshProgramTexts() {}
 
@@ -124,17 +140,21 @@ protected:
     // The countdown ran out: the action, then the program's end or its reset.
     void ActOnExpiredCountdown();
     void RecomputeWindowStateOverride();
+    void RemoveTrayIcon();
     void AppendToLog(const std::string& text);
     void ReportLostLog(const FatalError& error);
 
     ProgramKind kind_;
     std::string commandLine_;
-    MainWindowView& window_;
+    StatusBandView& band_;
+    SupervisionTimer& timer_;
     MessageBoxes& boxes_;
     const Clock& clock_;
-    ConfigScreenWindow& configWindow_;
-    UserDesktop& desktop_;
     ProgramControl& control_;
+    PlacementView* placement_;
+    AuxWindowsView* auxWindowsView_;
+    ConfigScreenWindow* configWindow_;
+    UserDesktop* desktop_;
     AuxWindows auxWindows_;
 
     std::string programTitle_;
@@ -150,6 +170,8 @@ protected:
 
     LogFile log_;
     RunningLog runningLog_;
+    StatusPresenter presenter_;
+    MachineDisplay display_;
     Supervision supervision_;
     CountdownExpiry expiry_;
 };

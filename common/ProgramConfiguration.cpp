@@ -12,7 +12,7 @@ namespace tarnix {
 
 void ProgramBase::OpenConfigScreen() {
     std::optional<ConfigScreen> screen;
-    configWindow_.RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
+    configWindow_->RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
         // The record holds the file's values: "-InhibitShutdown" shortens the delays in force
         // inside supervision only, so the screen never shows or saves the test values.
         screen.emplace(ConfigScreen::Setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)},
@@ -23,13 +23,14 @@ void ProgramBase::OpenConfigScreen() {
 }
 
 bool ProgramBase::IsAdministrator() {
-    return desktop_.IsAdministrator();
+    return desktop_ != nullptr && desktop_->IsAdministrator();
 }
 
 // The viewer's own failure comes after the screen has gone on: it is reported, but unlike a
 // missing log it is no reason to end the watchdog.
 bool ProgramBase::OpenLogFile(const std::filesystem::path& file) {
-    return desktop_.OpenTextFile(file, [this, name = config_.LogName] {
+    if (desktop_ == nullptr) return false;
+    return desktop_->OpenTextFile(file, [this, name = config_.LogName] {
         boxes_.Show(programTitle_ + " Log File Error",
                     {"Unable to opem the log file " + name + ".", "This may be a permissions problem."},
                     BoxIcon::Warning, BoxButtons::Ok);
@@ -37,7 +38,7 @@ bool ProgramBase::OpenLogFile(const std::filesystem::path& file) {
 }
 
 void ProgramBase::StopSupervisionTimer() {
-    window_.SetTimerEnabled(false);
+    timer_.SetTimerEnabled(false);
 }
 
 void ProgramBase::WriteConfigUpdatedLog() {

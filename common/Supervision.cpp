@@ -1,25 +1,18 @@
 #include "common/Supervision.h"
 
-#include <array>
-#include <utility>
-
 #include "common/ConfigQueries.h"
 #include "common/ShutType.h"
 
 namespace tarnix {
 namespace {
 
-// The buttons that could interrupt a running countdown; Reset stays usable to cancel it.
-constexpr std::array CountdownLockedButtons = {Button::Config, Button::About, Button::TestS, Button::Exit};
-
 // The loss limit and countdown length under "-InhibitShutdown", so that a test ends quickly.
 constexpr std::int16_t InhibitedSeconds = 6;
 
 } // namespace
 
-Supervision::Supervision(SupervisionLook look, const ConfigRecord& config, MainWindowView& window,
-                         CpuLoadBandView* cpuLoad, SupervisionLog& log)
-    : look_(std::move(look)), config_(config), window_(window), cpuLoad_(cpuLoad), log_(log) {}
+Supervision::Supervision(const ConfigRecord& config, SupervisionDisplay& display, SupervisionLog& log)
+    : config_(config), display_(display), log_(log) {}
 
 SecondOutcome Supervision::RunPhaseOperations() {
     // Each test sees the phase the previous operation left: the second that starts the
@@ -32,8 +25,7 @@ SecondOutcome Supervision::RunPhaseOperations() {
 
 void Supervision::ActivationTick() {
     --phaseCounter_;
-    window_.SetCounterText(look_.counterPrefix + "Program Activation In " + std::to_string(phaseCounter_) +
-                           "s");
+    display_.ShowSupervision(SupervisionChange::ActivationCounted);
     if (phaseCounter_ <= 0) {
         phase_ = PhaseRun;
         LogAtNormal("Enter", "Run");
@@ -52,14 +44,7 @@ void Supervision::LossCheckTick() {
         ++phaseCounter_;
     else
         phaseCounter_ = 0;
-    window_.SetCounterBold(true);
-    if (!silent) {
-        window_.SetCounterText(look_.heardText);
-        window_.SetCounterForeground(look_.heardColour);
-    } else {
-        window_.SetCounterText(look_.silentText + std::to_string(phaseCounter_) + "s");
-        window_.SetCounterForeground(look_.silentColour);
-    }
+    display_.ShowSupervision(silent ? SupervisionChange::LinkSilent : SupervisionChange::LinkHeard);
     if (phaseCounter_ >= lostCommsLimit_) {
         phase_ = PhaseCountdown;
         phaseCounter_ = 0;
@@ -77,14 +62,11 @@ void Supervision::ListenAfresh() {
 
 SecondOutcome Supervision::CountdownTick() {
     if (countdownHeld_) return SecondOutcome::Nothing;
-    if (cpuLoad_ != nullptr) cpuLoad_->SetCpuLoadText("");
-    if (phaseCounter_ == 0) {
-        BringToFront();
-        window_.RemoveTrayIcon();
-    }
+    display_.ShowSupervision(SupervisionChange::CountdownSecond);
+    if (phaseCounter_ == 0) display_.ShowSupervision(SupervisionChange::CountdownBegins);
     if (testRun_) return SecondOutcome::TestRunEnded;
     if (phaseCounter_ == 0) LogAtNormal("Enter", shutTypeName_);
-    ShowCountdown();
+    display_.ShowSupervision(SupervisionChange::CountdownShown);
     if (phaseCounter_ >= shutTime_) return SecondOutcome::CountdownExpired;
     LogAtFull(shutTypeName_, "");
     ++phaseCounter_;
@@ -93,7 +75,6 @@ SecondOutcome Supervision::CountdownTick() {
 
 void Supervision::ResetSupervision() {
     testRun_ = false;
-    window_.SetTimerEnabled(false);
     phaseCounter_ = config_.StartDelay;
     nothingHeard_ = 1;
     phase_ = PhaseActivation;
@@ -102,22 +83,7 @@ void Supervision::ResetSupervision() {
     lostCommsLimit_ = inhibitShutdown_ ? InhibitedSeconds : config_.CPUDelay;
     shutTime_ = inhibitShutdown_ ? InhibitedSeconds : config_.ShutTime;
     shutTypeName_ = tarnix::ShutTypeName(config_.ShutType);
-
-    window_.SetCounterBackground(colours::ButtonFace);
-    window_.SetCounterForeground(colours::ButtonText);
-    if (cpuLoad_ != nullptr) cpuLoad_->SetCpuLoadColours(colours::ButtonText, colours::ButtonFace);
-    window_.SetTitleStyle(colours::ButtonText, false);
-    window_.SetCounterBold(false);
-    for (Button button : CountdownLockedButtons)
-        window_.SetButtonEnabled(button, true);
-}
-
-void Supervision::BringToFront() {
-    if (window_.IsMinimised()) {
-        window_.ShowNormalCentred();
-        window_.RemoveTrayIcon();
-    }
-    window_.SetTopmost(RunsOnTop(config_) || phase_ == PhaseCountdown);
+    display_.ShowSupervision(SupervisionChange::Reset);
 }
 
 void Supervision::StartTestRun() {
@@ -151,27 +117,6 @@ void Supervision::LogAtNormal(const std::string& event, const std::string& detai
 
 void Supervision::LogAtFull(const std::string& event, const std::string& detail) {
     if (LogFull()) log_.Log(event, detail);
-}
-
-void Supervision::ShowCountdown() {
-    for (Button button : CountdownLockedButtons)
-        window_.SetButtonEnabled(button, false);
-    if (cpuLoad_ != nullptr) {
-        cpuLoad_->SetCpuLoadText("");
-        cpuLoad_->SetCpuLoadColours(colours::White, colours::Orange);
-    }
-    window_.SetCounterForeground(colours::White);
-    window_.SetCounterBackground(colours::Orange);
-    window_.SetCounterText(look_.counterPrefix + CountdownText() + std::to_string(shutTime_ - phaseCounter_) +
-                           "s");
-    window_.SetButtonCaption(Button::Reset, "Cancel");
-    window_.SetButtonToolTip(Button::Reset, "Cancel " + look_.programTitle + " " + shutTypeName_);
-    if (cpuLoad_ != nullptr) cpuLoad_->SetCpuLoadText("");
-}
-
-std::string Supervision::CountdownText() const {
-    if (config_.ShutType == ShutMonitor) return look_.programTitle + " Will Close In ";
-    return "The Computer Will " + shutTypeName_ + " In ";
 }
 
 } // namespace tarnix

@@ -4,8 +4,6 @@
 #include <string>
 
 #include "common/ConfigRecord.h"
-#include "common/MainWindowView.h"
-#include "common/SupervisionLook.h"
 
 namespace tarnix {
 
@@ -18,6 +16,24 @@ enum class SecondOutcome {
     CountdownExpired, // the countdown reached ShutTime: the program performs (or simulates) the action
 };
 
+// What the machine reports as it goes, for its program to show: each change as it happens,
+// the values to be read from the machine.
+enum class SupervisionChange {
+    Reset,             // back to the start of the activation delay
+    ActivationCounted, // a second of the activation delay went by
+    LinkHeard,         // the loss check found a valid datagram in its second
+    LinkSilent,        // the loss check found none
+    CountdownSecond,   // a second of the countdown begins
+    CountdownBegins,   // its first second: the window comes to the front
+    CountdownShown,    // the time left changed
+};
+
+class SupervisionDisplay {
+public:
+    virtual ~SupervisionDisplay() = default;
+    virtual void ShowSupervision(SupervisionChange change) = 0;
+};
+
 // Where the machine's log lines go; the machine has tested the log level. A log failure may
 // end the program inside this call.
 class SupervisionLog {
@@ -28,12 +44,11 @@ public:
 
 // The supervision state machine shared by both programs: activation delay, counting of silent
 // seconds and the visible action countdown. It advances only when RunPhaseOperations is
-// called, never reads a clock, and leaves acting on the countdown's end to its program.
+// called, never reads a clock, shows nothing itself and leaves acting on the countdown's end to
+// its program.
 class Supervision {
 public:
-    // cpuLoad: the window's CPU-load band, which takes the countdown's colours; none on the master.
-    Supervision(SupervisionLook look, const ConfigRecord& config, MainWindowView& window,
-                CpuLoadBandView* cpuLoad, SupervisionLog& log);
+    Supervision(const ConfigRecord& config, SupervisionDisplay& display, SupervisionLog& log);
 
     // One supervision second, in the fixed order PhaseRun -> loss check, then PhaseActivation
     // -> activation, then PhaseCountdown -> countdown, each test reading the phase afresh.
@@ -42,7 +57,6 @@ public:
     // A valid datagram arrived: the current second is not silent.
     void Heard() { nothingHeard_ = 0; }
     void ResetSupervision();
-    void BringToFront();
     // Starts a test run: two seconds of activation, a loss limit of five seconds.
     void StartTestRun();
     // "-InhibitShutdown": the loss limit and the countdown shrink to six seconds and the
@@ -68,6 +82,8 @@ public:
     } // 1 = no valid datagram since the last loss check
     std::int16_t LostCommsLimit() const { return lostCommsLimit_; }
     std::int16_t ShutTime() const { return shutTime_; } // the countdown's length in force
+    // Seconds left of the countdown, as it shows them.
+    std::int16_t TimeLeft() const { return static_cast<std::int16_t>(shutTime_ - phaseCounter_); }
     bool TestRun() const { return testRun_; }
     bool InhibitShutdown() const { return inhibitShutdown_; }
     const std::string& ShutTypeName() const { return shutTypeName_; }
@@ -83,16 +99,12 @@ private:
     void ActivationTick();
     void LossCheckTick();
     SecondOutcome CountdownTick();
-    void ShowCountdown();
-    std::string CountdownText() const;
     void LogAtNormal(const std::string& event, const std::string& detail);
     void LogAtFull(const std::string& event, const std::string& detail);
     void ListenAfresh();
 
-    SupervisionLook look_;
     const ConfigRecord& config_;
-    MainWindowView& window_;
-    CpuLoadBandView* cpuLoad_;
+    SupervisionDisplay& display_;
     SupervisionLog& log_;
 
     SupervisionPhase phase_ = PhaseActivation;

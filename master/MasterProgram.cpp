@@ -21,11 +21,11 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
 
 void MasterProgram::Load() {
     InitialiseProgram();
-    window_.SetCaption(programTitle_);
+    band_.SetCaption(programTitle_);
     supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
     control_.RaisePriority();
     windowStateOverride_ = false;
-    supervision_.ResetSupervision();
+    ResetSupervision();
     OpenDatagramPorts();
     WriteStartUpLog();
     RefreshWindowTexts();
@@ -46,9 +46,9 @@ void MasterProgram::InitialiseProgram() {
 }
 
 void MasterProgram::ReinitialiseAfterConfiguration() {
-    window_.SetTimerEnabled(false);
+    timer_.SetTimerEnabled(false);
     InitialiseProgram();
-    supervision_.ResetSupervision();
+    ResetSupervision();
     if (auto error = log_.CreateLogFile()) return Fatal(*error);
     OpenDatagramPorts();
     if (LogsNormal(config_) && !LogsFull(config_)) Log("", ""); // at Normal only
@@ -80,7 +80,7 @@ bool MasterProgram::OpenPort(int i) {
 
 void MasterProgram::OpenDatagramPorts() {
     ClearRows(0);
-    window_.SetCounterForeground(colours::StatusGreen);
+    band_.SetCounterForeground(colours::StatusGreen);
     outgoingMessage_ = PollMessage;
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
@@ -93,13 +93,21 @@ void MasterProgram::OpenDatagramPorts() {
     }
 }
 
+// The master judges its links from what arrived between two evaluations, so its sockets need not
+// wake it for every reply: each tick first reads what every socket holds.
 void MasterProgram::OnTimerTick() {
+    ReadAllPorts();
     if (ending_) return;
     if (pollCounter_ == 1) Evaluate();
     --pollCounter_;
     const bool lastActivationSecond =
         supervision_.Phase() == PhaseActivation && supervision_.PhaseCounter() == 1;
     if (!unconfigured_ && (supervision_.Phase() == PhaseRun || lastActivationSecond)) PollPeers();
+}
+
+void MasterProgram::ReadAllPorts() {
+    for (int i = 1; i <= RemoteComputerCount; ++i)
+        if (DatagramPort* port = ports_[static_cast<std::size_t>(i)]) port->ReadArrived();
 }
 
 void MasterProgram::Evaluate() {
@@ -207,16 +215,16 @@ void MasterProgram::ResetProgram() {
         rows_.SetRowText(i, RowBox::Shut1, "");
         shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
     }
-    supervision_.ResetSupervision();
+    ResetSupervision();
     ClearRows(0);
-    window_.SetCounterForeground(colours::StatusGreen);
+    band_.SetCounterForeground(colours::StatusGreen);
     RefreshWindowTexts();
     ShowPeerStatus();
 }
 
 void MasterProgram::TestClick() {
     if (unconfigured_) return;
-    supervision_.ResetSupervision();
+    ResetSupervision();
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         rows_.SetRowText(i, RowBox::Shut1, "");
         shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;

@@ -33,6 +33,7 @@ public:
     void OnDatagram(int index, const std::optional<std::string>& datagram);
 
     void OnTimerTick() override;
+    void ReadAllPorts();
     void ResetClick() override;
     void TestClick() override;
     void ResetProgram() override;

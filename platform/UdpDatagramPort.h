@@ -58,7 +58,7 @@ public:
     void SetArrivalHandler(ArrivalHandler handler) override;
 
     // Hands what has arrived to the handler now (at most kReadsOnRequest datagrams).
-    void ReadArrived();
+    void ReadArrived() override;
 
     // The local port of the open socket; nothing when none is open or it is not bound yet.
     std::optional<std::uint16_t> LocalPort() const;

@@ -22,7 +22,7 @@ void SlaveProgram::Load() {
     control_.RaisePriority();
     windowStateOverride_ = false;
     InitialiseProgram();
-    supervision_.ResetSupervision();
+    ResetSupervision();
     WriteStartUpLog();
     RefreshWindowTexts();
     SendToTrayIfMinimised();
@@ -44,7 +44,7 @@ void SlaveProgram::InitialiseProgram() {
 // Unlike the master, the slave keeps its timer running meanwhile.
 void SlaveProgram::ReinitialiseAfterConfiguration() {
     InitialiseProgram();
-    supervision_.ResetSupervision();
+    ResetSupervision();
     if (auto error = log_.CreateLogFile()) return Fatal(*error);
     WriteConfigUpdatedLog();
     RefreshWindowTexts();
@@ -69,9 +69,7 @@ void SlaveProgram::OnTimerTick() {
 
 void SlaveProgram::ShowConnectionError() {
     Hear("Error");
-    window_.SetCounterText("Connection Error");
-    window_.SetCounterBold(true);
-    window_.SetCounterForeground(colours::Orange);
+    presenter_.ShowConnectionError();
 }
 
 bool SlaveProgram::MayAnswer() const {
@@ -124,13 +122,13 @@ void SlaveProgram::ResetClick() {
 
 void SlaveProgram::ResetProgram() {
     BeginReset();
-    supervision_.ResetSupervision();
+    ResetSupervision();
     RefreshWindowTexts();
 }
 
 void SlaveProgram::TestClick() {
     if (unconfigured_) return;
-    supervision_.ResetSupervision();
+    ResetSupervision();
     EnterTestMode();
 }
 

@@ -78,17 +78,6 @@ MainWindowBase::MainWindowBase(const MainWindowSetup& setup, UrlOpenFn openUrl, 
 
     CreateButtons(setup.buttonTopTwips);
 
-    refreshTimer_ = new QTimer(this);
-    refreshTimer_->setObjectName(QStringLiteral("tmrRefresh"));
-    refreshTimer_->setTimerType(Qt::PreciseTimer);
-    refreshTimer_->setInterval(setup.refreshIntervalMs);
-    connect(refreshTimer_, &QTimer::timeout, this, [this] {
-        if (events_ == nullptr) return;
-        TickBegins();
-        events_->OnTimerTick();
-        TickEnded();
-    });
-
     CreateTrayIcon();
 }
 
@@ -262,20 +251,7 @@ void MainWindowBase::RemoveTrayIcon() {
     trayIcon_->hide();
 }
 
-// ---- Timer and auxiliary windows
-
-// Enabling a running timer leaves its rhythm alone, as the supervision expects.
-void MainWindowBase::SetTimerEnabled(bool enabled) {
-    if (!enabled) {
-        refreshTimer_->stop();
-    } else if (!refreshTimer_->isActive()) {
-        refreshTimer_->start();
-    }
-}
-
-bool MainWindowBase::TimerEnabled() const {
-    return refreshTimer_->isActive();
-}
+// ---- Auxiliary windows
 
 void MainWindowBase::OpenAboutBox(bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events) {
     frmAbout box(kind_, inhibitShutdown, runOnTop, events, openUrl_, this);

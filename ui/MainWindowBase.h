@@ -17,7 +17,6 @@ class QDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 
 namespace tarnix {
 
@@ -29,12 +28,11 @@ struct MainWindowSetup {
     ProgramKind kind = ProgramKind::Master;
     int clientWidthTwips = 0;
     int clientHeightTwips = 0;
-    int buttonTopTwips = 0;    // the five command buttons stand in one row
-    int refreshIntervalMs = 0; // tmrRefresh
+    int buttonTopTwips = 0; // the five command buttons stand in one row
 };
 
-// The part of a main window both programs share: Title, Logo, the five command buttons, the
-// supervision timer tmrRefresh and the tray icon. It renders what the logic tells it and hands
+// The part of a main window both programs share: Title, Logo, the five command buttons and the
+// tray icon. It renders what the logic tells it and hands
 // every event to the logic; it decides nothing itself. The master's and the slave's windows add
 // their own controls and the views of those controls.
 class frmConfig;
@@ -67,8 +65,6 @@ public:
     void HideWindow() override;
     void AddTrayIcon() override;
     void RemoveTrayIcon() override;
-    void SetTimerEnabled(bool enabled) override;
-    bool TimerEnabled() const override;
     void OpenAboutBox(bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events) override;
     void RunConfigScreen(const Attach& attach) override;
     void CloseAboutBox() override;
@@ -85,10 +81,6 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-
-    // Around each timer tick the logic handles; ticks may nest under a message box's loop.
-    virtual void TickBegins() {}
-    virtual void TickEnded() {}
 
 private:
     void CreateButtons(int topTwips);
@@ -111,7 +103,6 @@ private:
         std::optional<bool> bold;
     } counterShown_; // what the counter was last told
     std::array<QPushButton*, 5> buttons_{};
-    QTimer* refreshTimer_ = nullptr;
     QSystemTrayIcon* trayIcon_ = nullptr;
     QPointer<frmAbout> aboutBox_;
     QPointer<frmConfig> configScreen_;

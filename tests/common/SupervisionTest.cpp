@@ -10,7 +10,9 @@
 
 #include "common/ConfigFile.h"
 #include "common/CountdownExpiry.h"
+#include "common/MachineDisplay.h"
 #include "common/ShutType.h"
+#include "common/SupervisionLook.h"
 
 namespace tarnix {
 namespace {
@@ -24,7 +26,7 @@ struct ProgramEnded {};
 // "event/detail"; other entries start with "!".
 using Journal = Lines;
 
-class FakeWindow : public MainWindowView, public CpuLoadBandView {
+class FakeWindow : public MainWindowView, public CpuLoadBandView, public SupervisionTimer {
 public:
     Lines counterTexts; // every text the counter showed
     Colour counterFg, counterBg, titleFg, cpuFg, cpuBg;
@@ -58,7 +60,6 @@ public:
     bool TimerEnabled() const override { return timer; }
     void OpenAboutBox(bool, bool, AuxWindowEvents&) override {}
     void CloseAboutBox() override {}
-    void CloseConfigScreen() override {}
 };
 
 class FakeBoxes : public MessageBoxes {
@@ -148,8 +149,11 @@ ConfigRecord Config(std::int16_t startDelay, std::int16_t cpuDelay, std::int16_t
 // A program around one machine on simulated time: each Seconds(1) is one supervision second.
 struct Rig {
     explicit Rig(ConfigRecord c, ProgramKind kind = ProgramKind::Master, bool inhibit = false)
-        : config(std::move(c)), machine(SupervisionLookOf(kind), config, window,
-                                        kind == ProgramKind::Slave ? &window : nullptr, program),
+        : config(std::move(c)),
+          presenter(SupervisionLookOf(kind), window, kind == ProgramKind::Slave ? &window : nullptr),
+          display(presenter, window, &window, config,
+                  [this, kind] { return SupervisionStatus(kind, machine, config); }),
+          machine(config, display, program),
           expiry(ProgramTitleOf(kind), config, window, boxes, power, machine, program) {
         program.machine = &machine;
         machine.SetInhibitShutdown(inhibit);
@@ -195,6 +199,8 @@ struct Rig {
     FakeBoxes boxes{journal, window};
     FakePower power{journal};
     FakeProgram program{journal, window};
+    StatusPresenter presenter;
+    MachineDisplay display;
     Supervision machine;
     CountdownExpiry expiry;
 };
@@ -483,7 +489,7 @@ TEST(SupervisionTest, BringToFrontAndPhaseDetail) {
         rig.window.topmost = false;
         rig.window.minimised = rig.window.trayIcon = c.minimised;
         rig.config.RunOnTop = c.runOnTop;
-        rig.machine.BringToFront();
+        rig.display.BringToFront(rig.machine.Phase());
         EXPECT_FALSE(rig.window.minimised);
         EXPECT_FALSE(rig.window.trayIcon);
         EXPECT_EQ(rig.window.placement.size(), c.minimised ? 2u : 0u);

@@ -140,7 +140,7 @@ TEST_F(Configure, WithoutASaveOrByTheClockNothingIsReadAgain) {
         rig.Tick();
     };
     rig.program->OnButtonClicked(Button::Config);
-    EXPECT_EQ(rig.window.configClosed, 1);
+    EXPECT_EQ(rig.configWindow.closed, 1);
     EXPECT_FALSE(rig.program->Auxiliary().AnyOpen());
     EXPECT_EQ(folder.LogLines("TarnixM.log").size(), lines);
     EXPECT_EQ(rig.Port(2).boundPort, 0);

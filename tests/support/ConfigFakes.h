@@ -52,8 +52,10 @@ public:
             screen.OnCloseClicked();
         }
     }
+    void CloseConfigScreen() override { ++closed; }
     std::function<void(ConfigScreenEvents&, FakeConfigView&)> user;
     int opened = 0;
+    int closed = 0; // by the close countdown
 };
 
 class FakeDesktop : public UserDesktop {

@@ -16,6 +16,7 @@
 #include "common/MessageBox.h"
 #include "common/PowerActions.h"
 #include "common/ProgramControl.h"
+#include "common/SupervisionTimer.h"
 #include "support/FixedClock.h"
 
 namespace tarnix::testing {
@@ -85,7 +86,11 @@ public:
 
 // Remembers the last text, colour and state of every control it was told about.
 // Either program's window: the shared parts, the master's rows and the slave's CPU band.
-class FakeWindow : public MainWindowView, public PeerRowsView, public CpuLoadBandView {
+// Its timer stands in for the supervision timer: tests tick the logic themselves.
+class FakeWindow : public MainWindowView,
+                   public PeerRowsView,
+                   public CpuLoadBandView,
+                   public SupervisionTimer {
 public:
     void SetCaption(const std::string& text) override { caption = text; }
     void SetTitleText(const std::string& text) override { title = text; }
@@ -152,7 +157,6 @@ public:
         aboutOpen = false;
         ++aboutClosed;
     }
-    void CloseConfigScreen() override { ++configClosed; }
 
     MainWindowEvents* events = nullptr;
     std::string caption, title, counter, cpuLoad;
@@ -170,7 +174,7 @@ public:
     int minimiseCalls = 0, centred = 0, topmostCalls = 0;
     bool aboutOpen = false, aboutInhibit = false, aboutOnTop = false;
     AuxWindowEvents* aboutEvents = nullptr; // the last box's, to drive its countdown
-    int aboutClosed = 0, configClosed = 0;
+    int aboutClosed = 0;
 };
 
 } // namespace tarnix::testing

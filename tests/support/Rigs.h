@@ -24,7 +24,16 @@ struct Outside {
     FakeConfigWindow configWindow;
     FakeDesktop desktop;
     ProgramServices Services() {
-        return ProgramServices{window, boxes, power, clock, control, configWindow, desktop};
+        return ProgramServices{.band = window,
+                               .timer = window,
+                               .boxes = boxes,
+                               .power = power,
+                               .clock = clock,
+                               .control = control,
+                               .placement = &window,
+                               .auxWindows = &window,
+                               .configWindow = &configWindow,
+                               .desktop = &desktop};
     }
 };
 

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "master/TarnixMMain.h"
+#include "desktop/master/TarnixMMain.h"
 #include "ui/ClickLabel.h"
 #include "ui/MultiInst.h"
 #include "ui/UiTestSupport.h"

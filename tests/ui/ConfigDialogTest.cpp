@@ -13,7 +13,8 @@
 
 #include "common/ConfigScreen.h"
 #include "common/ConfigTestSupport.h"
-#include "master/TarnixMMain.h"
+#include "desktop/master/TarnixMMain.h"
+#include "platform/QtSupervisionTimer.h"
 #include "support/Fakes.h"
 #include "support/Rigs.h"
 #include "ui/QtMessageBoxes.h"
@@ -204,8 +205,19 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
     std::array<DatagramPort*, 5> ports{};
     for (std::size_t i = 1; i <= 4; ++i)
         ports[i] = fake[i] = &network.NewPort();
-    MasterProgram program("", ProgramServices{window, boxes, power, clock, control, window, desktop}, window,
-                          ports);
+    QtSupervisionTimer timer(SupervisionTickMs(ProgramKind::Master));
+    MasterProgram program("",
+                          ProgramServices{.band = window,
+                                          .timer = timer,
+                                          .boxes = boxes,
+                                          .power = power,
+                                          .clock = clock,
+                                          .control = control,
+                                          .placement = &window,
+                                          .auxWindows = &window,
+                                          .configWindow = &window,
+                                          .desktop = &desktop},
+                          window, ports);
     window.SetEvents(&program);
     program.Load();
     ASSERT_TRUE(program.Unconfigured());

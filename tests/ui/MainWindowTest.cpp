@@ -8,8 +8,9 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "master/TarnixMMain.h"
-#include "slave/TarnixSMain.h"
+#include "desktop/master/TarnixMMain.h"
+#include "desktop/slave/TarnixSMain.h"
+#include "platform/QtSupervisionTimer.h"
 #include "ui/ControlStyle.h"
 #include "ui/TrayRestoreRule.h"
 #include "ui/Twips.h"
@@ -62,10 +63,6 @@ void ExpectButtons(const QWidget& window, const std::string& title) {
         EXPECT_EQ(button->text().toStdString(), caption);
         EXPECT_EQ(button->toolTip().toStdString(), toolTip);
     }
-}
-
-const QTimer* RefreshTimer(const QWidget& window) {
-    return window.findChild<QTimer*>("tmrRefresh");
 }
 
 TEST(Twips, FifteenTwipsMakeOnePixelRoundedToTheNearest) {
@@ -121,7 +118,7 @@ TEST(MasterWindow, TellingAControlWhatItShowsAlreadyChangesNothing) {
 }
 
 // Logic whose ticks tell the window what the test gives them.
-struct ScriptedTicks : FakeEvents {
+struct ScriptedTicks : TickEvents {
     std::vector<std::function<void()>> ticks;
     std::size_t ran = 0;
     void OnTimerTick() override {
@@ -157,15 +154,16 @@ TEST(MasterWindow, RowsShowWhereATickLeavesThemAndBeforeABoxItOpensWaits) {
             box.exec();
         },
     };
-    window.SetEvents(&logic);
-    window.SetTimerEnabled(true);
+    QtSupervisionTimer timer(SupervisionTickMs(ProgramKind::Master));
+    timer.SetEvents(&logic);
+    timer.SetObserver(&window);
+    timer.SetTimerEnabled(true);
     ASSERT_TRUE(testing::RunEventsUntil([&] { return logic.ran >= 2; }, 5000));
     EXPECT_EQ(row->text(), " Connected");
     EXPECT_EQ(row->palette().color(QPalette::Text), QColor(0, 102, 0));
     EXPECT_EQ(changes.palette + changes.repaints, 0) << "black and back within one tick is no change";
     ASSERT_TRUE(testing::RunEventsUntil([&] { return logic.ran >= 3; }, 5000));
-    window.SetTimerEnabled(false);
-    window.SetEvents(nullptr);
+    timer.SetTimerEnabled(false);
     EXPECT_EQ(underTheBox, " Data Error");
 }
 
@@ -199,11 +197,6 @@ TEST(MasterWindow, ControlsStandWhereTheLayoutPutsThemWithTheirTexts) {
     EXPECT_TRUE(window.findChild<QLineEdit*>("Type1(3)")->isReadOnly());
     ExpectButtons(window, "Tarnix");
 
-    const QTimer* timer = RefreshTimer(window);
-    ASSERT_NE(timer, nullptr);
-    EXPECT_EQ(timer->interval(), 500);
-    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
-    EXPECT_FALSE(timer->isActive());
     EXPECT_EQ(window.findChild<QSystemTrayIcon*>()->toolTip(), "Tarnix");
 }
 
@@ -231,7 +224,6 @@ TEST(SlaveWindow, ControlsStandWhereTheLayoutPutsThemWithTheirTexts) {
     EXPECT_EQ(counter->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Button));
     EXPECT_EQ(counter->palette().color(QPalette::Text), QApplication::palette().color(QPalette::ButtonText));
 
-    EXPECT_EQ(RefreshTimer(window)->interval(), 1000);
     EXPECT_EQ(window.findChild<QSystemTrayIcon*>()->toolTip(), "Tarnx Slave");
     EXPECT_EQ(window.findChild<QLineEdit*>("Comp(0)"), nullptr);
 }
@@ -282,7 +274,7 @@ TEST(MainWindowView, TextsAndColoursReachTheRightControls) {
     EXPECT_EQ(slave.findChild<QLineEdit*>("Counter")->palette().color(QPalette::Base), QColor(255, 128, 0));
 }
 
-TEST(MainWindowEvents, ClicksTicksClosingAndStateChangesGoToTheLogic) {
+TEST(MainWindowEvents, ClicksClosingAndStateChangesGoToTheLogic) {
     FakeEvents logic;
     TarnixMMain window(NeverOpens);
     window.SetEvents(&logic);
@@ -298,9 +290,6 @@ TEST(MainWindowEvents, ClicksTicksClosingAndStateChangesGoToTheLogic) {
     EXPECT_EQ(logic.events, clicks);
 
     logic.events.clear();
-    QMetaObject::invokeMethod(window.findChild<QTimer*>("tmrRefresh"), "timeout");
-    EXPECT_EQ(logic.Count(Kind::Tick), 1);
-
     // The logic decides about the end of the program; if it returns, the window stays.
     EXPECT_FALSE(window.close());
     EXPECT_EQ(logic.Count(Kind::Closing), 1);
@@ -364,7 +353,6 @@ TEST(WindowPlacement, HidingNeedsAVisibleTrayIconOnADesktopWithATray) {
 // The logic answers a minimised state by adding the tray icon and hiding the window.
 struct SendsToTray : MainWindowEvents {
     MainWindowBase* window = nullptr;
-    void OnTimerTick() override {}
     void OnButtonClicked(Button) override {}
     void OnWindowClosing() override {}
     void OnWindowStateChanged() override {
@@ -418,22 +406,6 @@ TEST(WindowPlacement, OnTopChangesKeepTheWindowWhereAndHowItWas) {
     window.SetTopmost(false);
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(window.isHidden());
-}
-
-TEST(WindowTimer, EnablingARunningTimerDoesNotRestartIt) {
-    TarnixSMain window(NeverOpens);
-    const QTimer* timer = RefreshTimer(window);
-    window.SetTimerEnabled(true);
-    EXPECT_TRUE(window.TimerEnabled());
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 60)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    const int before = timer->remainingTime();
-    window.SetTimerEnabled(true);
-    EXPECT_LE(timer->remainingTime(), before);
-    window.SetTimerEnabled(false);
-    EXPECT_FALSE(window.TimerEnabled());
 }
 
 } // namespace

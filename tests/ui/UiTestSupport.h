@@ -15,7 +15,7 @@ namespace tarnix::testing {
 
 // Records what a window hands to the program's logic.
 struct FakeEvents : MainWindowEvents {
-    enum class Kind { Tick, Click, Closing, StateChanged, TrayRestore, Activated };
+    enum class Kind { Click, Closing, StateChanged, TrayRestore, Activated };
     struct Event {
         Kind kind;
         Button button = Button::TestS;
@@ -23,7 +23,6 @@ struct FakeEvents : MainWindowEvents {
     };
     std::vector<Event> events;
 
-    void OnTimerTick() override { events.push_back({Kind::Tick}); }
     void OnButtonClicked(Button button) override { events.push_back({Kind::Click, button}); }
     void OnWindowClosing() override { events.push_back({Kind::Closing}); }
     void OnWindowStateChanged() override { events.push_back({Kind::StateChanged}); }

@@ -1,4 +1,4 @@
-#include "slave/TarnixSMain.h"
+#include "desktop/slave/TarnixSMain.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -19,8 +19,7 @@ TarnixSMain::TarnixSMain(UrlOpenFn openUrl, QWidget* parent)
     : MainWindowBase(MainWindowSetup{.kind = ProgramKind::Slave,
                                      .clientWidthTwips = 7260,
                                      .clientHeightTwips = 1095,
-                                     .buttonTopTwips = 705,
-                                     .refreshIntervalMs = 1000},
+                                     .buttonTopTwips = 705},
                      std::move(openUrl), parent) {
     TitleLabel()->setGeometry(TwipsRect(90, 0, 6240, LineHeight));
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "common/SupervisionTimer.h"
 #include "ui/MainWindowBase.h"
 
 class QLineEdit;
@@ -12,7 +13,8 @@ namespace tarnix {
 
 // The master's main window: the shared controls plus one status row for this computer and one
 // for each of the four remote computers.
-class TarnixMMain final : public MainWindowBase, public PeerRowsView {
+// Within a tick the rows wait for its end, so it watches the supervision timer's ticks.
+class TarnixMMain final : public MainWindowBase, public PeerRowsView, public TickObserver {
     Q_OBJECT
 public:
     explicit TarnixMMain(UrlOpenFn openUrl, QWidget* parent = nullptr);
@@ -20,7 +22,6 @@ public:
     void SetRowText(int row, RowBox box, const std::string& text) override;
     void SetRowColour(int row, RowBox box, Colour colour) override;
 
-protected:
     void TickBegins() override;
     void TickEnded() override;
 

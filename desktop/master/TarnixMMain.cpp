@@ -1,4 +1,4 @@
-#include "master/TarnixMMain.h"
+#include "desktop/master/TarnixMMain.h"
 
 #include <QAbstractEventDispatcher>
 #include <QLabel>
@@ -37,8 +37,7 @@ TarnixMMain::TarnixMMain(UrlOpenFn openUrl, QWidget* parent)
     : MainWindowBase(MainWindowSetup{.kind = ProgramKind::Master,
                                      .clientWidthTwips = ClientWidth,
                                      .clientHeightTwips = 2505,
-                                     .buttonTopTwips = 2055,
-                                     .refreshIntervalMs = 500},
+                                     .buttonTopTwips = 2055},
                      std::move(openUrl), parent) {
     PlaceLogo(TwipsRect(75, 75, 855, 435));
     TitleLabel()->setGeometry(TwipsRect(1005, 75, ClientWidth - 1005 - 90, LabelHeight));

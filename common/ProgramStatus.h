@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "common/ConfigRecord.h"
+#include "common/Supervision.h"
+
+namespace tarnix {
+
+// One remote computer of a master as its status row shows it.
+struct RemoteComputerStatus {
+    bool configured = false;
+    std::string name;    // CName, empty when none is set
+    std::string address; // IPAdd
+    std::string status;  // "Connected", "Not Connected", "Data Error", or empty before the first evaluation
+    std::string letter;  // the slave's action letter, with "**" while it counts down
+};
+
+// How things stand, in plain values: what every face of a program (its window, its journal
+// lines, a status command) renders. Only the program logic fills it.
+struct ProgramStatus {
+    ProgramKind kind = ProgramKind::Master;
+    SupervisionPhase phase = PhaseActivation;
+    std::int16_t count = 0; // the phase's counter: activation seconds left, silent seconds, countdown seconds
+    std::int16_t timeLeft = 0; // seconds left of the countdown
+    std::int16_t lostCommsLimit = 0;
+    std::string action; // ShutTypeName
+    bool monitorOnly = false;
+    bool testRun = false;
+    bool unconfigured = false;
+    std::array<RemoteComputerStatus, RemoteComputerCount> remote{}; // the master's computers 1..4
+};
+
+// The part of how things stand that the supervision machine holds.
+ProgramStatus SupervisionStatus(ProgramKind kind, const Supervision& machine, const ConfigRecord& config);
+
+} // namespace tarnix

@@ -1,0 +1,50 @@
+#include "desktop/DesktopFace.h"
+
+#include "common/CommandLine.h"
+#include "platform/TerminationSignal.h"
+#include "ui/ApplicationSetup.h"
+#include "ui/MultiInst.h"
+
+namespace tarnix {
+
+DesktopFace::DesktopFace(int& argc, char** argv, ProgramKind kind)
+    : kind_(kind), commandLine_(CommandLineOf(argc, argv)), app_(argc, argv), instance_(mutexes_),
+      power_(logind_, ExecutableName(argv[0])), timer_(SupervisionTickMs(kind)) {
+    PrepareApplication(app_, kind);
+}
+
+bool DesktopFace::ClaimInstance() {
+    if (tarnix::ClaimInstance(kind_, commandLine_, instance_)) return true;
+    ShowInstanceNotice(kind_);
+    return false;
+}
+
+int DesktopFace::RunNotice() {
+    return app_.exec();
+}
+
+ProgramServices DesktopFace::Services(MainWindowBase& window) {
+    boxes_.emplace(&window);
+    return ProgramServices{.band = window,
+                           .timer = timer_,
+                           .boxes = *boxes_,
+                           .power = power_,
+                           .clock = clock_,
+                           .control = control_,
+                           .placement = &window,
+                           .auxWindows = &window,
+                           .configWindow = &window,
+                           .desktop = &desktop_};
+}
+
+int DesktopFace::Run(ProgramBase& program, MainWindowBase& window) {
+    window.SetEvents(&program);
+    timer_.SetEvents(&program);
+    CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
+    // The load sequence runs before the window shows, so a start in the tray never flashes it.
+    program.Load();
+    if (!window.IsMinimised()) window.show();
+    return app_.exec();
+}
+
+} // namespace tarnix

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QApplication>
+
+#include <optional>
+#include <string>
+
+#include "common/InstanceGuard.h"
+#include "common/ProgramBase.h"
+#include "common/ShutdownModule.h"
+#include "platform/AbstractSocketMutex.h"
+#include "platform/LinuxDesktop.h"
+#include "platform/LogindPower.h"
+#include "platform/ProcessControl.h"
+#include "platform/QtSupervisionTimer.h"
+#include "platform/SystemClock.h"
+#include "ui/MainWindowBase.h"
+#include "ui/QtMessageBoxes.h"
+
+namespace tarnix {
+
+// What both desktop programs wire alike: the application, the instance claim, the real seams of
+// a program with windows, and the run of its load sequence and event loop. A program's main adds
+// its own window, its datagram ports and its logic.
+class DesktopFace {
+public:
+    DesktopFace(int& argc, char** argv, ProgramKind kind);
+
+    const std::string& CommandLine() const { return commandLine_; }
+    // False when another instance runs: the notice is then shown instead, and RunNotice() waits
+    // for it.
+    bool ClaimInstance();
+    int RunNotice();
+
+    // The seams of a program whose main window is window.
+    ProgramServices Services(MainWindowBase& window);
+    QtSupervisionTimer& Timer() { return timer_; }
+
+    // Wires the window's events and the termination signal to the program, runs the load
+    // sequence and the event loop.
+    int Run(ProgramBase& program, MainWindowBase& window);
+
+private:
+    ProgramKind kind_;
+    std::string commandLine_;
+    QApplication app_;
+    AbstractSocketMutex mutexes_;
+    InstanceMutex instance_;
+    LogindPower logind_;
+    ShutdownModule power_;
+    SystemClock clock_;
+    LinuxDesktop desktop_;
+    ProcessControl control_;
+    QtSupervisionTimer timer_;
+    std::optional<QtMessageBoxes> boxes_;
+};
+
+} // namespace tarnix
