@@ -1,5 +1,7 @@
 #include "common/ConfigBoxes.h"
 
+#include <utility>
+
 namespace tarnix {
 namespace {
 
@@ -37,6 +39,13 @@ BoxText ConfigWriteFailureBox(ProgramKind kind) {
                             ? "Unable to write to the configuration file."
                             : "Unable to write to the configuration file. TarnixS.ini";
     return {FileErrorTitle, BoxIcon::Warning, {first, "This may be a permissions problem.", WillTerminate}};
+}
+
+FatalError WithFault(FatalError box, std::string fault) {
+    auto place = box.lines.end();
+    if (!box.lines.empty() && box.lines.back() == WillTerminate) --place;
+    box.lines.insert(place, std::move(fault));
+    return box;
 }
 
 } // namespace tarnix
