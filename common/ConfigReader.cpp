@@ -156,7 +156,9 @@ std::optional<std::string> ProcessLine(std::string_view line, std::int64_t lineN
     }
     if (trimmed.starts_with('[')) configText += "\r\n";
     configText += "\r\n";
-    configText += trimmed;
+    // The value stays as read, but the log must not show a lone CR or an escape sequence raw: a
+    // terminal would draw a forged line or obey it.
+    configText += EscapeControlCharacters(trimmed);
     return std::nullopt;
 }
 

@@ -269,6 +269,36 @@ TEST(ReaderConfigText, ListsEveryProcessedLineTrimmedWithSectionsSetApart) {
               "\r\n\r\n[Shutdown]\r\nShutTime=60\r\nShutType=1");
 }
 
+// The log shows the listing: a control character in it would forge a line or drive the
+// terminal, so it is written out, however the file was encoded.
+TEST(ReaderConfigText, WritesControlCharactersOut) {
+    const struct {
+        const char* name;
+        std::string stored; // the line in the file
+        std::string listed;
+    } cases[] = {
+        {"lone CR", "CName2=a\rIPAdd2=10.9.9.9", "CName2=a\\x0DIPAdd2=10.9.9.9"},
+        {"NUL", std::string("CName2=a\0b", 10), "CName2=a\\x00b"},
+        {"DEL", "CName2=a\x7F", "CName2=a\\x7F"},
+        {"escape sequence in an unknown line", "CName2=\nColour=\x1B[2J", "Colour=\\x1B[2J"},
+        {"NEL in UTF-8", "CName2=a\xC2\x85", "CName2=a\\u0085"},
+        {"Windows byte left unassigned", "CName2=a\x9D", "CName2=a\\u009D"},
+        {"Windows ellipsis is no NEL", "CName2=a\x85", "CName2=a\xE2\x80\xA6"},
+        {"letters beyond ASCII stay", "CName2=B\xC3\xBCro", "CName2=B\xC3\xBCro"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Lines lines = MasterLines();
+        Replace(lines, "CName2=", c.stored);
+        TempFolder folder;
+        WriteBytes(folder / "m.ini", JoinLines(lines));
+        ConfigRecord record;
+        std::string configText;
+        ASSERT_FALSE(ReadConfiguration(folder / "m.ini", ProgramKind::Master, record, configText));
+        EXPECT_NE(configText.find("\r\n" + c.listed + "\r\nCName3="), std::string::npos) << configText;
+    }
+}
+
 TEST(ReaderConfigText, StartsAfreshEvenWhenTheFileIsMissing) {
     TempFolder folder;
     ConfigRecord record;
