@@ -62,8 +62,9 @@ struct WriteOutcome {
 
 // Replaces the file with ConfigurationText through ReplaceFileContents, so a failed save
 // leaves the old file as it was (unless its folder allows only an in-place write). A text
-// value holding a line break, or a number too large to write, is refused the same way, since
-// it would not read back as saved. Never throws.
+// value holding a control character (a line break would not read back as saved), or a number
+// too large to write, is refused the same way, its box naming the field instead of blaming
+// the permissions. Never throws.
 WriteOutcome WriteConfiguration(const std::filesystem::path& file, ProgramKind kind,
                                 const ConfigScreenValues& values, const std::tm& now);
 
