@@ -1,5 +1,7 @@
 #include "common/ConfigBoxes.h"
 
+#include <utility>
+
 namespace tarnix {
 namespace {
 
@@ -32,11 +34,22 @@ FatalError ConfigRangeBox() {
             {"The configuration file is missing or corrupted.", Reinstall, WillTerminate}};
 }
 
-BoxText ConfigWriteFailureBox(ProgramKind kind) {
+BoxText ConfigRefusedBox(ProgramKind kind, std::string reason) {
     const char* first = kind == ProgramKind::Master
                             ? "Unable to write to the configuration file."
                             : "Unable to write to the configuration file. TarnixS.ini";
-    return {FileErrorTitle, BoxIcon::Warning, {first, "This may be a permissions problem.", WillTerminate}};
+    return {FileErrorTitle, BoxIcon::Warning, {first, std::move(reason), WillTerminate}};
+}
+
+BoxText ConfigWriteFailureBox(ProgramKind kind) {
+    return ConfigRefusedBox(kind, "This may be a permissions problem.");
+}
+
+FatalError WithFault(FatalError box, std::string fault) {
+    auto place = box.lines.end();
+    if (!box.lines.empty() && box.lines.back() == WillTerminate) --place;
+    box.lines.insert(place, std::move(fault));
+    return box;
 }
 
 } // namespace tarnix

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "common/ConfigRecord.h"
 #include "common/MessageBox.h"
 
@@ -11,5 +13,11 @@ FatalError ConfigCorruptedBox();                   // keys or sections not all p
 FatalError ConfigReadFailureBox(ProgramKind kind); // unreadable, or a number too large for its field
 FatalError ConfigRangeBox();                       // one or more values out of range
 BoxText ConfigWriteFailureBox(ProgramKind kind);
+// A value the writer will not save: the reason takes the place of the permissions line.
+BoxText ConfigRefusedBox(ProgramKind kind, std::string reason);
+
+// A start-up box with one more line saying what is wrong, so that someone editing the file by
+// hand can find it. It goes before a closing "will now terminate" line, which stays last.
+FatalError WithFault(FatalError box, std::string fault);
 
 } // namespace tarnix

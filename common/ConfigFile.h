@@ -22,15 +22,16 @@ std::filesystem::path ConfigFileName(ProgramKind kind);
 std::filesystem::path StoredPathToNative(std::string_view stored);
 
 // Reads the file into the record and rebuilds configText (the listing the log header shows).
-// On failure the returned box is the one to show (title suffix, icon, lines); the caller shows
-// it, removes the tray icon and ends the program. Values met before a failure stay in the
-// record. Never throws.
+// On failure the returned box is the one to show (title suffix, icon, lines, one of which says
+// what is wrong and where); the caller shows it, removes the tray icon and ends the program.
+// Values met before a failure stay in the record, and record.readFrom tells where the values
+// of this read came from. Never throws.
 std::optional<FatalError> ReadConfiguration(const std::filesystem::path& file, ProgramKind kind,
                                             ConfigRecord& record, std::string& configText);
 
 // Applies the LogPath default, checks every range, and sets `unconfigured` to true when the
 // computers to supervise are not fully given (never clears it). A returned box ends the
-// program as for ReadConfiguration.
+// program as for ReadConfiguration; it names the refused value met first in the file.
 std::optional<FatalError> ValidateConfiguration(ProgramKind kind, ConfigRecord& record, bool& unconfigured);
 
 // The texts and states of the configuration screen's fields, as the writer takes them.
@@ -61,8 +62,9 @@ struct WriteOutcome {
 
 // Replaces the file with ConfigurationText through ReplaceFileContents, so a failed save
 // leaves the old file as it was (unless its folder allows only an in-place write). A text
-// value holding a line break, or a number too large to write, is refused the same way, since
-// it would not read back as saved. Never throws.
+// value holding a control character (a line break would not read back as saved), or a number
+// too large to write, is refused the same way, its box naming the field instead of blaming
+// the permissions. Never throws.
 WriteOutcome WriteConfiguration(const std::filesystem::path& file, ProgramKind kind,
                                 const ConfigScreenValues& values, const std::tm& now);
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 
 namespace tarnix {
@@ -17,6 +19,12 @@ inline constexpr int RemoteComputerCount = 4;
 // The longest computer name and domain name, in characters.
 inline constexpr std::size_t MaxComputerName = 25;
 inline constexpr std::size_t MaxDomainName = 100;
+
+// Where the reader found a key, so that a refused value can be pointed at in the file.
+struct KeySource {
+    std::int64_t line = 0; // counted from 1
+    std::string text;      // the value as written after "="
+};
 
 // The settings of one program, each field named after its key in the configuration file.
 struct ConfigRecord {
@@ -34,6 +42,10 @@ struct ConfigRecord {
     std::int16_t StartMin = 0;   // 1 shown, 2 start in the tray
     std::int16_t ShutTime = 0;   // countdown length in seconds
     std::int16_t ShutType = 0;   // power action code 1..6
+
+    // The keys the last read met, by name; a repeated key keeps the line whose value is in force.
+    // Initialised so that a record written field by field may leave it out without a warning.
+    std::map<std::string, KeySource, std::less<>> readFrom = {};
 
     // The slave's one address (its master).
     const std::string& MasterAddress() const { return IPAdd[0]; }

@@ -1,13 +1,17 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "common/AtomicFile.h"
 #include "common/ConfigBoxes.h"
 #include "common/ConfigFile.h"
 #include "common/LenientNumber.h"
+#include "common/TextEncoding.h"
 #include "common/TimeStamp.h"
 
 namespace tarnix {
@@ -63,23 +67,39 @@ void AddRunSection(Lines& lines, const ConfigScreenValues& v) {
     lines.Add(""); // the file ends in an empty line
 }
 
-bool HasLineBreak(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
+// A control character is refused in every text: a line break would split its line (and could
+// forge another key), and any other would reach the log's listing of the file.
+std::optional<std::string> ControlCharacterIn(std::string_view key, std::string_view text) {
+    const std::string control = FirstControlCharacter(text);
+    if (control.empty()) return std::nullopt;
+    return std::string(key) + " contains the control character " + control + ".";
 }
 
-// A value that would not read back as written: a line break would split its line (and could
-// forge another key), and a number too large for a double has no decimal form to write.
-bool CanBeWritten(ProgramKind kind, const ConfigScreenValues& v) {
+// Why a value would not read back as written, or nothing when all would. A number too large
+// for a double has no decimal form to write.
+std::optional<std::string> Refusal(ProgramKind kind, const ConfigScreenValues& v) {
+    std::vector<std::pair<std::string, const std::string*>> texts;
     if (kind == ProgramKind::Master) {
         for (std::size_t i = 0; i <= RemoteComputerCount; ++i)
-            if (HasLineBreak(v.CName[i]) || (i > 0 && HasLineBreak(v.IPAdd[i]))) return false;
-    } else if (HasLineBreak(v.IPAdd[0])) {
-        return false;
+            texts.emplace_back("CName" + std::to_string(i), &v.CName[i]);
+        for (std::size_t i = 1; i <= RemoteComputerCount; ++i)
+            texts.emplace_back("IPAdd" + std::to_string(i), &v.IPAdd[i]);
+    } else {
+        texts.emplace_back("IPAdd", &v.IPAdd[0]);
     }
-    if (HasLineBreak(v.LogName) || HasLineBreak(v.LogPath)) return false;
-    for (const std::string* number : {&v.Port1, &v.Port2, &v.CPUDelay, &v.StartDelay, &v.ShutTime})
-        if (!std::isfinite(LeadingNumber(*number))) return false;
-    return true;
+    texts.emplace_back("LogName", &v.LogName);
+    texts.emplace_back("LogPath", &v.LogPath);
+    for (const auto& [key, text] : texts)
+        if (auto refusal = ControlCharacterIn(key, *text)) return refusal;
+    const std::pair<const char*, const std::string*> numbers[] = {{"Port1", &v.Port1},
+                                                                  {"Port2", &v.Port2},
+                                                                  {"CPUDelay", &v.CPUDelay},
+                                                                  {"StartDelay", &v.StartDelay},
+                                                                  {"ShutTime", &v.ShutTime}};
+    for (const auto& [key, number] : numbers)
+        if (!std::isfinite(LeadingNumber(*number)))
+            return std::string(key) + " is too large a number to be saved.";
+    return std::nullopt;
 }
 
 } // namespace
@@ -113,7 +133,7 @@ WriteOutcome WriteConfiguration(const std::filesystem::path& file, ProgramKind k
         std::error_code error;
         if (kind == ProgramKind::Slave && !std::filesystem::is_regular_file(file, error))
             return {ConfigMissingBox(), true};
-        if (!CanBeWritten(kind, values)) return {ConfigWriteFailureBox(kind), false};
+        if (auto refusal = Refusal(kind, values)) return {ConfigRefusedBox(kind, std::move(*refusal)), false};
         const std::string text = ConfigurationText(kind, values, now);
         if (!ReplaceFileContents(file, text)) return {ConfigWriteFailureBox(kind), false};
         return {};

@@ -9,7 +9,8 @@
 namespace tarnix {
 namespace {
 
-// The characters of the leading number with the spaces taken out, in a form strtod reads.
+// The characters of the leading number with the spaces taken out, in a form strtod reads;
+// empty when the text does not begin with a number.
 std::string LeadingNumberText(std::string_view text) {
     std::string squeezed;
     squeezed.reserve(text.size());
@@ -31,7 +32,7 @@ std::string LeadingNumberText(std::string_view text) {
             digits = true;
         }
     }
-    if (!digits) return "0";
+    if (!digits) return {};
     if (i < squeezed.size() && (squeezed[i] == 'e' || squeezed[i] == 'E')) {
         std::size_t j = i + 1;
         std::string exponent = "e";
@@ -88,6 +89,7 @@ long long DecimalExponent(const std::string& number) {
 
 double LeadingNumber(std::string_view text) {
     std::string number = LeadingNumberText(text);
+    if (number.empty()) return 0.0;
     // from_chars ignores the locale (a decimal comma locale must not change the reading) but
     // takes no plus sign.
     if (!number.empty() && number.front() == '+') number.erase(0, 1);
@@ -98,6 +100,10 @@ double LeadingNumber(std::string_view text) {
     if (DecimalExponent(number) < 0) return 0.0; // too small to tell from zero
     return number.front() == '-' ? -std::numeric_limits<double>::infinity()
                                  : std::numeric_limits<double>::infinity();
+}
+
+bool HasLeadingNumber(std::string_view text) {
+    return !LeadingNumberText(text).empty();
 }
 
 std::optional<std::int16_t> ToInt16(double value) {

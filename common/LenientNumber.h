@@ -18,6 +18,9 @@ constexpr bool IsDigit(char c) {
 // reads as infinity (and so fits no integer field).
 double LeadingNumber(std::string_view text);
 
+// Whether LeadingNumber finds a number at all, rather than reading the text as 0.
+bool HasLeadingNumber(std::string_view text);
+
 // Rounds to the nearest integer, halves to the even neighbour, and checks the field's width.
 // Nothing when the value does not fit.
 std::optional<std::int16_t> ToInt16(double value);

@@ -25,6 +25,26 @@ void AppendUtf8(char32_t c, std::string& out) {
     }
 }
 
+// The bytes of the control character that starts at `at`: one for C0 and DEL, two for C1,
+// none for anything else.
+std::size_t ControlCharacterLength(std::string_view utf8, std::size_t at) {
+    const auto byte = static_cast<std::uint8_t>(utf8[at]);
+    if (byte < 0x20 || byte == 0x7F) return 1;
+    if (byte != 0xC2 || at + 1 >= utf8.size()) return 0;
+    const auto next = static_cast<std::uint8_t>(utf8[at + 1]);
+    return next >= 0x80 && next <= 0x9F ? 2 : 0;
+}
+
+// U+0080..U+009F are C2 80..C2 9F, so the second byte is the code.
+std::string Escaped(std::string_view control) {
+    constexpr std::string_view Hex = "0123456789ABCDEF";
+    const auto code = static_cast<std::uint8_t>(control.back());
+    std::string text = control.size() == 1 ? "\\x" : "\\u00";
+    text += Hex[code >> 4];
+    text += Hex[code & 0x0F];
+    return text;
+}
+
 } // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -77,6 +97,28 @@ std::size_t CharacterCount(std::string_view utf8) {
     for (char c : utf8)
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
     return count;
+}
+
+std::string EscapeControlCharacters(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t length = ControlCharacterLength(utf8, i);
+        if (length == 0) {
+            out += utf8[i++];
+            continue;
+        }
+        out += Escaped(utf8.substr(i, length));
+        i += length;
+    }
+    return out;
+}
+
+std::string FirstControlCharacter(std::string_view utf8) {
+    for (std::size_t i = 0; i < utf8.size(); ++i)
+        if (const std::size_t length = ControlCharacterLength(utf8, i); length != 0)
+            return Escaped(utf8.substr(i, length));
+    return {};
 }
 
 } // namespace tarnix

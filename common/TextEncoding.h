@@ -21,4 +21,12 @@ std::string StoredTextToUtf8(std::string_view bytes);
 // are limited in characters, so 25 accented letters fit where 25 bytes would not.
 std::size_t CharacterCount(std::string_view utf8);
 
+// The text with every control character written out as an escape: C0 and DEL as "\x0D", the
+// C1 characters (two bytes in UTF-8, as a Windows file's unassigned bytes decode too) as
+// "\u0085". A value shown this way can neither start a line of its own nor drive a terminal.
+std::string EscapeControlCharacters(std::string_view utf8);
+
+// The first control character of the text in the same escaped form; empty when there is none.
+std::string FirstControlCharacter(std::string_view utf8);
+
 } // namespace tarnix

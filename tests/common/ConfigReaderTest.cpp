@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "common/ConfigFile.h"
 #include "tests/common/ConfigTestSupport.h"
@@ -148,6 +149,109 @@ const ReadCase readCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, ReaderAcceptance, ::testing::ValuesIn(readCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The line a start-up box adds, so that someone editing the file by hand finds the fault.
+struct FaultCase {
+    const char* name;
+    ProgramKind kind;
+    std::function<void(Lines&)> edit;
+    std::string fault; // "{file}" stands for the file's path
+    std::function<void(const std::filesystem::path& file, const std::string& text)> place = WriteBytes;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StartUpFault : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(StartUpFault, IsNamedWithItsKeyAndLine) {
+    const FaultCase& c = GetParam();
+    Lines lines = c.kind == ProgramKind::Master ? MasterLines() : SlaveLines();
+    c.edit(lines);
+    TempFolder folder;
+    const auto file = folder / "x.ini";
+    c.place(file, JoinLines(lines));
+    const ReadBack r = ReadAndCheck(file, c.kind);
+    const auto& box = r.readBox ? r.readBox : r.checkBox;
+    ASSERT_TRUE(box);
+    ASSERT_GE(box->lines.size(), 2u);
+    std::string expected = c.fault;
+    if (const auto at = expected.find("{file}"); at != std::string::npos)
+        expected.replace(at, 6, file.string());
+    EXPECT_EQ(box->lines[box->lines.size() - 2], expected) << box->Message();
+}
+
+constexpr auto M = ProgramKind::Master;
+constexpr auto S = ProgramKind::Slave;
+
+const FaultCase faultCases[] = {
+    // The file itself.
+    {"NoFile", S, [](Lines&) {}, "{file} does not exist", [](const auto&, const auto&) {}},
+    {"DanglingLink", M, [](Lines&) {}, "{file} is a link to a file that does not exist",
+     [](const auto& file, const auto&) { std::filesystem::create_symlink("gone.ini", file); }},
+    {"FolderInItsPlace", M, [](Lines&) {}, "{file} is a folder, not a file",
+     [](const auto& file, const auto&) { std::filesystem::create_directory(file); }},
+    {"PipeInItsPlace", S, [](Lines&) {}, "{file} is not a regular file",
+     [](const auto& file, const auto&) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+    // Keys and sections, each to be there once.
+    {"KeyMissing", S, [](Lines& l) { Remove(l, "StartMin=1"); }, "The key StartMin is missing"},
+    {"KeyBehindATab", S, [](Lines& l) { Replace(l, "DName=1", "\tDName=1"); }, "The key DName is missing"},
+    {"KeyRepeated", S, [](Lines& l) { l.push_back("StartMin=2"); },
+     "StartMin (line 24) repeats the key of line 18"},
+    {"SectionMissing", M, [](Lines& l) { Remove(l, "[Run]"); }, "The section line [Run] is missing"},
+    {"SectionRepeated", M, [](Lines& l) { l.push_back("[Run]"); },
+     "[Run] (line 32) repeats the section of line 19"},
+    // Numbers.
+    {"NumberOutOfRange", M, [](Lines& l) { Replace(l, "CPUDelay=60", "CPUDelay=4"); },
+     "CPUDelay (line 20) is 4; it must be from 5 to 600"},
+    {"NotANumber", S, [](Lines& l) { Replace(l, "ShutTime=60", "ShutTime=abc"); },
+     "ShutTime (line 21) is not a number; it must be from 2 to 600"},
+    {"NumberLeftEmpty", M, [](Lines& l) { Replace(l, "Port2=10001", "Port2="); },
+     "Port2 (line 17) is not a number; it must be from 1024 to 65532"},
+    {"NumberTooLargeForItsField", M, [](Lines& l) { Replace(l, "CPUDelay=60", "CPUDelay=70000"); },
+     "CPUDelay (line 20) is far out of range; it must be from 5 to 600"},
+    {"NegativeNumberTooLargeForItsField", S, [](Lines& l) { Replace(l, "Port1=10001", "Port1=-1e10"); },
+     "Port1 (line 8) is far out of range; it must be from 1024 to 65532"},
+    {"RepeatedKeyNamesTheLineInForce", M, [](Lines& l) { Replace(l, "Port2=10001", "Port1=80"); },
+     "Port1 (line 17) is 80; it must be from 1024 to 65532"}, // before Port2, which no line gave
+    {"FirstFaultInTheFile", M,
+     [](Lines& l) {
+         Replace(l, "CPUDelay=60", "CPUDelay=4");
+         Replace(l, "ShutType=1", "ShutType=9");
+         std::reverse(l.begin(), l.end());
+     },
+     "ShutType (line 2) is 9; it must be from 1 to 6"},
+    // Texts, counted in characters.
+    {"NameTooLong", M, [](Lines& l) { Replace(l, "CName1=Pump", "CName1=" + std::string(26, 'n')); },
+     "CName1 (line 8) is longer than 25 characters"},
+    {"LogNameTooShort", M, [](Lines& l) { Replace(l, "LogName=TarnixM.log", "LogName=a.log"); },
+     "LogName (line 22) is shorter than 8 characters"},
+    {"LogPathTooLong", S, [](Lines& l) { Replace(l, "LogPath=Log\\", "LogPath=" + std::string(101, 'p')); },
+     "LogPath (line 15) is longer than 100 characters"},
+    // Addresses.
+    {"BlankBeforeAddress", M, [](Lines& l) { Replace(l, "IPAdd1=192.168.0.20", "IPAdd1= 192.168.0.20"); },
+     "IPAdd1 (line 12) begins with a blank"},
+    {"BlankInsideAddress", S, [](Lines& l) { Replace(l, "IPAdd=10.0.0.5", "IPAdd=10.0. 0.5"); },
+     "IPAdd (line 7) contains a blank"},
+    {"InvalidAddress", M, [](Lines& l) { Replace(l, "IPAdd2=", "IPAdd2=1.2.3"); },
+     "IPAdd2 (line 13) is not a valid IP address"},
+    {"IpAddressInDomainMode", S,
+     [](Lines& l) {
+         Replace(l, "DName=1", "DName=2");
+         Replace(l, "IPAdd=10.0.0.5", "IPAdd=10.1.1.5");
+     },
+     "IPAdd (line 7) is an IP address, but DName=2 asks for a domain name"},
+    {"DomainNameTooLong", S,
+     [](Lines& l) {
+         Replace(l, "DName=1", "DName=2");
+         Replace(l, "IPAdd=10.0.0.5", "IPAdd=" + std::string(101, 'd'));
+     },
+     "IPAdd (line 7) is longer than 100 characters"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, StartUpFault, ::testing::ValuesIn(faultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(ReaderConfigText, ListsEveryProcessedLineTrimmedWithSectionsSetApart) {
     Lines lines = SlaveLines();
     lines.insert(lines.begin() + 6, "  # note ");
@@ -163,6 +267,36 @@ TEST(ReaderConfigText, ListsEveryProcessedLineTrimmedWithSectionsSetApart) {
               "\r\n\r\n[Run]\r\nCPUDelay=60\r\nLogLevel=2\r\nLogName=TarnixS.log\r\nLogPath=Log\\"
               "\r\nRunOnTop=1\r\nStartDelay=2\r\nStartMin=1"
               "\r\n\r\n[Shutdown]\r\nShutTime=60\r\nShutType=1");
+}
+
+// The log shows the listing: a control character in it would forge a line or drive the
+// terminal, so it is written out, however the file was encoded.
+TEST(ReaderConfigText, WritesControlCharactersOut) {
+    const struct {
+        const char* name;
+        std::string stored; // the line in the file
+        std::string listed;
+    } cases[] = {
+        {"lone CR", "CName2=a\rIPAdd2=10.9.9.9", "CName2=a\\x0DIPAdd2=10.9.9.9"},
+        {"NUL", std::string("CName2=a\0b", 10), "CName2=a\\x00b"},
+        {"DEL", "CName2=a\x7F", "CName2=a\\x7F"},
+        {"escape sequence in an unknown line", "CName2=\nColour=\x1B[2J", "Colour=\\x1B[2J"},
+        {"NEL in UTF-8", "CName2=a\xC2\x85", "CName2=a\\u0085"},
+        {"Windows byte left unassigned", "CName2=a\x9D", "CName2=a\\u009D"},
+        {"Windows ellipsis is no NEL", "CName2=a\x85", "CName2=a\xE2\x80\xA6"},
+        {"letters beyond ASCII stay", "CName2=B\xC3\xBCro", "CName2=B\xC3\xBCro"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Lines lines = MasterLines();
+        Replace(lines, "CName2=", c.stored);
+        TempFolder folder;
+        WriteBytes(folder / "m.ini", JoinLines(lines));
+        ConfigRecord record;
+        std::string configText;
+        ASSERT_FALSE(ReadConfiguration(folder / "m.ini", ProgramKind::Master, record, configText));
+        EXPECT_NE(configText.find("\r\n" + c.listed + "\r\nCName3="), std::string::npos) << configText;
+    }
 }
 
 TEST(ReaderConfigText, StartsAfreshEvenWhenTheFileIsMissing) {

@@ -245,6 +245,42 @@ TEST(WriterAtomicity, OldFileSurvivesEveryFailedWrite) {
     }
 }
 
+// A refused value is the user's to mend, so the box names it rather than the permissions.
+TEST(WriterRefusal, NamesTheFieldAndWhatStandsInTheWay) {
+    const struct {
+        ProgramKind kind;
+        std::function<void(ConfigScreenValues&)> edit;
+        const char* first;
+        const char* reason;
+    } cases[] = {
+        {ProgramKind::Master, [](auto& v) { v.CName[1] = "abc\rIPAdd2=10.9.9.9"; },
+         "Unable to write to the configuration file.", "CName1 contains the control character \\x0D."},
+        {ProgramKind::Master, [](auto& v) { v.IPAdd[4] = std::string("10.0.0.9\0", 9); },
+         "Unable to write to the configuration file.", "IPAdd4 contains the control character \\x00."},
+        {ProgramKind::Slave, [](auto& v) { v.LogPath = "Log\xC2\x85\\"; },
+         "Unable to write to the configuration file. TarnixS.ini",
+         "LogPath contains the control character \\u0085."},
+        {ProgramKind::Slave, [](auto& v) { v.IPAdd[0] = "host\x7F"; },
+         "Unable to write to the configuration file. TarnixS.ini",
+         "IPAdd contains the control character \\x7F."},
+        {ProgramKind::Master, [](auto& v) { v.StartDelay = "-1e999"; },
+         "Unable to write to the configuration file.", "StartDelay is too large a number to be saved."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        TempFolder folder;
+        WriteBytes(folder / "c.ini", "old");
+        ConfigScreenValues v = c.kind == ProgramKind::Master ? MasterScreen() : SlaveScreen();
+        c.edit(v);
+        const WriteOutcome out = WriteConfiguration(folder / "c.ini", c.kind, v, SaveTime());
+        ASSERT_TRUE(out.box);
+        EXPECT_EQ(out.box->lines,
+                  (std::vector<std::string>{c.first, c.reason, "The program will now terminate."}));
+        EXPECT_FALSE(out.terminate);
+        EXPECT_EQ(ReadBytes(folder / "c.ini"), "old");
+    }
+}
+
 TEST(WriterAtomicity, ReplacesTheFileKeepingItsPermissionsAndLeavesNoTemporary) {
     TempFolder folder;
     const auto file = folder / "m.ini";
