@@ -112,6 +112,10 @@ void StatusPresenter::ShowResetButton() {
     band_.SetButtonToolTip(Button::Reset, "Reset " + look_.programTitle);
 }
 
+void StatusPresenter::ShowHeardColour() {
+    band_.SetCounterForeground(look_.heardColour);
+}
+
 void StatusPresenter::ShowConnectionError() {
     band_.SetCounterText("Connection Error");
     band_.SetCounterBold(true);

@@ -27,6 +27,8 @@ public:
     // Reset takes back its caption after a countdown or a test.
     void ShowResetButton();
     void ShowConnectionError();
+    // The counter takes the colour of a heard link before anything is heard.
+    void ShowHeardColour();
 
     // "Program Activation In <n>s", as the program's counter words it.
     std::string ActivationText(int secondsLeft) const;

@@ -56,17 +56,17 @@ void MasterProgram::ReinitialiseAfterConfiguration() {
     RefreshWindowTexts();
     minimiseAllowed_ = false;
     if (unconfigured_) return;
-    for (int i = 1; i <= 4; ++i)
-        rows_.SetRowText(i, RowBox::Shut1, "");
+    for (int i = 1; i <= RemoteComputerCount; ++i)
+        rows_.ClearLetter(i);
     ShowPeerStatus();
 }
 
 void MasterProgram::ClearRows(int firstRow) {
     for (int row = firstRow; row <= RemoteComputerCount; ++row) {
-        rows_.SetRowColour(row, RowBox::Type1, colours::StatusOrange);
-        rows_.SetRowText(row, RowBox::Type1, " ");
-        rows_.SetRowColour(row, RowBox::Comp, colours::Black);
+        rows_.ClearRow(row);
         peerReply_[static_cast<std::size_t>(row)].clear();
+        shownStatus_[static_cast<std::size_t>(row)].reset();
+        shownReply_[static_cast<std::size_t>(row)].clear();
     }
 }
 
@@ -80,7 +80,7 @@ bool MasterProgram::OpenPort(int i) {
 
 void MasterProgram::OpenDatagramPorts() {
     ClearRows(0);
-    band_.SetCounterForeground(colours::StatusGreen);
+    presenter_.ShowHeardColour();
     outgoingMessage_ = PollMessage;
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
@@ -123,41 +123,26 @@ void MasterProgram::Evaluate() {
 }
 
 void MasterProgram::ShowPeerStatus() {
-    rows_.SetRowText(0, RowBox::Comp, " " + config_.CName[0]);
-    rows_.SetRowColour(0, RowBox::Comp, colours::Black);
-    rows_.SetRowText(0, RowBox::Shut1, std::string(1, ActionLetter(supervision_.ShutTypeName())));
-    rows_.SetRowColour(0, RowBox::Shut1, colours::Black);
+    rows_.ShowHostRow(config_.CName[0], ActionLetter(supervision_.ShutTypeName()));
     for (int i = 1; i <= RemoteComputerCount; ++i)
         ShowRemoteRow(i);
 }
 
 void MasterProgram::ShowRemoteRow(int i) {
     const auto index = static_cast<std::size_t>(i);
-    const std::string notConfigured = " ---";
     if (!config_.CName[index].empty()) {
-        rows_.SetRowText(i, RowBox::Comp, " " + config_.CName[index]);
+        rows_.ShowName(i, config_.CName[index]);
     } else if (!config_.IPAdd[index].empty()) {
-        rows_.SetRowText(i, RowBox::Comp, " " + config_.IPAdd[index]);
+        rows_.ShowName(i, config_.IPAdd[index]);
     } else {
-        for (RowBox box : {RowBox::Comp, RowBox::Type1, RowBox::Shut1}) {
-            rows_.SetRowText(i, box, notConfigured);
-            rows_.SetRowColour(i, box, colours::Black);
-        }
+        rows_.ShowNotConfigured(i);
         shutShowsNotConfigured_[index] = true;
         return;
     }
     if (supervision_.Phase() == PhaseActivation) return;
-
-    static const char* const statusTexts[] = {" Not Connected", " Data Error", " Connected"};
-    const PeerStatus status = peerStatus_[index];
-    const Colour colour = status == PeerStatus::Connected ? colours::StatusGreen : colours::StatusOrange;
-    rows_.SetRowText(i, RowBox::Type1, statusTexts[static_cast<int>(status)]);
-    rows_.SetRowColour(i, RowBox::Type1, colour);
-    rows_.SetRowColour(i, RowBox::Comp, colour);
-    if (!shutShowsNotConfigured_[index]) rows_.SetRowText(i, RowBox::Shut1, peerReply_[index]);
-    const std::string& reply = peerReply_[index];
-    const bool countingDown = reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "**") == 0;
-    rows_.SetRowColour(i, RowBox::Shut1, countingDown ? colours::StatusOrange : colours::StatusGreen);
+    rows_.ShowLink(i, peerStatus_[index], peerReply_[index], !shutShowsNotConfigured_[index]);
+    shownStatus_[index] = peerStatus_[index];
+    shownReply_[index] = peerReply_[index];
 }
 
 void MasterProgram::PollPeers() {
@@ -174,10 +159,7 @@ void MasterProgram::PollPeers() {
 }
 
 void MasterProgram::ShowNetworkState(bool allSent) {
-    const Colour colour = allSent ? colours::StatusGreen : colours::StatusOrange;
-    rows_.SetRowText(0, RowBox::Type1, allSent ? " Network OK" : " No Network");
-    for (RowBox box : {RowBox::Type1, RowBox::Comp, RowBox::Shut1})
-        rows_.SetRowColour(0, box, colour);
+    rows_.ShowNetwork(allSent);
     networkOK_ = allSent;
 }
 
@@ -212,12 +194,12 @@ void MasterProgram::ResetClick() {
 void MasterProgram::ResetProgram() {
     BeginReset();
     for (int i = 1; i <= RemoteComputerCount; ++i) {
-        rows_.SetRowText(i, RowBox::Shut1, "");
+        rows_.ClearLetter(i);
         shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
     }
     ResetSupervision();
     ClearRows(0);
-    band_.SetCounterForeground(colours::StatusGreen);
+    presenter_.ShowHeardColour();
     RefreshWindowTexts();
     ShowPeerStatus();
 }
@@ -226,7 +208,7 @@ void MasterProgram::TestClick() {
     if (unconfigured_) return;
     ResetSupervision();
     for (int i = 1; i <= RemoteComputerCount; ++i) {
-        rows_.SetRowText(i, RowBox::Shut1, "");
+        rows_.ClearLetter(i);
         shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
     }
     ClearRows(1);
@@ -234,6 +216,18 @@ void MasterProgram::TestClick() {
     EnterTestMode();
     outgoingMessage_ = TestCommand;
     PollPeers();
+}
+
+void MasterProgram::AddProgramStatus(ProgramStatus& status) const {
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        RemoteComputerStatus& remote = status.remote[index - 1];
+        remote.configured = Configured(i);
+        remote.name = config_.CName[index];
+        remote.address = config_.IPAdd[index];
+        if (shownStatus_[index]) remote.status = PeerStatusText(*shownStatus_[index]).substr(1);
+        remote.letter = shownReply_[index];
+    }
 }
 
 LogLineState MasterProgram::CurrentLogState() const {

@@ -7,12 +7,9 @@
 
 #include "common/DatagramPort.h"
 #include "common/ProgramBase.h"
+#include "master/PeerRowsPresenter.h"
 
 namespace tarnix {
-
-// What the master heard from a remote computer within the current second; the log shows the
-// number.
-enum class PeerStatus : std::int16_t { Nothing = 0, DataError = 1, Connected = 2 };
 
 // The master's logic: its load sequence, the 500 ms supervision cycle with the status rows,
 // the poll pass, the datagram handler, and Reset and Test, which also command the slaves.
@@ -45,6 +42,7 @@ public:
 
 private:
     LogLineState CurrentLogState() const override;
+    void AddProgramStatus(ProgramStatus& status) const override;
     bool Configured(int i) const { return !config_.IPAdd[static_cast<std::size_t>(i)].empty(); }
     bool OpenPort(int i);
     void Evaluate();
@@ -52,10 +50,13 @@ private:
     void ShowRemoteRow(int i);
     void ShowNetworkState(bool allSent);
 
-    PeerRowsView& rows_;
+    PeerRowsPresenter rows_;
     std::array<DatagramPort*, 5> ports_;
     std::array<PeerStatus, RemoteComputerCount + 1> peerStatus_{};
     std::array<std::string, 5> peerReply_;
+    // What the rows show since the last evaluation, for how things stand.
+    std::array<std::optional<PeerStatus>, RemoteComputerCount + 1> shownStatus_{};
+    std::array<std::string, RemoteComputerCount + 1> shownReply_;
     // A row's action column shows " ---" until a reset clears it, even once the computer is
     // configured; kept here because the logic never reads the window back.
     std::array<bool, RemoteComputerCount + 1> shutShowsNotConfigured_{};

@@ -326,5 +326,38 @@ TEST_F(MasterCycle, ALostLogIsReportedOnceWithoutWaitingAndThePollsGoOn) {
     EXPECT_EQ(rig->boxes.notices.size(), 2u) << "a new outage is reported again";
 }
 
+// Sockets read at the master's tick: every one is read before the second is judged, so replies
+// that arrived since the last tick count in it, whichever computer sent them.
+TEST_F(MasterCycle, EachTickReadsEverySocketBeforeItJudgesTheSecond) {
+    settings["StartDelay"] = "1";
+    for (int i = 1; i <= 4; ++i) {
+        settings["CName" + std::to_string(i)] = i == 2 ? "" : "PC" + std::to_string(i);
+        settings["IPAdd" + std::to_string(i)] = "127.0.0." + std::to_string(i + 1);
+    }
+    Load();
+    for (int i = 1; i <= 4; ++i)
+        rig->Port(i).holdsArrivals = true;
+    for (int tick = 0; tick < 4; ++tick)
+        rig->Tick();
+    ASSERT_EQ(rig->program->Machine().Phase(), PhaseRun);
+    for (int i : {1, 3, 4})
+        rig->Port(i).Arrive(i == 3 ? "<TNR200>" : "<TNP100>");
+    rig->Port(2).Arrive("garbage");
+    const int readsBefore = rig->Port(4).reads;
+    rig->Tick();
+    rig->Tick(); // the evaluation
+    EXPECT_EQ(rig->Port(4).reads, readsBefore + 2) << "each tick reads";
+    const ProgramStatus status = rig->program->Status();
+    const std::vector<std::string> seen = {status.remote[0].status, status.remote[1].status,
+                                           status.remote[2].status, status.remote[3].status};
+    EXPECT_EQ(seen, (std::vector<std::string>{"Connected", "Data Error", "Connected", "Connected"}));
+    EXPECT_EQ(rig->window.RowText(4, RowBox::Type1), " Connected");
+    EXPECT_EQ(status.remote[2].letter, "R**");
+    EXPECT_EQ(status.remote[1].name, "");
+    EXPECT_EQ(status.remote[1].address, "127.0.0.3");
+    EXPECT_EQ(status.remote[0].name, "PC1");
+    EXPECT_EQ(rig->program->Machine().PhaseCounter(), 0) << "the replies count in the second they came";
+}
+
 } // namespace
 } // namespace tarnix::testing

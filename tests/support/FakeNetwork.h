@@ -36,10 +36,25 @@ public:
     bool Send(const std::string& datagram) override;
     void SetArrivalHandler(ArrivalHandler handler) override { handler_ = std::move(handler); }
 
-    // A datagram from the given sender; by default from the host this port sends to.
+    // A datagram from the given sender; by default from the host this port sends to. A port
+    // that holds its arrivals keeps them until ReadArrived(), as a socket read at set times does.
     void Arrive(const std::optional<std::string>& datagram, const std::optional<std::string>& sender = {}) {
-        if (handler_) handler_(Arrival{datagram, !sender || *sender == remoteHost});
+        const Arrival arrival{datagram, !sender || *sender == remoteHost};
+        if (holdsArrivals) {
+            held_.push_back(arrival);
+        } else if (handler_) {
+            handler_(arrival);
+        }
     }
+    void ReadArrived() override {
+        ++reads;
+        std::deque<Arrival> arrived;
+        arrived.swap(held_);
+        for (const Arrival& arrival : arrived)
+            if (handler_) handler_(arrival);
+    }
+    bool holdsArrivals = false;
+    int reads = 0;
 
     const std::string host; // the address of the computer the port is on
     std::string remoteHost;
@@ -52,6 +67,7 @@ public:
 private:
     FakeNetwork& network_;
     ArrivalHandler handler_;
+    std::deque<Arrival> held_;
 };
 
 class FakeNetwork {
