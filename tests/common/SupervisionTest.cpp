@@ -13,97 +13,16 @@
 #include "common/MachineDisplay.h"
 #include "common/ShutType.h"
 #include "common/SupervisionLook.h"
+#include "support/Fakes.h"
 
-namespace tarnix {
+namespace tarnix::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-// Thrown by the fake EndProgram so that a test run stops where the program would end.
-struct ProgramEnded {};
-
 // One journal of everything the machine does outside the window, in order. Log lines read
 // "event/detail"; other entries start with "!".
 using Journal = Lines;
-
-class FakeWindow : public MainWindowView, public CpuLoadBandView, public SupervisionTimer {
-public:
-    Lines counterTexts; // every text the counter showed
-    Colour counterFg, counterBg, titleFg, cpuFg, cpuBg;
-    bool counterBold = false, titleBold = false, cpuColoured = false;
-    std::string cpuText = "unset";
-    std::map<Button, bool> enabled;
-    std::map<Button, std::string> captions, toolTips;
-    bool minimised = false, topmost = false, trayIcon = false, timer = false;
-    Lines placement; // ShowNormalCentred and RemoveTrayIcon in the order called
-
-    void SetCaption(const std::string&) override {}
-    void SetTitleText(const std::string&) override {}
-    void SetTitleStyle(Colour fg, bool bold) override { titleFg = fg, titleBold = bold; }
-    void SetCounterText(const std::string& text) override { counterTexts.push_back(text); }
-    void SetCounterForeground(Colour c) override { counterFg = c; }
-    void SetCounterBackground(Colour c) override { counterBg = c; }
-    void SetCounterBold(bool bold) override { counterBold = bold; }
-    void SetCpuLoadText(const std::string& text) override { cpuText = text; }
-    void SetCpuLoadColours(Colour fg, Colour bg) override { cpuFg = fg, cpuBg = bg, cpuColoured = true; }
-    void SetButtonEnabled(Button b, bool on) override { enabled[b] = on; }
-    void SetButtonCaption(Button b, const std::string& text) override { captions[b] = text; }
-    void SetButtonToolTip(Button b, const std::string& text) override { toolTips[b] = text; }
-    bool IsMinimised() const override { return minimised; }
-    void Minimise() override { minimised = true; }
-    void ShowNormalCentred() override { minimised = false, placement.push_back("ShowNormalCentred"); }
-    void SetTopmost(bool onTop) override { topmost = onTop; }
-    void HideWindow() override {}
-    void AddTrayIcon() override { trayIcon = true; }
-    void RemoveTrayIcon() override { trayIcon = false, placement.push_back("RemoveTrayIcon"); }
-    void SetTimerEnabled(bool on) override { timer = on; }
-    bool TimerEnabled() const override { return timer; }
-    void OpenAboutBox(bool, bool, AuxWindowEvents&) override {}
-    void CloseAboutBox() override {}
-};
-
-class FakeBoxes : public MessageBoxes {
-public:
-    FakeBoxes(Journal& journal, FakeWindow& window) : journal_(journal), window_(window) {}
-    std::function<void()> whileOpen; // runs once, inside the next box
-    bool timerWhileOpen = true;
-
-    BoxAnswer Show(const std::string& title, const Lines& lines, BoxIcon icon, BoxButtons buttons) override {
-        journal_.push_back("!box " + title + ": " + BoxText{"", icon, lines}.Message());
-        EXPECT_EQ(icon, BoxIcon::None);
-        EXPECT_EQ(buttons, BoxButtons::Ok);
-        timerWhileOpen = window_.timer;
-        if (auto run = std::exchange(whileOpen, nullptr)) run();
-        return BoxAnswer::Ok;
-    }
-    void Notify(const std::string& title, const Lines& lines, BoxIcon icon) override {
-        journal_.push_back("!notice " + title + ": " + BoxText{"", icon, lines}.Message());
-    }
-
-private:
-    Journal& journal_;
-    FakeWindow& window_;
-};
-
-class FakePower : public PowerActions {
-public:
-    explicit FakePower(Journal& journal) : journal_(journal) {}
-    bool fail = false;
-
-    bool ShutdownSystem(std::int32_t code) override {
-        return Act("ShutdownSystem(" + std::to_string(code) + ")");
-    }
-    bool HibernateSystem() override { return Act("HibernateSystem"); }
-    bool StandbySystem() override { return Act("StandbySystem"); }
-
-private:
-    bool Act(const std::string& call) {
-        if (fail) throw PowerActionError(5, call, call + " failed: Access denied");
-        journal_.push_back("!power " + call);
-        return true;
-    }
-    Journal& journal_;
-};
 
 // Does what the programs do around the machine: a reset is ResetSupervision followed by the
 // window-text refresh, which restarts the timer.
@@ -122,7 +41,7 @@ public:
     }
     void RefreshWindowTexts() {
         journal_.push_back("!Refresh");
-        window_.timer = true;
+        window_.timerEnabled = true;
     }
     void EndProgram() {
         journal_.push_back("!End");
@@ -156,6 +75,13 @@ struct Rig {
           machine(config, display, program),
           expiry(ProgramTitleOf(kind), config, window, boxes, power, machine, program) {
         program.machine = &machine;
+        boxes.journal = power.journal = &journal;
+        boxes.onShow = [this] {
+            EXPECT_EQ(boxes.shown.back().icon, BoxIcon::None);
+            EXPECT_EQ(boxes.shown.back().buttons, BoxButtons::Ok);
+            timerWhileOpen = window.timerEnabled;
+            if (auto run = std::exchange(whileOpen, nullptr)) run();
+        };
         machine.SetInhibitShutdown(inhibit);
         machine.ResetSupervision();
         program.RefreshWindowTexts();
@@ -196,9 +122,11 @@ struct Rig {
     ConfigRecord config;
     Journal journal;
     FakeWindow window;
-    FakeBoxes boxes{journal, window};
-    FakePower power{journal};
+    FakeBoxes boxes;
+    FakePower power;
     FakeProgram program{journal, window};
+    bool timerWhileOpen = true;      // as the last box opened
+    std::function<void()> whileOpen; // runs once, inside the next box
     StatusPresenter presenter;
     MachineDisplay display;
     Supervision machine;
@@ -228,7 +156,7 @@ TEST(SupervisionTest, ActivationCountsDownToRun) {
         rig.Seconds(1);
         EXPECT_EQ(rig.machine.Phase(), PhaseRun);
         EXPECT_EQ(rig.machine.PhaseCounter(), 0);
-        EXPECT_EQ(rig.window.counterTexts, c.counter) << c.startDelay << "/" << c.logLevel;
+        EXPECT_EQ(rig.window.counterHistory, c.counter) << c.startDelay << "/" << c.logLevel;
         EXPECT_EQ(rig.Logs(), c.logs) << c.startDelay << "/" << c.logLevel;
     }
 }
@@ -237,18 +165,18 @@ TEST(SupervisionTest, CountdownStartsWithTheLastSilentSecondAndActsShutTimeLater
     for (bool heardInCountdown : {false, true}) {
         Rig rig(Config(1, 30, 30, ShutPowerOff, 2));
         rig.Seconds(1 + 29);
-        EXPECT_EQ(rig.window.counterTexts.back(), " No connections for the last 29s");
+        EXPECT_EQ(rig.window.counterHistory.back(), " No connections for the last 29s");
         EXPECT_EQ(rig.machine.Phase(), PhaseRun);
-        rig.window.counterTexts.clear();
+        rig.window.counterHistory.clear();
         rig.Seconds(1);
-        EXPECT_EQ(rig.window.counterTexts,
+        EXPECT_EQ(rig.window.counterHistory,
                   (Lines{" No connections for the last 30s", " The Computer Will Power Off In 30s"}));
         // Datagrams arriving again do not stop a running countdown.
         rig.Seconds(29, heardInCountdown);
-        EXPECT_EQ(rig.window.counterTexts.back(), " The Computer Will Power Off In 1s");
+        EXPECT_EQ(rig.window.counterHistory.back(), " The Computer Will Power Off In 1s");
         EXPECT_FALSE(rig.Journalled("!power ShutdownSystem(12)"));
         EXPECT_THROW(rig.Seconds(1, heardInCountdown), ProgramEnded);
-        EXPECT_EQ(rig.window.counterTexts.back(), " The Computer Will Power Off In 0s");
+        EXPECT_EQ(rig.window.counterHistory.back(), " The Computer Will Power Off In 0s");
         EXPECT_TRUE(rig.Journalled("!power ShutdownSystem(12)"));
     }
 }
@@ -257,11 +185,11 @@ TEST(SupervisionTest, OneValidDatagramStartsTheSilentCountAgain) {
     Rig rig(Config(1, 5, 2, ShutPowerOff, 1));
     rig.Seconds(1 + 4);
     rig.Seconds(1, true);
-    EXPECT_EQ(rig.window.counterTexts.back(), "");
-    EXPECT_EQ(rig.window.counterFg, colours::StatusGreen);
+    EXPECT_EQ(rig.window.counterHistory.back(), "");
+    EXPECT_EQ(rig.window.counterForeground, colours::StatusGreen);
     EXPECT_EQ(rig.machine.NothingHeard(), 1); // armed for the next second
     rig.Seconds(4);
-    EXPECT_EQ(rig.window.counterTexts.back(), " No connections for the last 4s");
+    EXPECT_EQ(rig.window.counterHistory.back(), " No connections for the last 4s");
     EXPECT_EQ(rig.machine.Phase(), PhaseRun);
     rig.Seconds(1);
     EXPECT_EQ(rig.machine.Phase(), PhaseCountdown);
@@ -319,10 +247,10 @@ TEST(SupervisionTest, EndOfTheCountdownByShutType) {
         // second shows the full delay and is not reported as inactive.
         EXPECT_EQ(rig.machine.Phase(), PhaseActivation);
         EXPECT_EQ(rig.machine.PhaseCounter(), startDelay + 1);
-        EXPECT_TRUE(rig.window.timer);
+        EXPECT_TRUE(rig.window.timerEnabled);
         rig.journal.clear();
         rig.Seconds(2);
-        EXPECT_EQ(rig.window.counterTexts.back(), " Program Activation In 3s");
+        EXPECT_EQ(rig.window.counterHistory.back(), " Program Activation In 3s");
         EXPECT_EQ(rig.journal, Lines{"Inactive/"});
     }
 }
@@ -330,7 +258,7 @@ TEST(SupervisionTest, EndOfTheCountdownByShutType) {
 TEST(SupervisionTest, PowerErrorsPropagateWithoutClosing) {
     for (std::int16_t shutType : {ShutReboot, ShutStandby}) {
         Rig rig(Config(1, 5, 2, shutType, 3));
-        rig.power.fail = true;
+        rig.power.failWith = PowerActionError(5, "ShutdownSystem", "Access denied");
         rig.Seconds(1 + 5 + 1);
         EXPECT_THROW(rig.Seconds(1), PowerActionError);
         EXPECT_EQ(rig.Logs().back(), "Start/" + ShutTypeName(shutType));
@@ -362,10 +290,10 @@ TEST(SupervisionTest, SimulatedActionUnderInhibitShutdown) {
             EXPECT_THROW(rig.Seconds(1), ProgramEnded);
         else
             rig.Seconds(1);
-        EXPECT_EQ(rig.window.counterTexts.back(),
+        EXPECT_EQ(rig.window.counterHistory.back(),
                   " The Computer Will " + ShutTypeName(c.shutType) + " In 0s");
         EXPECT_EQ(rig.journal, c.expiry);
-        EXPECT_FALSE(rig.boxes.timerWhileOpen);
+        EXPECT_FALSE(rig.timerWhileOpen);
     }
 }
 
@@ -382,16 +310,16 @@ TEST(SupervisionTest, TestRunEndsWithoutACountdown) {
         rig.Seconds(1);
         EXPECT_EQ(rig.journal, Lines{"!TestRunEnded"});
         EXPECT_FALSE(rig.window.trayIcon);
-        for (const std::string& text : rig.window.counterTexts)
+        for (const std::string& text : rig.window.counterHistory)
             EXPECT_EQ(text.find("Will"), std::string::npos) << text;
-        EXPECT_EQ(rig.window.captions.count(Button::Reset), 0u);
+        EXPECT_EQ(rig.window.buttonCaption.count(Button::Reset), 0u);
     }
 }
 
 TEST(SupervisionTest, NoSecondCountdownTickUnderItsMessageBox) {
     Rig rig(Config(1, 5, 2, ShutHibernate, 2), ProgramKind::Master, true);
     // As if something restarted the timer while the simulated action's box waits.
-    rig.boxes.whileOpen = [&rig] { rig.machine.RunPhaseOperations(); };
+    rig.whileOpen = [&rig] { rig.machine.RunPhaseOperations(); };
     rig.Seconds(1 + 6 + 7);
     EXPECT_EQ(std::count(rig.journal.begin(), rig.journal.end(),
                          "!box Tarnix Simulate Hibernate: Test Real Hibernate"),
@@ -417,26 +345,27 @@ TEST(SupervisionTest, MasterAndSlaveDiffer) {
     for (const auto& c : cases) {
         Rig rig(Config(1, 5, 2, ShutMonitor, 1), c.kind);
         rig.Seconds(1);
-        EXPECT_EQ(rig.window.counterTexts.back(), c.activation);
+        EXPECT_EQ(rig.window.counterHistory.back(), c.activation);
         rig.Seconds(1, true);
-        EXPECT_EQ(rig.window.counterTexts.back(), c.heard);
-        EXPECT_EQ(rig.window.counterFg, c.heardColour);
+        EXPECT_EQ(rig.window.counterHistory.back(), c.heard);
+        EXPECT_EQ(rig.window.counterForeground, c.heardColour);
         EXPECT_TRUE(rig.window.counterBold);
         rig.Seconds(4);
-        EXPECT_EQ(rig.window.counterTexts.back(), c.silent);
-        EXPECT_EQ(rig.window.counterFg, c.silentColour);
+        EXPECT_EQ(rig.window.counterHistory.back(), c.silent);
+        EXPECT_EQ(rig.window.counterForeground, c.silentColour);
         rig.Seconds(1);
-        EXPECT_EQ(rig.window.counterTexts.back(), c.countdown);
-        EXPECT_EQ(rig.window.toolTips[Button::Reset], c.cancelTip);
+        EXPECT_EQ(rig.window.counterHistory.back(), c.countdown);
+        EXPECT_EQ(rig.window.buttonToolTip[Button::Reset], c.cancelTip);
         const bool slave = c.kind == ProgramKind::Slave;
-        EXPECT_EQ(rig.window.cpuColoured, slave);
+        EXPECT_EQ(rig.window.cpuLoadColoured, slave);
         if (slave) {
-            EXPECT_EQ(rig.window.cpuText, "");
-            EXPECT_EQ(rig.window.cpuFg, colours::White);
-            EXPECT_EQ(rig.window.cpuBg, colours::Orange);
+            ASSERT_FALSE(rig.window.cpuLoadHistory.empty());
+            EXPECT_EQ(rig.window.cpuLoadHistory.back(), "");
+            EXPECT_EQ(rig.window.cpuLoadColours.first, colours::White);
+            EXPECT_EQ(rig.window.cpuLoadColours.second, colours::Orange);
             rig.machine.ResetSupervision();
-            EXPECT_EQ(rig.window.cpuFg, colours::ButtonText);
-            EXPECT_EQ(rig.window.cpuBg, colours::ButtonFace);
+            EXPECT_EQ(rig.window.cpuLoadColours.first, colours::ButtonText);
+            EXPECT_EQ(rig.window.cpuLoadColours.second, colours::ButtonFace);
         }
     }
 }
@@ -446,25 +375,25 @@ TEST(SupervisionTest, CountdownTakesTheWindowAndResetGivesItBack) {
     rig.window.minimised = rig.window.trayIcon = true;
     rig.window.titleBold = true;
     rig.Seconds(1 + 5);
-    EXPECT_EQ(rig.window.placement, (Lines{"ShowNormalCentred", "RemoveTrayIcon", "RemoveTrayIcon"}));
+    EXPECT_EQ(rig.window.placementCalls, (Lines{"ShowNormalCentred", "RemoveTrayIcon", "RemoveTrayIcon"}));
     EXPECT_TRUE(rig.window.topmost);
     for (Button b : {Button::Config, Button::About, Button::TestS, Button::Exit})
-        EXPECT_FALSE(rig.window.enabled[b]);
-    EXPECT_EQ(rig.window.enabled.count(Button::Reset), 0u);
-    EXPECT_EQ(rig.window.captions[Button::Reset], "Cancel");
-    EXPECT_EQ(rig.window.counterFg, colours::White);
-    EXPECT_EQ(rig.window.counterBg, colours::Orange);
+        EXPECT_FALSE(rig.window.buttonEnabled[b]);
+    EXPECT_EQ(rig.window.buttonEnabled.count(Button::Reset), 0u);
+    EXPECT_EQ(rig.window.buttonCaption[Button::Reset], "Cancel");
+    EXPECT_EQ(rig.window.counterForeground, colours::White);
+    EXPECT_EQ(rig.window.counterBackground, colours::Orange);
 
     rig.machine.ResetSupervision();
     for (Button b : {Button::Config, Button::About, Button::TestS, Button::Exit})
-        EXPECT_TRUE(rig.window.enabled[b]);
-    EXPECT_EQ(rig.window.counterFg, colours::ButtonText);
-    EXPECT_EQ(rig.window.counterBg, colours::ButtonFace);
+        EXPECT_TRUE(rig.window.buttonEnabled[b]);
+    EXPECT_EQ(rig.window.counterForeground, colours::ButtonText);
+    EXPECT_EQ(rig.window.counterBackground, colours::ButtonFace);
     EXPECT_FALSE(rig.window.counterBold);
-    EXPECT_EQ(rig.window.titleFg, colours::ButtonText);
+    EXPECT_EQ(rig.window.titleColour, colours::ButtonText);
     EXPECT_FALSE(rig.window.titleBold);
-    EXPECT_FALSE(rig.window.timer);
-    EXPECT_EQ(rig.window.captions[Button::Reset], "Cancel"); // restored by the program's reset
+    EXPECT_FALSE(rig.window.timerEnabled);
+    EXPECT_EQ(rig.window.buttonCaption[Button::Reset], "Cancel"); // restored by the program's reset
     EXPECT_EQ(rig.machine.PhaseDetail(), "Initialise");
 }
 
@@ -485,18 +414,18 @@ TEST(SupervisionTest, BringToFrontAndPhaseDetail) {
         Rig rig(Config(1, 5, 2, ShutStandby, 1));
         rig.Seconds(c.seconds);
         ASSERT_EQ(rig.machine.Phase(), c.phase);
-        rig.window.placement.clear();
+        rig.window.placementCalls.clear();
         rig.window.topmost = false;
         rig.window.minimised = rig.window.trayIcon = c.minimised;
         rig.config.RunOnTop = c.runOnTop;
         rig.display.BringToFront(rig.machine.Phase());
         EXPECT_FALSE(rig.window.minimised);
         EXPECT_FALSE(rig.window.trayIcon);
-        EXPECT_EQ(rig.window.placement.size(), c.minimised ? 2u : 0u);
+        EXPECT_EQ(rig.window.placementCalls.size(), c.minimised ? 2u : 0u);
         EXPECT_EQ(rig.window.topmost, c.topmost);
         EXPECT_EQ(rig.machine.PhaseDetail(), c.detail);
     }
 }
 
 } // namespace
-} // namespace tarnix
+} // namespace tarnix::testing

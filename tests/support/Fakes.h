@@ -48,7 +48,8 @@ public:
     BoxAnswer Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
                    BoxButtons buttons) override {
         shown.push_back({title, lines, icon, buttons});
-        if (onShow) onShow();
+        if (journal) journal->push_back("!box " + title + ": " + BoxText{"", icon, lines}.Message());
+        if (auto run = onShow) run(); // a copy: the hook may replace itself
         if (!answers.empty()) {
             const BoxAnswer answer = answers.front();
             answers.pop_front();
@@ -58,30 +59,33 @@ public:
     }
     void Notify(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon) override {
         notices.push_back({title, lines, icon, BoxButtons::Ok});
+        if (journal) journal->push_back("!notice " + title + ": " + BoxText{"", icon, lines}.Message());
     }
     std::vector<ShownBox> shown;
     std::vector<ShownBox> notices; // what was told without waiting
     std::deque<BoxAnswer> answers;
     std::function<void()> onShow;
+    std::vector<std::string>* journal = nullptr; // where a test keeps one record of everything
 };
 
 class FakePower : public PowerActions {
 public:
     bool ShutdownSystem(std::int32_t actionCode) override {
-        calls.push_back("ShutdownSystem(" + std::to_string(actionCode) + ")");
-        if (failWith) throw *failWith;
-        return true;
+        return Act("ShutdownSystem(" + std::to_string(actionCode) + ")");
     }
-    bool HibernateSystem() override {
-        calls.push_back("HibernateSystem");
-        return true;
-    }
-    bool StandbySystem() override {
-        calls.push_back("StandbySystem");
-        return true;
-    }
+    bool HibernateSystem() override { return Act("HibernateSystem"); }
+    bool StandbySystem() override { return Act("StandbySystem"); }
     std::vector<std::string> calls;
-    std::optional<PowerActionError> failWith;
+    std::optional<PowerActionError> failWith; // every action fails with it
+    std::vector<std::string>* journal = nullptr;
+
+private:
+    bool Act(const std::string& call) {
+        calls.push_back(call);
+        if (failWith) throw *failWith;
+        if (journal) journal->push_back("!power " + call);
+        return true;
+    }
 };
 
 // Remembers the last text, colour and state of every control it was told about.
@@ -98,13 +102,20 @@ public:
         titleColour = foreground;
         titleBold = bold;
     }
-    void SetCounterText(const std::string& text) override { counter = text; }
+    void SetCounterText(const std::string& text) override {
+        counter = text;
+        counterHistory.push_back(text);
+    }
     void SetCounterForeground(Colour colour) override { counterForeground = colour; }
     void SetCounterBackground(Colour colour) override { counterBackground = colour; }
     void SetCounterBold(bool bold) override { counterBold = bold; }
-    void SetCpuLoadText(const std::string& text) override { cpuLoad = text; }
+    void SetCpuLoadText(const std::string& text) override {
+        cpuLoad = text;
+        cpuLoadHistory.push_back(text);
+    }
     void SetCpuLoadColours(Colour foreground, Colour background) override {
         cpuLoadColours = {foreground, background};
+        cpuLoadColoured = true;
     }
     void SetButtonEnabled(Button button, bool enabled) override { buttonEnabled[button] = enabled; }
     void SetButtonCaption(Button button, const std::string& caption) override {
@@ -133,6 +144,7 @@ public:
         hidden = false;
     }
     void ShowNormalCentred() override {
+        placementCalls.push_back("ShowNormalCentred");
         minimised = false;
         hidden = false;
         ++centred;
@@ -144,7 +156,10 @@ public:
     }
     void HideWindow() override { hidden = true; }
     void AddTrayIcon() override { trayIcon = true; }
-    void RemoveTrayIcon() override { trayIcon = false; }
+    void RemoveTrayIcon() override {
+        trayIcon = false;
+        placementCalls.push_back("RemoveTrayIcon");
+    }
     void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
     bool TimerEnabled() const override { return timerEnabled; }
     void OpenAboutBox(bool inhibitShutdown, bool runOnTop, AuxWindowEvents& events) override {
@@ -160,6 +175,9 @@ public:
 
     MainWindowEvents* events = nullptr;
     std::string caption, title, counter, cpuLoad;
+    std::vector<std::string> counterHistory, cpuLoadHistory; // every text in turn
+    std::vector<std::string> placementCalls;                 // ShowNormalCentred and RemoveTrayIcon in order
+    bool cpuLoadColoured = false;
     Colour titleColour = colours::ButtonText;
     bool titleBold = false;
     Colour counterForeground = colours::ButtonText;
