@@ -20,7 +20,8 @@ struct LogLineState {
 };
 
 // The master's comms text: PeerStatus of computers 1..4 joined by ", ", or "No Network".
-std::string MasterCommsText(const std::array<std::int16_t, 5>& peerStatus, bool networkOK);
+std::string MasterCommsText(const std::array<std::int16_t, RemoteComputerCount + 1>& peerStatus,
+                            bool networkOK);
 
 // One line's text without its line end. When event and detail are both empty the text is a
 // bare CR LF, so that with its line end the file gains two empty lines.

@@ -23,7 +23,8 @@ std::string CounterField(std::int16_t counter) {
 
 } // namespace
 
-std::string MasterCommsText(const std::array<std::int16_t, 5>& peerStatus, bool networkOK) {
+std::string MasterCommsText(const std::array<std::int16_t, RemoteComputerCount + 1>& peerStatus,
+                            bool networkOK) {
     if (!networkOK) return "No Network";
     std::string text;
     for (std::size_t i = 1; i < peerStatus.size(); ++i) {

@@ -83,7 +83,7 @@ void StatusPresenter::ShowProgramTexts(const ProgramStatus& status) {
     const std::string summary =
         status.action + (status.monitorOnly ? " the computer until communications are lost"
                                             : " the computer if communications are lost");
-    band_.SetButtonToolTip(Button::Reset, "Reset " + look_.programTitle);
+    SetResetToolTip();
     band_.SetButtonToolTip(Button::Exit, "Exit " + look_.programTitle);
     band_.SetButtonToolTip(Button::About, "About " + look_.programTitle);
     band_.SetButtonToolTip(Button::Config, "Configure " + look_.programTitle);
@@ -104,16 +104,20 @@ void StatusPresenter::ShowUnconfigured() {
 void StatusPresenter::ShowTestMode() {
     band_.SetButtonCaption(Button::Reset, "Reset");
     band_.SetCaption(look_.programTitle + " - Test Mode");
-    band_.SetButtonToolTip(Button::Reset, "Reset " + look_.programTitle);
+    SetResetToolTip();
 }
 
 void StatusPresenter::ShowResetButton() {
     band_.SetButtonCaption(Button::Reset, "Reset");
-    band_.SetButtonToolTip(Button::Reset, "Reset " + look_.programTitle);
+    SetResetToolTip();
 }
 
 void StatusPresenter::ShowHeardColour() {
     band_.SetCounterForeground(look_.heardColour);
+}
+
+void StatusPresenter::SetResetToolTip() {
+    band_.SetButtonToolTip(Button::Reset, "Reset " + look_.programTitle);
 }
 
 void StatusPresenter::ShowConnectionError() {

@@ -38,6 +38,7 @@ private:
     void ShowLink(bool heard, const ProgramStatus& status);
     void ShowCountdown(const ProgramStatus& status);
     std::string CountdownText(const ProgramStatus& status) const;
+    void SetResetToolTip();
 
     SupervisionLook look_;
     StatusBandView& band_;

@@ -7,7 +7,7 @@
 namespace tarnix {
 
 MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView& rows,
-                             const std::array<DatagramPort*, 5>& ports)
+                             const std::array<DatagramPort*, RemoteComputerCount + 1>& ports)
     : ProgramBase(ProgramKind::Master, std::move(commandLine), services), rows_(rows), ports_(ports),
       outgoingMessage_(PollMessage) {
     for (int i = 1; i <= RemoteComputerCount; ++i) {
@@ -232,7 +232,7 @@ void MasterProgram::AddProgramStatus(ProgramStatus& status) const {
 
 LogLineState MasterProgram::CurrentLogState() const {
     // The log shows each computer's status as its number.
-    std::array<std::int16_t, 5> numbers{};
+    std::array<std::int16_t, RemoteComputerCount + 1> numbers{};
     for (std::size_t i = 0; i < numbers.size(); ++i)
         numbers[i] = static_cast<std::int16_t>(peerStatus_[i]);
     return LogLineState{supervision_.TestRun(), supervision_.PhaseCounter(),

@@ -18,7 +18,7 @@ public:
     // rows: the window's status rows; ports[1..4] are the sockets of remote computers 1..4,
     // ports[0] is unused.
     MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView& rows,
-                  const std::array<DatagramPort*, 5>& ports);
+                  const std::array<DatagramPort*, RemoteComputerCount + 1>& ports);
 
     void Load() override;
     void InitialiseProgram();
@@ -51,9 +51,9 @@ private:
     void ShowNetworkState(bool allSent);
 
     PeerRowsPresenter rows_;
-    std::array<DatagramPort*, 5> ports_;
+    std::array<DatagramPort*, RemoteComputerCount + 1> ports_;
     std::array<PeerStatus, RemoteComputerCount + 1> peerStatus_{};
-    std::array<std::string, 5> peerReply_;
+    std::array<std::string, RemoteComputerCount + 1> peerReply_;
     // What the rows show since the last evaluation, for how things stand.
     std::array<std::optional<PeerStatus>, RemoteComputerCount + 1> shownStatus_{};
     std::array<std::string, RemoteComputerCount + 1> shownReply_;

@@ -92,12 +92,14 @@ cat <<TXT
 >>> Demo over: the master's countdown expired and was simulated ("Power Off / Simulate").
 
 To run a real pair on two computers:
-  1. ./run build on both, then copy build/bin/TarnixM (or TarnixS), dist/Data and dist/Log into a
-     program folder on each computer, and start the program from that folder.
-  2. Master, Data/TarnixM.ini: CName0 = this computer's name, CName1 = the slave's name,
-     IPAdd1 = the slave's IP address; Port1=10000, Port2=10001 as shipped.
-  3. Slave, Data/TarnixS.ini: IPAdd = the master's IP address; Port1=10001, Port2=10000 as shipped.
-     A second slave answers to Port2 + 1 of the master: give it Port1=10002 (a third 10003, ...).
-  4. Start both without -InhibitShutdown: when the link is lost for CPUDelay seconds, the
-     configured action (ShutType) runs after ShutTime seconds of countdown.
+  1. ./run package, then install the package it prints on both computers
+     (sudo apt install ./build/package/tarnix_....deb) and add each user who runs Tarnix to the
+     group tarnix (sudo adduser USER tarnix, then log in again).
+  2. Start "Tarnix" (tarnix-master) on one computer and "Tarnix Slave" (tarnix-slave) on the
+     other, from the System menu. Each starts asking to be set up: click Configure.
+  3. Master: this computer's name, the slave's name and IP address. Slave: the master's IP
+     address. The shipped ports pair the master with its first slave; a second slave needs
+     TX port 10002 (a third 10003, ...). Save, then Close: supervision starts at once.
+  4. When the link is lost for the set number of seconds, the configured action runs after its
+     countdown. tarnix-master --help tells where the files are.
 TXT
