@@ -46,6 +46,15 @@ TEST(RemoteHostAddress, SameNameKeepsItsAnswerAndAnAgedAnswerIsRenewedInTheBackg
     EXPECT_EQ(host.Current(), kLoopback);
 }
 
+TEST(RemoteHostAddress, AFreshAnswerIsKeptWithoutALookup) {
+    if (!test::LocalhostResolves()) GTEST_SKIP() << "this system cannot resolve \"localhost\"";
+    RemoteHostAddress host(1h);
+    host.Set("localhost");
+    ASSERT_TRUE(test::RunEventsUntil([&] { return !host.LookupRunning(); }));
+    EXPECT_EQ(host.Current(), kLoopback);
+    EXPECT_FALSE(host.LookupRunning()) << "an answer younger than the refresh age is not renewed";
+}
+
 // The name comes from a hosts file that only a child process sees (see ChildRoles.cpp).
 TEST(RemoteHostAddress, EveryAddressOfANameIsTheHostsAndTheFirstIsSentTo) {
     QTemporaryDir folder;
