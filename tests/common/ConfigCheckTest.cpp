@@ -105,6 +105,10 @@ const CheckCase checkCases[] = {
     {"SlaveDomainModeIpAddress", S, [](R& r) { r.DName = 2, r.IPAdd[0] = "10.1.1.5"; }, false, true},
     {"DomainModeNameOf100", S, [](R& r) { r.DName = 2, r.IPAdd[0] = std::string(100, 'd'); }, true, false},
     {"DomainModeNameOf101", S, [](R& r) { r.DName = 2, r.IPAdd[0] = std::string(101, 'd'); }, false, true},
+    {"DomainModeAccentedNameOf100", M,
+     [](R& r) { r.DName = 2, r.IPAdd[1] = "\xC3\xA9" + std::string(99, 'd'); }, true, false},
+    {"SlaveDomainModeAccentedNameOf100", S,
+     [](R& r) { r.DName = 2, r.IPAdd[0] = "\xC3\xA9" + std::string(99, 'd'); }, true, false},
     // Computers to supervise not fully given: no box, but supervision waits for set-up.
     {"MasterWithoutLocalName", M, [](R& r) { r.CName[0].clear(); }, true, true},
     {"NamedRemoteWithoutAddress", M, [](R& r) { r.CName[4] = "Fan"; }, true, true},

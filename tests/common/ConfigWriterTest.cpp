@@ -369,6 +369,29 @@ TEST(WriterSurroundings, SomeoneElsesWritableFileStaysTheirs) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2); // no debris
 }
 
+// A file the user may not write, in a folder where he may: the folder lets him replace it, and
+// he does. The new file keeps the old one's permission bits, but it is his, since only root may
+// give a file away.
+TEST(WriterSurroundings, SomeoneElsesReadOnlyFileInAnOpenFolderIsReplaced) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user than the saver";
+    TempFolder folder;
+    const auto file = folder / "m.ini";
+    WriteBytes(file, "old");
+    ASSERT_EQ(::chmod(folder.Path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    const int exitCode = ExitCodeAsNobody([&] {
+        return WriteConfiguration(file, ProgramKind::Master, MasterScreen(), SaveTime()).box ? 1 : 0;
+    });
+    if (exitCode == CannotBecomeNobody) GTEST_SKIP() << "cannot run as uid 65534 here";
+    EXPECT_EQ(exitCode, 0) << "the save failed";
+    EXPECT_EQ(ReadBytes(file), ConfigurationText(ProgramKind::Master, MasterScreen(), SaveTime()));
+    struct stat status {};
+    ASSERT_EQ(::stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0444u);
+    EXPECT_EQ(status.st_uid, Nobody);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1); // no debris
+}
+
 // A file the user may write, in a folder where he may create nothing: the save is written in
 // place, and values that would not read back are still refused.
 TEST(WriterSurroundings, AWritableFileInALockedFolderIsWrittenInPlace) {

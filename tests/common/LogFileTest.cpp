@@ -348,6 +348,16 @@ TEST_F(LogFileTest, ANamedPipeIsRefusedWithoutWaiting) {
     EXPECT_EQ(withoutWaiting([&] { return log.CreateLogFile(); }), CreateBox);
     EXPECT_EQ(withoutWaiting([&] { return log.WriteLogHeader(0, ConfigText); }), writeBox);
     EXPECT_EQ(withoutWaiting([&] { return log.WriteLogLine("Run", "", {}); }), writeBox);
+
+    // With a reader the pipe opens, and is still no log: the reader gets nothing.
+    const int reader = ::open(File().c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(log.CreateLogFile(), CreateBox);
+    EXPECT_EQ(log.WriteLogHeader(0, ConfigText), writeBox);
+    EXPECT_EQ(log.WriteLogLine("Run", "", {}), writeBox);
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0) << "written to the pipe";
+    ::close(reader);
 }
 
 TEST_F(LogFileTest, ALinkToARegularLogIsWrittenThrough) {

@@ -30,7 +30,7 @@ int WaitForExit(Child& child);
 // All the child writes until it ends, and its exit code.
 std::pair<std::string, int> RunSelf(const std::vector<std::string>& args);
 
-// Exit code of a child that could not enter a fresh network namespace.
+// Exit code of a child that could not enter a fresh namespace (network, or mounts).
 inline constexpr int kNamespaceRefused = 77;
 
 } // namespace tarnix::test

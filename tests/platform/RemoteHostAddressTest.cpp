@@ -1,7 +1,10 @@
 #include "platform/RemoteHostAddress.h"
 #include "Helpers.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace tarnix {
 namespace {
@@ -41,6 +44,29 @@ TEST(RemoteHostAddress, SameNameKeepsItsAnswerAndAnAgedAnswerIsRenewedInTheBackg
     EXPECT_TRUE(host.LookupRunning());
     ASSERT_TRUE(test::RunEventsUntil([&] { return !host.LookupRunning(); }));
     EXPECT_EQ(host.Current(), kLoopback);
+}
+
+TEST(RemoteHostAddress, AFreshAnswerIsKeptWithoutALookup) {
+    if (!test::LocalhostResolves()) GTEST_SKIP() << "this system cannot resolve \"localhost\"";
+    RemoteHostAddress host(1h);
+    host.Set("localhost");
+    ASSERT_TRUE(test::RunEventsUntil([&] { return !host.LookupRunning(); }));
+    EXPECT_EQ(host.Current(), kLoopback);
+    EXPECT_FALSE(host.LookupRunning()) << "an answer younger than the refresh age is not renewed";
+}
+
+// The name comes from a hosts file that only a child process sees (see ChildRoles.cpp).
+TEST(RemoteHostAddress, EveryAddressOfANameIsTheHostsAndTheFirstIsSentTo) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string path = folder.path().toStdString();
+    std::ofstream(path + "/hosts") << "127.0.0.3 tarnix-peer.test\n127.0.0.4 tarnix-peer.test\n";
+    std::ofstream(path + "/nsswitch.conf") << "hosts: files\n";
+    const auto [output, code] = test::RunSelf({"--child-several-addresses", path});
+    if (code == test::kNamespaceRefused) GTEST_SKIP() << output;
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_EQ(output.find("FAILED"), std::string::npos) << output;
+    EXPECT_NE(output.find("ok every address of the name matches"), std::string::npos) << output;
 }
 
 } // namespace

@@ -303,6 +303,38 @@ TEST(UdpDatagramPort, AnswersToABurstLeaveWholeAndInOrder) {
     EXPECT_EQ(answers.datagrams.back(), "<TNE100>");
 }
 
+// Five equal-sized answers to each of 30 datagrams read in one batch: the 128 held answers that
+// leave at once run longer than one segmented send may hold, the rest leave at the batch's end.
+TEST(UdpDatagramPort, EqualAnswersBeyondOneSegmentedSendLeaveWholeAndInOrder) {
+    UdpDatagramPort peer;
+    Received answers;
+    peer.SetArrivalHandler(answers.Handler());
+    const std::uint16_t peerPort = BindAnywhere(peer);
+
+    UdpDatagramPort port;
+    int answered = 0;
+    const auto answer = [](int i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "B%05d", i);
+        return std::string(text);
+    };
+    port.SetArrivalHandler([&](const Arrival&) {
+        for (int k = 0; k < 5; ++k)
+            port.Reply(answer(answered++));
+    });
+    AddressTo(port, peerPort);
+    AddressTo(peer, BindAnywhere(port));
+
+    std::vector<std::optional<std::string>> expected;
+    for (int i = 0; i < 30; ++i)
+        ASSERT_TRUE(peer.Send("<TNA100>"));
+    for (int i = 0; i < 150; ++i)
+        expected.emplace_back(answer(i));
+    ASSERT_TRUE(test::RunEventsUntil([&] { return answers.datagrams.size() >= expected.size(); }));
+    test::RunEventsUntil([] { return false; }, 100ms);
+    EXPECT_EQ(answers.datagrams, expected);
+}
+
 TEST(UdpDatagramPort, FloodDoesNotStarveTheTimer) {
     UdpDatagramPort receiver;
     int handled = 0;

@@ -109,6 +109,33 @@ TEST_F(LogindPowerTest, EndSessionOutsideASessionFallsBackOnTheSessionTheEnviron
     if (!saved.isNull()) qputenv("XDG_SESSION_ID", saved);
 }
 
+// Any error logind itself gives for the process shows that it is there: ending the own session
+// goes ahead, with the session the environment names.
+TEST_F(LogindPowerTest, EndSessionGoesAheadWhateverErrorLogindGivesForTheProcess) {
+    const QByteArray saved = qgetenv("XDG_SESSION_ID");
+    qputenv("XDG_SESSION_ID", "7");
+    LogindPower power;
+    ShutdownModule module(power, "TarnixS");
+    for (const char* error :
+         {"org.freedesktop.login1.NoSessionForPID", "org.freedesktop.DBus.Error.AccessDenied",
+          "org.freedesktop.DBus.Error.Failed"}) {
+        SCOPED_TRACE(error);
+        fake->Reset();
+        fake->SetError(QStringLiteral("GetSessionByPID"), QString::fromLatin1(error),
+                       QStringLiteral("Refused by the fake"));
+        std::string text;
+        EXPECT_EQ(power.Can(PowerCall::EndSession, text), PrivilegeAnswer::Yes);
+        fake->ClearCalls();
+        EXPECT_TRUE(module.ShutdownSystem(0));
+        EXPECT_EQ(fake->Calls(),
+                  (QStringList{OwnPidCall(), OwnPidCall(), QStringLiteral("TerminateSession(7)")}));
+    }
+    if (saved.isNull())
+        qunsetenv("XDG_SESSION_ID");
+    else
+        qputenv("XDG_SESSION_ID", saved);
+}
+
 TEST_F(LogindPowerTest, PrivilegeAnswersComeFromTheMatchingCanMethod) {
     LogindPower power;
     for (const PowerCall call : {PowerCall::PowerOff, PowerCall::Reboot, PowerCall::Halt,
