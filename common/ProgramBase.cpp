@@ -11,7 +11,8 @@ ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const Progra
     : kind_(kind), commandLine_(std::move(commandLine)), band_(services.band), timer_(services.timer),
       boxes_(services.boxes), clock_(services.clock), control_(services.control),
       placement_(services.placement), auxWindowsView_(services.auxWindows),
-      configWindow_(services.configWindow), desktop_(services.desktop), programTitle_(ProgramTitleOf(kind)),
+      configWindow_(services.configWindow), desktop_(services.desktop),
+      statusObserver_(services.statusObserver), programTitle_(ProgramTitleOf(kind)),
       log_(kind, config_, services.clock), runningLog_(log_, services.clock),
       presenter_(SupervisionLookOf(kind), services.band, cpuLoad),
       display_(presenter_, services.timer, services.placement, config_, [this] { return Status(); }),
@@ -114,6 +115,10 @@ void ProgramBase::ReportLostLog(const FatalError& error) {
     boxes_.Notify(programTitle_ + error.titleSuffix, lines, error.icon);
 }
 
+void ProgramBase::NotifyStatus() {
+    if (statusObserver_ != nullptr) statusObserver_->StatusChanged(Status());
+}
+
 void ProgramBase::RetryLostLog() {
     if (guarding_) runningLog_.RetryKeptLines(CurrentLogState());
 }
@@ -188,6 +193,7 @@ void ProgramBase::EnterTestMode() {
     if (LogsNormal(config_)) Log("Enter", "Test");
     RefreshWindowTexts();
     presenter_.ShowTestMode();
+    NotifyStatus();
 }
 
 void ProgramBase::OnButtonClicked(Button button) {

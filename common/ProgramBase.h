@@ -20,6 +20,7 @@
 #include "common/Supervision.h"
 #include "common/SupervisionTimer.h"
 #include "common/UserDesktop.h"
+#include "common/WatchdogCommands.h"
 
 namespace tarnix {
 
@@ -36,6 +37,7 @@ struct ProgramServices {
     AuxWindowsView* auxWindows = nullptr;
     ConfigScreenWindow* configWindow = nullptr;
     UserDesktop* desktop = nullptr;
+    StatusObserver* statusObserver = nullptr; // a face that follows how things stand
 };
 
 // What the master and the slave do alike: configuration and log at start, the log writer with
@@ -43,6 +45,7 @@ struct ProgramServices {
 // The two programs derive from it and add their datagram handling and their own load order.
 class ProgramBase : public MainWindowEvents,
                     public TickEvents,
+                    public WatchdogCommands,
                     public SupervisionLog,
                     public ConfigScreenHost {
 public:
@@ -61,7 +64,7 @@ public:
     void EndProgram() override;
 
     // How things stand now.
-    ProgramStatus Status() const;
+    ProgramStatus Status() const override;
 
     // MainWindowEvents
     void OnButtonClicked(Button button) override;
@@ -73,8 +76,8 @@ public:
     // The system asks the program to end (logout, shutdown, kill).
     void OnTerminationSignal();
 
-    virtual void ResetClick() = 0;
-    virtual void TestClick() = 0;
+    void ResetClick() override = 0;
+    void TestClick() override = 0;
     virtual void ResetProgram() = 0;
 
     const ConfigRecord& Config() const { return config_; }
@@ -110,6 +113,8 @@ protected:
     void StartGuarding() { guarding_ = !ending_; }
     // Once a second: the log lines kept while the log could not be written.
     void RetryLostLog();
+    // Tells the face that follows how things stand.
+    void NotifyStatus();
     // One second of supervision and what it ended in; a refused power action ends the program
     // with its error box.
     void RunSupervisionSecond();
@@ -155,6 +160,7 @@ protected:
     AuxWindowsView* auxWindowsView_;
     ConfigScreenWindow* configWindow_;
     UserDesktop* desktop_;
+    StatusObserver* statusObserver_;
     AuxWindows auxWindows_;
 
     std::string programTitle_;

@@ -103,6 +103,7 @@ void MasterProgram::OnTimerTick() {
     const bool lastActivationSecond =
         supervision_.Phase() == PhaseActivation && supervision_.PhaseCounter() == 1;
     if (!unconfigured_ && (supervision_.Phase() == PhaseRun || lastActivationSecond)) PollPeers();
+    NotifyStatus();
 }
 
 void MasterProgram::ReadAllPorts() {
@@ -202,6 +203,7 @@ void MasterProgram::ResetProgram() {
     presenter_.ShowHeardColour();
     RefreshWindowTexts();
     ShowPeerStatus();
+    NotifyStatus();
 }
 
 void MasterProgram::TestClick() {

@@ -65,6 +65,7 @@ void SlaveProgram::OnTimerTick() {
     RetryLostLog();
     if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
+    NotifyStatus();
 }
 
 void SlaveProgram::ShowConnectionError() {
@@ -124,6 +125,7 @@ void SlaveProgram::ResetProgram() {
     BeginReset();
     ResetSupervision();
     RefreshWindowTexts();
+    NotifyStatus();
 }
 
 void SlaveProgram::TestClick() {
