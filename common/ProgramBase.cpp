@@ -8,10 +8,9 @@ namespace tarnix {
 
 ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services,
                          CpuLoadBandView* cpuLoad)
-    : kind_(kind), commandLine_(std::move(commandLine)), band_(services.band), timer_(services.timer),
-      boxes_(services.boxes), clock_(services.clock), control_(services.control),
-      placement_(services.placement), auxWindowsView_(services.auxWindows),
-      configWindow_(services.configWindow), desktop_(services.desktop),
+    : kind_(kind), commandLine_(std::move(commandLine)), timer_(services.timer), boxes_(services.boxes),
+      clock_(services.clock), control_(services.control), placement_(services.placement),
+      auxWindowsView_(services.auxWindows), configWindow_(services.configWindow), desktop_(services.desktop),
       statusObserver_(services.statusObserver), programTitle_(ProgramTitleOf(kind)),
       log_(kind, config_, services.clock), runningLog_(log_, services.clock),
       presenter_(SupervisionLookOf(kind), services.band, cpuLoad),

@@ -27,12 +27,12 @@ namespace tarnix {
 // The outside world of a program's logic: what every face gives, then what only a face with
 // windows has. A face without one of those simply has no such part.
 struct ProgramServices {
-    StatusBandView& band;
     SupervisionTimer& timer;
     MessageBoxes& boxes;
     PowerActions& power;
     const Clock& clock;
     ProgramControl& control;
+    StatusBandView* band = nullptr;     // the caption, Title, Counter and the buttons
     PlacementView* placement = nullptr; // where the main window is, and its tray icon
     AuxWindowsView* auxWindows = nullptr;
     ConfigScreenWindow* configWindow = nullptr;
@@ -151,7 +151,6 @@ protected:
 
     ProgramKind kind_;
     std::string commandLine_;
-    StatusBandView& band_;
     SupervisionTimer& timer_;
     MessageBoxes& boxes_;
     const Clock& clock_;

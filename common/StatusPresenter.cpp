@@ -11,15 +11,16 @@ constexpr std::array CountdownLockedButtons = {Button::Config, Button::About, Bu
 
 } // namespace
 
-StatusPresenter::StatusPresenter(SupervisionLook look, StatusBandView& band, CpuLoadBandView* cpuLoad)
+StatusPresenter::StatusPresenter(SupervisionLook look, StatusBandView* band, CpuLoadBandView* cpuLoad)
     : look_(std::move(look)), band_(band), cpuLoad_(cpuLoad) {}
 
 void StatusPresenter::ShowSupervision(SupervisionChange change, const ProgramStatus& status) {
+    if (band_ == nullptr) return;
     switch (change) {
     case SupervisionChange::Reset:
         return ShowReset();
     case SupervisionChange::ActivationCounted:
-        return band_.SetCounterText(ActivationText(status.count));
+        return band_->SetCounterText(ActivationText(status.count));
     case SupervisionChange::LinkHeard:
         return ShowLink(true, status);
     case SupervisionChange::LinkSilent:
@@ -39,38 +40,39 @@ std::string StatusPresenter::ActivationText(int secondsLeft) const {
 }
 
 void StatusPresenter::ShowReset() {
-    band_.SetCounterBackground(colours::ButtonFace);
-    band_.SetCounterForeground(colours::ButtonText);
+    band_->SetCounterBackground(colours::ButtonFace);
+    band_->SetCounterForeground(colours::ButtonText);
     if (cpuLoad_ != nullptr) cpuLoad_->SetCpuLoadColours(colours::ButtonText, colours::ButtonFace);
-    band_.SetTitleStyle(colours::ButtonText, false);
-    band_.SetCounterBold(false);
+    band_->SetTitleStyle(colours::ButtonText, false);
+    band_->SetCounterBold(false);
     for (Button button : CountdownLockedButtons)
-        band_.SetButtonEnabled(button, true);
+        band_->SetButtonEnabled(button, true);
 }
 
 void StatusPresenter::ShowLink(bool heard, const ProgramStatus& status) {
-    band_.SetCounterBold(true);
+    band_->SetCounterBold(true);
     if (heard) {
-        band_.SetCounterText(look_.heardText);
-        band_.SetCounterForeground(look_.heardColour);
+        band_->SetCounterText(look_.heardText);
+        band_->SetCounterForeground(look_.heardColour);
     } else {
-        band_.SetCounterText(look_.silentText + std::to_string(status.count) + "s");
-        band_.SetCounterForeground(look_.silentColour);
+        band_->SetCounterText(look_.silentText + std::to_string(status.count) + "s");
+        band_->SetCounterForeground(look_.silentColour);
     }
 }
 
 void StatusPresenter::ShowCountdown(const ProgramStatus& status) {
     for (Button button : CountdownLockedButtons)
-        band_.SetButtonEnabled(button, false);
+        band_->SetButtonEnabled(button, false);
     if (cpuLoad_ != nullptr) {
         cpuLoad_->SetCpuLoadText("");
         cpuLoad_->SetCpuLoadColours(colours::White, colours::Orange);
     }
-    band_.SetCounterForeground(colours::White);
-    band_.SetCounterBackground(colours::Orange);
-    band_.SetCounterText(look_.counterPrefix + CountdownText(status) + std::to_string(status.timeLeft) + "s");
-    band_.SetButtonCaption(Button::Reset, "Cancel");
-    band_.SetButtonToolTip(Button::Reset, "Cancel " + look_.programTitle + " " + status.action);
+    band_->SetCounterForeground(colours::White);
+    band_->SetCounterBackground(colours::Orange);
+    band_->SetCounterText(look_.counterPrefix + CountdownText(status) + std::to_string(status.timeLeft) +
+                          "s");
+    band_->SetButtonCaption(Button::Reset, "Cancel");
+    band_->SetButtonToolTip(Button::Reset, "Cancel " + look_.programTitle + " " + status.action);
     if (cpuLoad_ != nullptr) cpuLoad_->SetCpuLoadText("");
 }
 
@@ -80,50 +82,62 @@ std::string StatusPresenter::CountdownText(const ProgramStatus& status) const {
 }
 
 void StatusPresenter::ShowProgramTexts(const ProgramStatus& status) {
+    if (band_ == nullptr) return;
     const std::string summary =
         status.action + (status.monitorOnly ? " the computer until communications are lost"
                                             : " the computer if communications are lost");
     SetResetToolTip();
-    band_.SetButtonToolTip(Button::Exit, "Exit " + look_.programTitle);
-    band_.SetButtonToolTip(Button::About, "About " + look_.programTitle);
-    band_.SetButtonToolTip(Button::Config, "Configure " + look_.programTitle);
-    band_.SetCaption(look_.programTitle);
-    band_.SetTitleText(summary + " for over " + std::to_string(status.lostCommsLimit) + " sec");
+    band_->SetButtonToolTip(Button::Exit, "Exit " + look_.programTitle);
+    band_->SetButtonToolTip(Button::About, "About " + look_.programTitle);
+    band_->SetButtonToolTip(Button::Config, "Configure " + look_.programTitle);
+    band_->SetCaption(look_.programTitle);
+    band_->SetTitleText(summary + " for over " + std::to_string(status.lostCommsLimit) + " sec");
+}
+
+void StatusPresenter::ShowCaption() {
+    if (band_ == nullptr) return;
+    band_->SetCaption(look_.programTitle);
 }
 
 void StatusPresenter::ShowActivation(const ProgramStatus& status) {
-    band_.SetCounterText(ActivationText(status.count));
+    if (band_ == nullptr) return;
+    band_->SetCounterText(ActivationText(status.count));
 }
 
 void StatusPresenter::ShowUnconfigured() {
-    band_.SetCounterText("");
-    band_.SetTitleStyle(colours::Orange, true);
-    band_.SetTitleText("Click Configure To Set Up " + look_.programTitle);
+    if (band_ == nullptr) return;
+    band_->SetCounterText("");
+    band_->SetTitleStyle(colours::Orange, true);
+    band_->SetTitleText("Click Configure To Set Up " + look_.programTitle);
 }
 
 void StatusPresenter::ShowTestMode() {
-    band_.SetButtonCaption(Button::Reset, "Reset");
-    band_.SetCaption(look_.programTitle + " - Test Mode");
+    if (band_ == nullptr) return;
+    band_->SetButtonCaption(Button::Reset, "Reset");
+    band_->SetCaption(look_.programTitle + " - Test Mode");
     SetResetToolTip();
 }
 
 void StatusPresenter::ShowResetButton() {
-    band_.SetButtonCaption(Button::Reset, "Reset");
+    if (band_ == nullptr) return;
+    band_->SetButtonCaption(Button::Reset, "Reset");
     SetResetToolTip();
 }
 
 void StatusPresenter::ShowHeardColour() {
-    band_.SetCounterForeground(look_.heardColour);
+    if (band_ == nullptr) return;
+    band_->SetCounterForeground(look_.heardColour);
 }
 
 void StatusPresenter::SetResetToolTip() {
-    band_.SetButtonToolTip(Button::Reset, "Reset " + look_.programTitle);
+    band_->SetButtonToolTip(Button::Reset, "Reset " + look_.programTitle);
 }
 
 void StatusPresenter::ShowConnectionError() {
-    band_.SetCounterText("Connection Error");
-    band_.SetCounterBold(true);
-    band_.SetCounterForeground(colours::Orange);
+    if (band_ == nullptr) return;
+    band_->SetCounterText("Connection Error");
+    band_->SetCounterBold(true);
+    band_->SetCounterForeground(colours::Orange);
 }
 
 } // namespace tarnix

@@ -9,17 +9,19 @@
 namespace tarnix {
 
 // Turns how things stand into the status band's texts, colours and button states: the one place
-// that knows how a program words and colours its states. It decides nothing.
+// that knows how a program words and colours its states. It decides nothing. A face without a
+// status band gets nothing painted.
 class StatusPresenter {
 public:
     // cpuLoad: the slave window's CPU-load band, which takes the countdown's colours; none on
     // the master.
-    StatusPresenter(SupervisionLook look, StatusBandView& band, CpuLoadBandView* cpuLoad);
+    StatusPresenter(SupervisionLook look, StatusBandView* band, CpuLoadBandView* cpuLoad);
 
     void ShowSupervision(SupervisionChange change, const ProgramStatus& status);
 
     // The buttons' tooltips, the caption and the configuration summary in `Title`.
     void ShowProgramTexts(const ProgramStatus& status);
+    void ShowCaption();
     // The counter before the first activation second.
     void ShowActivation(const ProgramStatus& status);
     void ShowUnconfigured();
@@ -41,7 +43,7 @@ private:
     void SetResetToolTip();
 
     SupervisionLook look_;
-    StatusBandView& band_;
+    StatusBandView* band_;
     CpuLoadBandView* cpuLoad_;
 };
 

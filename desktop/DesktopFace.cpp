@@ -25,12 +25,13 @@ int DesktopFace::RunNotice() {
 
 ProgramServices DesktopFace::Services(MainWindowBase& window) {
     boxes_.emplace(&window);
-    return ProgramServices{.band = window,
-                           .timer = timer_,
+    return ProgramServices{.timer = timer_,
+
                            .boxes = *boxes_,
                            .power = power_,
                            .clock = clock_,
                            .control = control_,
+                           .band = &window,
                            .placement = &window,
                            .auxWindows = &window,
                            .configWindow = &window,

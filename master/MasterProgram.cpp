@@ -6,7 +6,7 @@
 
 namespace tarnix {
 
-MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView& rows,
+MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView* rows,
                              const std::array<DatagramPort*, RemoteComputerCount + 1>& ports)
     : ProgramBase(ProgramKind::Master, std::move(commandLine), services), rows_(rows), ports_(ports),
       outgoingMessage_(PollMessage) {
@@ -21,7 +21,7 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
 
 void MasterProgram::Load() {
     InitialiseProgram();
-    band_.SetCaption(programTitle_);
+    presenter_.ShowCaption();
     supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
     control_.RaisePriority();
     windowStateOverride_ = false;

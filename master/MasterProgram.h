@@ -15,9 +15,9 @@ namespace tarnix {
 // the poll pass, the datagram handler, and Reset and Test, which also command the slaves.
 class MasterProgram : public ProgramBase {
 public:
-    // rows: the window's status rows; ports[1..4] are the sockets of remote computers 1..4,
-    // ports[0] is unused.
-    MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView& rows,
+    // rows: the window's status rows (none without a window); ports[1..4] are the sockets of
+    // remote computers 1..4, ports[0] is unused.
+    MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView* rows,
                   const std::array<DatagramPort*, RemoteComputerCount + 1>& ports);
 
     void Load() override;

@@ -14,10 +14,11 @@ enum class PeerStatus : std::int16_t { Nothing = 0, DataError = 1, Connected = 2
 std::string PeerStatusText(PeerStatus status);
 
 // Turns the master's view of its links into the texts and colours of its status rows: row 0 is
-// this computer, rows 1..4 the remote computers. It decides nothing.
+// this computer, rows 1..4 the remote computers. It decides nothing; without rows (a face with
+// no window) it paints nothing.
 class PeerRowsPresenter {
 public:
-    explicit PeerRowsPresenter(PeerRowsView& rows) : rows_(rows) {}
+    explicit PeerRowsPresenter(PeerRowsView* rows) : rows_(rows) {}
 
     void ShowHostRow(const std::string& name, char actionLetter);
     void ShowNetwork(bool allSent);
@@ -30,7 +31,7 @@ public:
     void ShowLink(int row, PeerStatus status, const std::string& reply, bool showLetter);
 
 private:
-    PeerRowsView& rows_;
+    PeerRowsView* rows_;
 };
 
 } // namespace tarnix

@@ -7,9 +7,9 @@
 
 namespace tarnix {
 
-SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& services, CpuLoadBandView& cpuLoad,
+SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& services, CpuLoadBandView* cpuLoad,
                            DatagramPort& port)
-    : ProgramBase(ProgramKind::Slave, std::move(commandLine), services, &cpuLoad), port_(port),
+    : ProgramBase(ProgramKind::Slave, std::move(commandLine), services, cpuLoad), port_(port),
       replyMessage_(Acknowledgement) {
     // Only the master may speak to a slave: anything else is dropped unseen.
     port_.SetArrivalHandler([this](const Arrival& arrival) {

@@ -14,7 +14,7 @@ namespace tarnix {
 class SlaveProgram : public ProgramBase {
 public:
     // cpuLoad: the window's CPU-load band.
-    SlaveProgram(std::string commandLine, const ProgramServices& services, CpuLoadBandView& cpuLoad,
+    SlaveProgram(std::string commandLine, const ProgramServices& services, CpuLoadBandView* cpuLoad,
                  DatagramPort& port);
 
     void Load() override;

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
                                                        UdpDatagramPort::Reading::OnRequest);
         ports[i] = sockets[i].get();
     }
-    MasterProgram program(face.CommandLine(), face.Services(window), window, ports);
+    MasterProgram program(face.CommandLine(), face.Services(window), &window, ports);
     face.Timer().SetObserver(&window);
     return face.Run(program, window);
 }

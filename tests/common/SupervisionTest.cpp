@@ -69,7 +69,7 @@ ConfigRecord Config(std::int16_t startDelay, std::int16_t cpuDelay, std::int16_t
 struct Rig {
     explicit Rig(ConfigRecord c, ProgramKind kind = ProgramKind::Master, bool inhibit = false)
         : config(std::move(c)),
-          presenter(SupervisionLookOf(kind), window, kind == ProgramKind::Slave ? &window : nullptr),
+          presenter(SupervisionLookOf(kind), &window, kind == ProgramKind::Slave ? &window : nullptr),
           display(presenter, window, &window, config,
                   [this, kind] { return SupervisionStatus(kind, machine, config); }),
           machine(config, display, program),

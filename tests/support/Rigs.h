@@ -24,12 +24,13 @@ struct Outside {
     FakeConfigWindow configWindow;
     FakeDesktop desktop;
     ProgramServices Services() {
-        return ProgramServices{.band = window,
-                               .timer = window,
+        return ProgramServices{.timer = window,
+
                                .boxes = boxes,
                                .power = power,
                                .clock = clock,
                                .control = control,
+                               .band = &window,
                                .placement = &window,
                                .auxWindows = &window,
                                .configWindow = &configWindow,
@@ -44,7 +45,7 @@ struct MasterRig : Outside {
             fake[static_cast<std::size_t>(i)] = &network.NewPort(host);
             ports[static_cast<std::size_t>(i)] = fake[static_cast<std::size_t>(i)];
         }
-        program = std::make_unique<MasterProgram>(commandLine, Services(), window, ports);
+        program = std::make_unique<MasterProgram>(commandLine, Services(), &window, ports);
         window.events = program.get();
     }
     void Tick() { program->OnTimerTick(); }
@@ -58,7 +59,7 @@ struct MasterRig : Outside {
 struct SlaveRig : Outside {
     SlaveRig(FakeNetwork& network, const std::string& commandLine = "", const std::string& host = "127.0.0.1")
         : port(network.NewPort(host)) {
-        program = std::make_unique<SlaveProgram>(commandLine, Services(), window, port);
+        program = std::make_unique<SlaveProgram>(commandLine, Services(), &window, port);
         window.events = program.get();
     }
     void Tick() { program->OnTimerTick(); }

@@ -207,17 +207,18 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
         ports[i] = fake[i] = &network.NewPort();
     QtSupervisionTimer timer(SupervisionTickMs(ProgramKind::Master));
     MasterProgram program("",
-                          ProgramServices{.band = window,
-                                          .timer = timer,
+                          ProgramServices{.timer = timer,
+
                                           .boxes = boxes,
                                           .power = power,
                                           .clock = clock,
                                           .control = control,
+                                          .band = &window,
                                           .placement = &window,
                                           .auxWindows = &window,
                                           .configWindow = &window,
                                           .desktop = &desktop},
-                          window, ports);
+                          &window, ports);
     window.SetEvents(&program);
     program.Load();
     ASSERT_TRUE(program.Unconfigured());
