@@ -39,6 +39,8 @@ void ProgramBase::ResetSupervision() {
 ProgramStatus ProgramBase::Status() const {
     ProgramStatus status = SupervisionStatus(kind_, supervision_, config_);
     status.unconfigured = unconfigured_;
+    status.resets = resets_;
+    status.tests = tests_;
     AddProgramStatus(status);
     return status;
 }
@@ -114,6 +116,11 @@ void ProgramBase::ReportLostLog(const FatalError& error) {
     boxes_.Notify(programTitle_ + error.titleSuffix, lines, error.icon);
 }
 
+void ProgramBase::StartGuarding() {
+    guarding_ = !ending_;
+    NotifyStatus();
+}
+
 void ProgramBase::NotifyStatus() {
     if (statusObserver_ != nullptr) statusObserver_->StatusChanged(Status());
 }
@@ -187,6 +194,7 @@ void ProgramBase::BeginReset() {
 }
 
 void ProgramBase::EnterTestMode() {
+    ++tests_;
     supervision_.StartTestRun();
     minimiseAllowed_ = false; // a test never moves the window
     if (LogsNormal(config_)) Log("Enter", "Test");

@@ -110,7 +110,7 @@ protected:
     // Shows a fatal error's box, removes the tray icon and ends the program.
     void Fatal(const FatalError& error);
     // The load sequence is over: from now on a log failure no longer ends the program.
-    void StartGuarding() { guarding_ = !ending_; }
+    void StartGuarding();
     // Once a second: the log lines kept while the log could not be written.
     void RetryLostLog();
     // Tells the face that follows how things stand.
@@ -172,6 +172,7 @@ protected:
     bool ending_ = false; // a fatal box is open and the program ends when it closes
     bool guarding_ = false;
     bool testBoxOpen_ = false;
+    std::uint32_t resets_ = 0, tests_ = 0;
 
     LogFile log_;
     RunningLog runningLog_;

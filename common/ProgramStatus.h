@@ -30,6 +30,8 @@ struct ProgramStatus {
     bool monitorOnly = false;
     bool testRun = false;
     bool unconfigured = false;
+    std::uint32_t resets = 0; // Reset pressed or commanded, counted since the start
+    std::uint32_t tests = 0;  // Test likewise
     std::array<RemoteComputerStatus, RemoteComputerCount> remote{}; // the master's computers 1..4
 };
 

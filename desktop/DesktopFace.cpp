@@ -1,6 +1,7 @@
 #include "desktop/DesktopFace.h"
 
 #include "common/CommandLine.h"
+#include "platform/ServiceClaim.h"
 #include "platform/TerminationSignal.h"
 #include "ui/ApplicationSetup.h"
 #include "ui/MultiInst.h"
@@ -13,8 +14,10 @@ DesktopFace::DesktopFace(int& argc, char** argv, ProgramKind kind)
     PrepareApplication(app_, kind);
 }
 
+// The service counts as an instance too: its claim is one no user can fake.
 bool DesktopFace::ClaimInstance() {
-    if (tarnix::ClaimInstance(kind_, commandLine_, instance_)) return true;
+    const bool serviceRuns = !AllowMultiGiven(commandLine_) && RunningService().has_value();
+    if (!serviceRuns && tarnix::ClaimInstance(kind_, commandLine_, instance_)) return true;
     ShowInstanceNotice(kind_);
     return false;
 }

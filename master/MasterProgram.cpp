@@ -186,6 +186,7 @@ void MasterProgram::OnDatagram(int index, const std::optional<std::string>& data
 }
 
 void MasterProgram::ResetClick() {
+    ++resets_;
     if (supervision_.LogNormal()) Log("Reset", supervision_.PhaseDetail());
     ResetProgram();
     outgoingMessage_ = ResetCommand;
