@@ -11,7 +11,6 @@ namespace {
 constexpr std::int16_t NormalCloseSeconds = 600;
 constexpr std::int16_t InhibitedCloseSeconds = 4;
 constexpr std::int16_t CloseMessageSeconds = 90;
-constexpr const char* WillTerminate = "The program will now terminate.";
 
 // Field by field: moving characters from one field to the next is a change.
 bool SameFields(const ConfigScreenValues& a, const ConfigScreenValues& b) {
@@ -33,7 +32,7 @@ BoxText LogFileMissingBox() {
     return {" Log File Error",
             BoxIcon::Warning,
             {"The log file is either missing or", "corrupted. Delete the log file if",
-             "it exists and restart the program.", WillTerminate}};
+             "it exists and restart the program.", ProgramWillTerminate}};
 }
 
 BoxText LogFolderMissingBox() {
@@ -41,14 +40,7 @@ BoxText LogFolderMissingBox() {
             BoxIcon::Warning,
             {"The log directory does not exist.", "This directory must be created manually",
              "if it is not the default one. To restore", "the default log directory reinstall",
-             "the program.", WillTerminate}};
-}
-
-BoxText LogFileUnopenedBox(const std::string& logName) {
-    return {" Log File Error",
-            BoxIcon::Warning,
-            {"Unable to opem the log file " + logName + ".", "This may be a permissions problem.",
-             WillTerminate}};
+             "the program.", ProgramWillTerminate}};
 }
 
 enum class Presence { Present, Missing, Unknown };
@@ -68,11 +60,22 @@ Presence PresenceOf(const std::filesystem::path& path, bool folder) {
 // The program goes on after a failed save (the old file is intact), so the box must not
 // announce its end.
 BoxText WithoutTerminationLine(BoxText box) {
-    if (!box.lines.empty() && box.lines.back() == WillTerminate) box.lines.pop_back();
+    if (!box.lines.empty() && box.lines.back() == ProgramWillTerminate) box.lines.pop_back();
+    return box;
+}
+
+BoxText WithTerminationLine(BoxText box) {
+    box.lines.emplace_back(ProgramWillTerminate);
     return box;
 }
 
 } // namespace
+
+BoxText LogFileUnopenedBox(const std::string& logName) {
+    return {" Log File Error",
+            BoxIcon::Warning,
+            {"Unable to opem the log file " + logName + ".", "This may be a permissions problem."}};
+}
 
 ConfigScreen::ConfigScreen(Setup setup, ConfigScreenView& view, MessageBoxes& boxes, ConfigScreenHost& host,
                            AuxWindowEvents& auxEvents, const Clock& clock, FolderExistsFn folderExists)
@@ -314,7 +317,7 @@ void ConfigScreen::OnViewLogClicked() {
         folderPresence == Presence::Present ? PresenceOf(file, false) : Presence::Unknown;
     if (filePresence == Presence::Missing) return EndWithBox(LogFileMissingBox());
     if (filePresence != Presence::Present || !host_.OpenLogFile(file))
-        return EndWithBox(LogFileUnopenedBox(r.LogName));
+        return EndWithBox(WithTerminationLine(LogFileUnopenedBox(r.LogName)));
 }
 
 void ConfigScreen::EndWithBox(const BoxText& box) {

@@ -13,6 +13,9 @@
 
 namespace tarnix {
 
+// The box of a log the viewer could not open (the screen's View Log adds that the program ends).
+BoxText LogFileUnopenedBox(const std::string& logName);
+
 // The logic of the configuration screen: it holds the fields as the user edits them, checks
 // and highlights them, saves them through WriteConfiguration, and on Close has the program
 // re-read its file when that is needed. The dialog renders what it is told and reports its

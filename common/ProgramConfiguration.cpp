@@ -31,9 +31,8 @@ bool ProgramBase::IsAdministrator() {
 bool ProgramBase::OpenLogFile(const std::filesystem::path& file) {
     if (desktop_ == nullptr) return false;
     return desktop_->OpenTextFile(file, [this, name = config_.LogName] {
-        boxes_.Show(programTitle_ + " Log File Error",
-                    {"Unable to opem the log file " + name + ".", "This may be a permissions problem."},
-                    BoxIcon::Warning, BoxButtons::Ok);
+        const BoxText box = LogFileUnopenedBox(name);
+        boxes_.Show(programTitle_ + box.titleSuffix, box.lines, box.icon, BoxButtons::Ok);
     });
 }
 

@@ -184,7 +184,7 @@ QWidget* frmConfig::CreateCommunications() {
         grid->addWidget(AddTextBox(ConfigTextBox::CompT0, "CompT0", QStringLiteral("Local Computer:"),
                                    "Name of Local Computer (Must be set and be no more than 25 characters)"),
                         2, 1);
-        for (int k = 1; k <= 4; ++k) {
+        for (int k = 1; k <= RemoteComputerCount; ++k) {
             const std::string row = "Remote Computer " + std::to_string(k) + ":";
             const std::string tip =
                 "Name of Remote Computer " + std::to_string(k) + " (no more than 25 characters)";
@@ -199,8 +199,10 @@ QWidget* frmConfig::CreateCommunications() {
             grid->addWidget(AddTextBox(Offset(ConfigTextBox::IPAddT, k), addressName.c_str(), QString(), ""),
                             2 + k, 2);
         }
-        grid->addWidget(PlainLabel("Port:"), 7, 0);
-        grid->addWidget(PortsRow(), 7, 1, 1, 2);
+        // The ports follow the local computer's row and the remote computers' rows.
+        const int portsRow = 3 + RemoteComputerCount;
+        grid->addWidget(PlainLabel("Port:"), portsRow, 0);
+        grid->addWidget(PortsRow(), portsRow, 1, 1, 2);
     } else {
         grid->addWidget(AddLabel(ConfigLabel::IPAddL, "IPAddL", "IP Address:"), 1, 0);
         grid->addWidget(AddTextBox(ConfigTextBox::IPAddT, "IPAddT", QStringLiteral("IP Address:"), ""), 1, 1);
@@ -350,7 +352,7 @@ void frmConfig::RenameAddressBoxes() {
         textBoxes_[ConfigTextBox::IPAddT]->setAccessibleName(column);
         return;
     }
-    for (int k = 1; k <= 4; ++k)
+    for (int k = 1; k <= RemoteComputerCount; ++k)
         textBoxes_[Offset(ConfigTextBox::IPAddT, k)]->setAccessibleName(
             QStringLiteral("%1 of Remote Computer %2").arg(column).arg(k));
 }
