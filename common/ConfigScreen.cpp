@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "common/ConfigQueries.h"
+#include "common/ConfigSchema.h"
 #include "common/ShutType.h"
 
 namespace tarnix {
@@ -99,23 +100,11 @@ void ConfigScreen::Load() {
 }
 
 void ConfigScreen::DataLoad() {
-    const ConfigRecord& r = setup_.record;
-    fields_ = ConfigScreenValues{};
-    fields_.DomainNames = r.DName == 2;
-    fields_.CName = r.CName;
-    fields_.IPAdd = r.IPAdd;
-    fields_.Port1 = std::to_string(r.Port1);
-    fields_.Port2 = std::to_string(r.Port2);
-    fields_.CPUDelay = std::to_string(r.CPUDelay);
-    fields_.StartDelay = std::to_string(r.StartDelay);
-    fields_.ShutTime = std::to_string(r.ShutTime);
-    fields_.LogName = r.LogName;
-    fields_.LogPath = r.LogPath;
-    fields_.RunOnTop = RunsOnTop(r);
-    fields_.StartMin = StartsInTray(r);
-    logLevelItem_ = LogLevelItem(r.LogLevel);
+    fields_ = ScreenValuesOf(setup_.kind, setup_.record);
+    // A code the list does not have shows as no selection.
+    logLevelItem_ = LogLevelItem(fields_.LogLevel);
     fields_.LogLevel = LogLevelCodeOf(logLevelItem_);
-    shutNameItem_ = ShutTypeName(r.ShutType);
+    shutNameItem_ = ShutTypeName(fields_.ShutType);
     fields_.ShutType = ShutTypeCodeOf(shutNameItem_);
     ShowFields();
     AddressModeRefresh();
@@ -247,7 +236,7 @@ void ConfigScreen::OnSaveClicked() {
         return;
     }
     const bool changed = !SameFields(fields_, snapshot_);
-    if ((fields_.StartMin ? 2 : 1) != setup_.record.StartMin) host_.ClearWindowStateOverride();
+    if (fields_.StartMin != StartsInTray(setup_.record)) host_.ClearWindowStateOverride();
     if (changed) {
         const WriteOutcome outcome =
             WriteConfiguration(setup_.configFile, setup_.kind, fields_, clock_.LocalNow());
@@ -272,17 +261,9 @@ void ConfigScreen::OnSaveClicked() {
 
 void ConfigScreen::OnRestoreClicked() {
     if (unloaded_ || !restoreEnabled_) return;
-    fields_.CPUDelay = "60";
-    logLevelItem_ = "Normal";
-    fields_.LogName = setup_.kind == ProgramKind::Master ? "TarnixM.log" : "TarnixS.log";
-    fields_.LogPath = "Log\\";
-    fields_.Port1 = "10001";
-    fields_.Port2 = "10000";
-    fields_.RunOnTop = false;
-    fields_.ShutTime = "60";
-    fields_.StartMin = false;
-    shutNameItem_ = ShutTypeName(ShutPowerOff);
-    fields_.StartDelay = "2";
+    RestoreDefaults(setup_.kind, fields_);
+    logLevelItem_ = LogLevelItem(fields_.LogLevel);
+    shutNameItem_ = ShutTypeName(fields_.ShutType);
     ShowFields();
     view_.SetStatusText("Defaults Restored - Click Save To Keep");
     StartStatusTimer();

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "common/ConfigSchema.h"
+#include "common/ConfigScreenRules.h"
 #include "common/ProgramNames.h"
 #include "ui/Artwork.h"
 #include "ui/ClickLabel.h"
@@ -33,6 +35,11 @@ QString AccessibleFromLabel(QString caption) {
     caption = caption.trimmed();
     if (caption.endsWith(QLatin1Char(':'))) caption.chop(1);
     return caption;
+}
+
+// The range note beside a field, as the configuration's schema gives it.
+std::string Hint(std::string_view key) {
+    return HintOf(*FindField(key));
 }
 
 template <typename Enum> Enum Offset(Enum first, int k) {
@@ -162,7 +169,7 @@ QWidget* frmConfig::PortsRow() {
                             "clash with another program"
                           : "RX Port used for communications with Master - only change this if "
                             "there is a clash with another program"));
-    layout->addWidget(AddLabel(ConfigLabel::Port1M, "Port1M", "(min 1024, max 65532)"));
+    layout->addWidget(AddLabel(ConfigLabel::Port1M, "Port1M", Hint("Port1").c_str()));
     layout->addStretch();
     textBoxes_[ConfigTextBox::Port1T]->setAccessibleName(QStringLiteral("TX Port"));
     textBoxes_[ConfigTextBox::Port2T]->setAccessibleName(QStringLiteral("RX Port"));
@@ -206,7 +213,7 @@ QWidget* frmConfig::CreateCommunications() {
     } else {
         grid->addWidget(AddLabel(ConfigLabel::IPAddL, "IPAddL", "IP Address:"), 1, 0);
         grid->addWidget(AddTextBox(ConfigTextBox::IPAddT, "IPAddT", QStringLiteral("IP Address:"), ""), 1, 1);
-        grid->addWidget(AddLabel(ConfigLabel::IPAddM, "IPAddM", "(A valid IP address)"), 1, 2);
+        grid->addWidget(AddLabel(ConfigLabel::IPAddM, "IPAddM", SlaveAddressHint(false).c_str()), 1, 2);
         grid->addWidget(PlainLabel("Ports:"), 2, 0);
         grid->addWidget(PortsRow(), 2, 1, 1, 2);
     }
@@ -230,12 +237,12 @@ QWidget* frmConfig::CreateGeneral() {
            AddTextBox(ConfigTextBox::CPUDelayT, "CPUDelayT", QStringLiteral("Lost Comms Delay:"),
                       Pick(kind_, "Time for communications to be lost before shutdown initiated",
                            "Time for communications to be lost before shutdown is initiated")),
-           AddLabel(ConfigLabel::CPUDelayM, "CPUDelayM", "seconds (min 5, max 600)"));
+           AddLabel(ConfigLabel::CPUDelayM, "CPUDelayM", Hint("CPUDelay").c_str()));
     grid->itemAtPosition(0, 0)->widget()->setObjectName(QStringLiteral("CPUDelayL"));
     addRow("Activate After:",
            AddTextBox(ConfigTextBox::StartDelayT, "StartDelayT", QStringLiteral("Activate After:"),
                       "Delay after startup before program is activated"),
-           AddLabel(ConfigLabel::StartDelayM, "StartDelayM", "seconds (min 1, max 3600)"));
+           AddLabel(ConfigLabel::StartDelayM, "StartDelayM", Hint("StartDelay").c_str()));
     const char* onTop = master ? "Run On Top:" : " Run On Top:";
     addRow(onTop,
            AddCheckBox(ConfigCheckBox::RunOnTopT, "RunOnTopT", onTop,
@@ -248,19 +255,17 @@ QWidget* frmConfig::CreateGeneral() {
                Pick(kind_, "Set program to Run Minimised in System Tray (takes priority over Run On Top)",
                     "Set program to Run Minimised in the System Tray (takes priority over Run On Top)")),
            nullptr);
-    addRow(
-        "Log Level:",
-        AddList(ConfigList::LogLevelT, "LogLevelT", "Log Level:", "Log level",
-                {QStringLiteral("Full"), QStringLiteral("None"), QStringLiteral("Normal")}),
-        AddLabel(ConfigLabel::LogLevelM, "LogLevelM", "(Setting this to full will generate big log files)"));
+    addRow("Log Level:",
+           AddList(ConfigList::LogLevelT, "LogLevelT", "Log Level:", "Log level",
+                   {QStringLiteral("Full"), QStringLiteral("None"), QStringLiteral("Normal")}),
+           AddLabel(ConfigLabel::LogLevelM, "LogLevelM", Hint("LogLevel").c_str()));
     addRow("Log File Name:",
            AddTextBox(ConfigTextBox::LogNameT, "LogNameT", QStringLiteral("Log File Name:"), "Log file name"),
-           AddLabel(ConfigLabel::LogNameM, "LogNameM", "(Between 8 and 20 characters)"));
+           AddLabel(ConfigLabel::LogNameM, "LogNameM", Hint("LogName").c_str()));
     addRow("Path To Log File:",
            AddTextBox(ConfigTextBox::LogPathT, "LogPathT", QStringLiteral("Path To Log File:"),
                       "Path to log file (either an absolute path or relative to the Program Directory)"),
-           AddLabel(ConfigLabel::LogPathM, "LogPathM",
-                    "(Must exist and be between 1 and 99 characters plus '\\')"));
+           AddLabel(ConfigLabel::LogPathM, "LogPathM", Hint("LogPath").c_str()));
     QPushButton* viewLog = AddButton("ViewL", "View Log",
                                      Pick(kind_, "View Tarnix log file (Iit will not be updated while open)",
                                           "View Tarnix Slave log file (Iit will not be updated while open)"));
@@ -278,7 +283,7 @@ QWidget* frmConfig::CreateShutdown() {
     grid->addWidget(AddTextBox(ConfigTextBox::ShutTimeT, "ShutTimeT", QStringLiteral("Shut Down Time:"),
                                "Time before shutdown occurs after the shutdown sequence has started"),
                     0, 1);
-    grid->addWidget(AddLabel(ConfigLabel::ShutTimeM, "ShutTimeM", "seconds (min 2, max 600)"), 0, 2);
+    grid->addWidget(AddLabel(ConfigLabel::ShutTimeM, "ShutTimeM", Hint("ShutTime").c_str()), 0, 2);
     grid->addWidget(PlainLabel("Shut Down Type:"), 1, 0);
     grid->addWidget(
         AddList(ConfigList::ShutNameT, "ShutNameT", "Shut Down Type:", "Type of Shutdown",
