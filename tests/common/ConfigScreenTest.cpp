@@ -5,6 +5,7 @@
 
 #include "ConfigTestSupport.h"
 #include "common/ConfigScreen.h"
+#include "support/ConfigFakes.h"
 #include "support/Fakes.h"
 
 namespace tarnix {
@@ -342,6 +343,26 @@ TEST_F(ConfigScreenTest, AFailedSaveKeepsTheScreenAndTheProgramGoing) {
     EXPECT_FALSE(host_.configSaved);
     EXPECT_FALSE(view_.unloaded);
     EXPECT_TRUE(host_.calls.empty());
+}
+
+// The dialog shows what it was last told: after a failed save it must be told the values in
+// force again, and the screen must hold them too, or a second Save would write the refused edit.
+TEST_F(ConfigScreenTest, AFailedSaveShowsAndHoldsTheValuesInForceAgain) {
+    testing::FakeConfigView dialog;
+    setup_.configFile = folder_ / "Data/TarnixM.ini";
+    ConfigScreen screen(setup_, dialog, boxes_, host_, aux_, clock_);
+    screen.Load();
+    std::filesystem::create_directories(setup_.configFile); // a folder where the file should be
+    dialog.fields[ConfigTextBox::CPUDelayT] = "90";         // as typed into the box
+    screen.OnTextEdited(ConfigTextBox::CPUDelayT, "90");
+    screen.OnSaveClicked();
+    EXPECT_EQ(dialog.fields[ConfigTextBox::CPUDelayT], "60");
+    EXPECT_EQ(screen.Fields().CPUDelay, "60");
+
+    std::filesystem::remove(setup_.configFile);
+    screen.OnSaveClicked();
+    EXPECT_EQ(dialog.status, "No Changes To Save");
+    EXPECT_FALSE(std::filesystem::exists(setup_.configFile));
 }
 
 TEST_F(ConfigScreenTest, TheSlaveEndsWhenItsFileVanishedBeforeTheSave) {
