@@ -103,8 +103,10 @@ QLineEdit* frmConfig::AddTextBox(ConfigTextBox id, const char* name, const QStri
     box->setAccessibleName(AccessibleFromLabel(label));
     box->setToolTip(Caption(toolTip));
     box->setAccessibleDescription(Caption(toolTip));
-    // textEdited, not textChanged: what the logic sets is not reported back as an edit.
+    // textEdited, not textChanged: what the logic sets is not reported back as an edit. A text
+    // set any other way (an assistive tool, another program) is reported before a Save.
     connect(box, &QLineEdit::textEdited, this, [this, id](const QString& text) {
+        known_[id] = text;
         Forward([&](auto& e) { e.OnTextEdited(id, text.toStdString()); });
     });
     textBoxes_[id] = box;
@@ -342,7 +344,10 @@ QWidget* frmConfig::CreateFooter() {
     restore->setEnabled(false);
     buttons_[ConfigButton::Save] = save;
     buttons_[ConfigButton::Restore] = restore;
-    connect(save, &QPushButton::clicked, this, [this] { Forward([](auto& e) { e.OnSaveClicked(); }); });
+    connect(save, &QPushButton::clicked, this, [this] {
+        ReportUnheardTexts();
+        Forward([](auto& e) { e.OnSaveClicked(); });
+    });
     connect(restore, &QPushButton::clicked, this, [this] { Forward([](auto& e) { e.OnRestoreClicked(); }); });
     connect(close, &QPushButton::clicked, this, [this] { Forward([](auto& e) { e.OnCloseClicked(); }); });
     for (QPushButton* button : {save, restore, close})
@@ -369,7 +374,20 @@ void frmConfig::SetTitle(const std::string& text) {
 }
 
 void frmConfig::SetFieldText(ConfigTextBox box, const std::string& text) {
-    if (auto it = textBoxes_.find(box); it != textBoxes_.end()) SetControlText(it->second, text);
+    if (auto it = textBoxes_.find(box); it != textBoxes_.end()) {
+        SetControlText(it->second, text);
+        known_[box] = it->second->text();
+    }
+}
+
+// Save checks and writes what the boxes show, however their texts got there.
+void frmConfig::ReportUnheardTexts() {
+    for (const auto& [id, box] : textBoxes_) {
+        const QString shown = box->text();
+        if (shown == known_[id]) continue;
+        known_[id] = shown;
+        Forward([&, id = id](auto& e) { e.OnTextEdited(id, shown.toStdString()); });
+    }
 }
 
 void frmConfig::SetFieldToolTip(ConfigTextBox box, const std::string& text) {
