@@ -277,6 +277,12 @@ void ConfigScreen::OnCloseClicked() {
         auxEvents_.ConfigScreenClosed();
         return;
     }
+    reinitialiseWhenClosed_ = true;
+}
+
+void ConfigScreen::Closed() {
+    if (!reinitialiseWhenClosed_) return;
+    reinitialiseWhenClosed_ = false;
     host_.ReinitialiseAfterConfiguration();
 }
 

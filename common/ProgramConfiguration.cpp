@@ -20,6 +20,9 @@ void ProgramBase::OpenConfigScreen() {
         screen->Load();
         return *screen;
     });
+    // Only now that the dialog's loop has returned may the program re-read its file and reopen
+    // its ports: nothing of the re-initialisation runs under a dialog that is closing.
+    if (screen) screen->Closed();
 }
 
 bool ProgramBase::IsAdministrator() {

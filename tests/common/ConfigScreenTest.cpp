@@ -392,6 +392,7 @@ TEST_F(ConfigScreenTest, RestoreFillsInDefaultsWithoutWritingOrChecking) {
     EXPECT_EQ(view_.status, "Defaults Restored - Click Save To Keep");
     EXPECT_FALSE(std::filesystem::exists(setup_.configFile));
     screen_->OnCloseClicked();
+    screen_->Closed();
     EXPECT_TRUE(host_.calls.empty()) << "Restore then Close changes nothing";
     EXPECT_FALSE(aux_.AnyOpen());
 }
@@ -408,11 +409,14 @@ TEST_F(ConfigScreenTest, CloseReinitialisesOnlyAfterASaveOrWhileUnconfigured) {
         host_.configSaved = c.saved;
         host_.unconfigured = c.unconfigured;
         screen_->OnCloseClicked();
+        EXPECT_TRUE(host_.calls.empty()) << "not while the dialog's loop still runs";
+        screen_->Closed(); // the window has returned
         EXPECT_TRUE(view_.unloaded);
         EXPECT_EQ(host_.calls,
                   c.reinitialised ? std::vector<std::string>{"Reinitialise"} : std::vector<std::string>{});
         EXPECT_EQ(aux_.AnyOpen(), c.reinitialised) << "the re-initialisation clears it itself";
         screen_->OnCloseClicked();
+        screen_->Closed();
         EXPECT_EQ(host_.calls.size(), c.reinitialised ? 1u : 0u) << "closed once only";
     }
 }
