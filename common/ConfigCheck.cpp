@@ -10,6 +10,7 @@
 #include "common/ConfigBoxes.h"
 #include "common/ConfigFaults.h"
 #include "common/ConfigFile.h"
+#include "common/ConfigSchema.h"
 #include "common/IPAddress.h"
 #include "common/LenientNumber.h"
 #include "common/TextEncoding.h"
@@ -48,59 +49,47 @@ private:
     std::vector<Fault> found_;
 };
 
-template <typename Int> void CheckNumber(Faults& faults, std::string_view key, Int value) {
-    const NumberLimits limits = LimitsOf(key);
+void CheckNumber(Faults& faults, const ConfigField& field, std::int32_t value) {
+    const NumberLimits limits = LimitsOf(field.key);
     if (value >= limits.lowest && value <= limits.highest) return;
     // Text with no number reads as 0, which no number key allows.
-    const KeySource* source = SourceOf(faults.Record(), key);
+    const KeySource* source = SourceOf(faults.Record(), field.key);
     const bool number = source == nullptr || HasLeadingNumber(source->text);
-    faults.Add(key, (number ? "is " + std::to_string(value) : std::string("is not a number")) + "; " +
-                        MustBeText(limits));
+    faults.Add(field.key, (number ? "is " + std::to_string(value) : std::string("is not a number")) + "; " +
+                              MustBeText(limits));
 }
 
-void CheckLength(Faults& faults, std::string_view key, const std::string& text, std::size_t shortest,
-                 std::size_t longest) {
+void CheckLength(Faults& faults, const ConfigField& field, const std::string& text) {
     const std::size_t length = CharacterCount(text);
-    if (length < shortest) faults.Add(key, "is shorter than " + std::to_string(shortest) + " characters");
-    if (length > longest) faults.Add(key, "is longer than " + std::to_string(longest) + " characters");
+    const auto shortest = static_cast<std::size_t>(field.lowest),
+               longest = static_cast<std::size_t>(field.highest);
+    if (length < shortest)
+        faults.Add(field.key, "is shorter than " + std::to_string(shortest) + " characters");
+    if (length > longest) faults.Add(field.key, "is longer than " + std::to_string(longest) + " characters");
 }
 
-// Only blanks are trimmed from the line, so one after "=" stays in the address.
-void CheckAddress(Faults& faults, std::string_view key, std::int16_t dName, const std::string& address) {
-    if (dName == 1 && !address.empty() && !IsValidIPAddress(address)) {
-        const std::size_t blank = address.find(' ');
-        faults.Add(key, blank == 0                   ? "begins with a blank"
-                        : blank != std::string::npos ? "contains a blank"
-                                                     : "is not a valid IP address");
-    } else if (dName == 2 && CharacterCount(address) > MaxDomainName) {
-        faults.Add(key, "is longer than " + std::to_string(MaxDomainName) + " characters");
-    } else if (dName == 2 && IsStrictIPAddress(address)) {
-        faults.Add(key, "is an IP address, but DName=2 asks for a domain name");
-    }
-    // Any other address mode is itself the fault.
+// Any address mode but the two is itself the fault.
+void CheckAddress(Faults& faults, const ConfigField& field, std::int16_t dName, const std::string& address) {
+    if (dName != FlagClear && dName != FlagSet) return;
+    if (auto fault = AddressFault(field, dName == FlagSet, address)) faults.Add(field.key, *fault);
 }
 
 void CheckRanges(ProgramKind kind, const ConfigRecord& r, Faults& faults) {
-    if (kind == ProgramKind::Master) {
-        for (std::size_t k = 0; k < r.CName.size(); ++k)
-            CheckLength(faults, "CName" + std::to_string(k), r.CName[k], 0, MaxComputerName);
-        for (std::size_t k = 1; k <= RemoteComputerCount; ++k)
-            CheckAddress(faults, "IPAdd" + std::to_string(k), r.DName, r.IPAdd[k]);
-    } else {
-        CheckAddress(faults, "IPAdd", r.DName, r.IPAdd[0]);
+    for (const ConfigField* field : FieldsOf(kind)) {
+        switch (field->kind) {
+        case FieldKind::Number:
+        case FieldKind::Choice:
+        case FieldKind::Flag:
+            CheckNumber(faults, *field, StoredNumber(*field, r));
+            break;
+        case FieldKind::Text:
+            CheckLength(faults, *field, StoredText(*field, r));
+            break;
+        case FieldKind::Address:
+            CheckAddress(faults, *field, r.DName, StoredText(*field, r));
+            break;
+        }
     }
-    CheckNumber(faults, "DName", r.DName);
-    CheckNumber(faults, "CPUDelay", r.CPUDelay);
-    CheckNumber(faults, "LogLevel", r.LogLevel);
-    CheckLength(faults, "LogName", r.LogName, 8, 20);
-    CheckLength(faults, "LogPath", r.LogPath, 2, 100);
-    CheckNumber(faults, "Port1", r.Port1);
-    CheckNumber(faults, "Port2", r.Port2);
-    CheckNumber(faults, "RunOnTop", r.RunOnTop);
-    CheckNumber(faults, "ShutTime", r.ShutTime);
-    CheckNumber(faults, "StartMin", r.StartMin);
-    CheckNumber(faults, "ShutType", r.ShutType);
-    CheckNumber(faults, "StartDelay", r.StartDelay);
 }
 
 // A named remote computer needs an address. In IP mode that address must be a valid IP
@@ -125,18 +114,19 @@ bool MasterUnconfigured(const ConfigRecord& r) {
     return false;
 }
 
+// The slave's one address is required, and must suit its mode.
 bool SlaveUnconfigured(const ConfigRecord& r) {
-    const std::string& address = r.IPAdd[0];
-    if (r.DName == 1) return !IsValidIPAddress(address);
-    if (r.DName == 2)
-        return address.empty() || CharacterCount(address) > MaxDomainName || IsStrictIPAddress(address);
-    return false;
+    if (r.DName != FlagClear && r.DName != FlagSet) return false;
+    const ConfigField& field = *FindField("IPAdd");
+    const std::string& address = StoredText(field, r);
+    return address.empty() || AddressFault(field, r.DName == FlagSet, address).has_value();
 }
 
 } // namespace
 
 std::optional<FatalError> ValidateConfiguration(ProgramKind kind, ConfigRecord& record, bool& unconfigured) {
-    if (record.LogPath.empty()) record.LogPath = "Log\\";
+    // An empty log path stands for the one Restore puts back.
+    if (record.LogPath.empty()) record.LogPath = FindField("LogPath")->restore;
     Faults faults(record);
     CheckRanges(kind, record, faults);
     if (kind == ProgramKind::Master ? MasterUnconfigured(record) : SlaveUnconfigured(record))

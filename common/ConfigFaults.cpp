@@ -2,11 +2,13 @@
 
 #include <limits>
 
+#include "common/ConfigSchema.h"
+
 namespace tarnix {
 
 NumberLimits LimitsOf(std::string_view key) {
-    for (const NumberLimits& limits : NumberKeyLimits)
-        if (limits.key == key) return limits;
+    if (const ConfigField* field = FindField(key); field != nullptr && HoldsNumber(*field))
+        return {key, field->lowest, field->highest};
     return {key, std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()};
 }
 

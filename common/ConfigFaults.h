@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,24 +8,13 @@
 
 namespace tarnix {
 
-// The range the start-up check holds a number key to. The reader quotes it too, for a number
-// that does not even fit its field.
+// The range the start-up check holds a number key to, from the configuration's schema. The
+// reader quotes it too, for a number that does not even fit its field.
 struct NumberLimits {
     std::string_view key;
     std::int32_t lowest;
     std::int32_t highest;
 };
-
-inline constexpr std::array<NumberLimits, 10> NumberKeyLimits = {{{"DName", 1, 2},
-                                                                  {"Port1", 1024, 65532},
-                                                                  {"Port2", 1024, 65532},
-                                                                  {"CPUDelay", 5, 600},
-                                                                  {"LogLevel", 1, 3},
-                                                                  {"RunOnTop", 1, 2},
-                                                                  {"StartDelay", 1, 3600},
-                                                                  {"StartMin", 1, 2},
-                                                                  {"ShutTime", 2, 600},
-                                                                  {"ShutType", 1, 6}}};
 
 // The limits of a number key; an unknown key has none, so every value is outside them.
 NumberLimits LimitsOf(std::string_view key);

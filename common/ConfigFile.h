@@ -38,8 +38,8 @@ std::optional<FatalError> ValidateConfiguration(ProgramKind kind, ConfigRecord& 
 // Slave: IPAdd[0] is its master's address; CName is not written.
 struct ConfigScreenValues {
     bool DomainNames = false;
-    std::array<std::string, 5> CName;
-    std::array<std::string, 5> IPAdd;
+    std::array<std::string, RemoteComputerCount + 1> CName;
+    std::array<std::string, RemoteComputerCount + 1> IPAdd;
     std::string Port1, Port2, CPUDelay, LogName, LogPath, StartDelay, ShutTime;
     bool RunOnTop = false;
     bool StartMin = false;

@@ -6,78 +6,16 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "common/ConfigBoxes.h"
 #include "common/ConfigFaults.h"
 #include "common/ConfigFile.h"
-#include "common/LenientNumber.h"
+#include "common/ConfigSchema.h"
 #include "common/TextEncoding.h"
 
 namespace tarnix {
 namespace {
-
-using TextField = std::string& (*)(ConfigRecord&);
-using ShortField = std::int16_t& (*)(ConfigRecord&);
-using LongField = std::int32_t& (*)(ConfigRecord&);
-
-struct ConfigKey {
-    std::string_view name; // the line begins with name followed directly by "="
-    std::variant<TextField, ShortField, LongField> field;
-};
-
-template <std::size_t I> std::string& CNameAt(ConfigRecord& r) {
-    return r.CName[I];
-}
-template <std::size_t I> std::string& IPAddAt(ConfigRecord& r) {
-    return r.IPAdd[I];
-}
-
-// Keys both programs have, after the computer keys of each.
-void AddCommonKeys(std::vector<ConfigKey>& keys) {
-    keys.push_back({"Port1", +[](ConfigRecord& r) -> std::int32_t& { return r.Port1; }});
-    keys.push_back({"Port2", +[](ConfigRecord& r) -> std::int32_t& { return r.Port2; }});
-    keys.push_back({"CPUDelay", +[](ConfigRecord& r) -> std::int16_t& { return r.CPUDelay; }});
-    keys.push_back({"LogLevel", +[](ConfigRecord& r) -> std::int16_t& { return r.LogLevel; }});
-    keys.push_back({"LogName", +[](ConfigRecord& r) -> std::string& { return r.LogName; }});
-    keys.push_back({"LogPath", +[](ConfigRecord& r) -> std::string& { return r.LogPath; }});
-    keys.push_back({"RunOnTop", +[](ConfigRecord& r) -> std::int16_t& { return r.RunOnTop; }});
-    keys.push_back({"StartDelay", +[](ConfigRecord& r) -> std::int16_t& { return r.StartDelay; }});
-    keys.push_back({"StartMin", +[](ConfigRecord& r) -> std::int16_t& { return r.StartMin; }});
-    keys.push_back({"ShutTime", +[](ConfigRecord& r) -> std::int16_t& { return r.ShutTime; }});
-    keys.push_back({"ShutType", +[](ConfigRecord& r) -> std::int16_t& { return r.ShutType; }});
-}
-
-std::vector<ConfigKey> MasterKeys() {
-    std::vector<ConfigKey> keys;
-    keys.push_back({"DName", +[](ConfigRecord& r) -> std::int16_t& { return r.DName; }});
-    keys.push_back({"CName0", &CNameAt<0>});
-    keys.push_back({"CName1", &CNameAt<1>});
-    keys.push_back({"CName2", &CNameAt<2>});
-    keys.push_back({"CName3", &CNameAt<3>});
-    keys.push_back({"CName4", &CNameAt<4>});
-    keys.push_back({"IPAdd1", &IPAddAt<1>});
-    keys.push_back({"IPAdd2", &IPAddAt<2>});
-    keys.push_back({"IPAdd3", &IPAddAt<3>});
-    keys.push_back({"IPAdd4", &IPAddAt<4>});
-    AddCommonKeys(keys);
-    return keys;
-}
-
-std::vector<ConfigKey> SlaveKeys() {
-    std::vector<ConfigKey> keys;
-    keys.push_back({"DName", +[](ConfigRecord& r) -> std::int16_t& { return r.DName; }});
-    keys.push_back({"IPAdd", &IPAddAt<0>});
-    AddCommonKeys(keys);
-    return keys;
-}
-
-const std::vector<ConfigKey>& KeysOf(ProgramKind kind) {
-    static const std::vector<ConfigKey> master = MasterKeys();
-    static const std::vector<ConfigKey> slave = SlaveKeys();
-    return kind == ProgramKind::Master ? master : slave;
-}
 
 // Only blanks are trimmed: a tab in front of a key keeps the line from matching.
 std::string_view TrimSpaces(std::string_view text) {
@@ -86,8 +24,6 @@ std::string_view TrimSpaces(std::string_view text) {
     const std::size_t last = text.find_last_not_of(' ');
     return text.substr(first, last - first + 1);
 }
-
-constexpr std::array<std::string_view, 3> SectionLines = {"[Comms]", "[Run]", "[Shutdown]"};
 
 // Where each key and section line was first met (0 while not met), and how many such lines the
 // file holds: the file must have each exactly once, though a repeat may stand in for a missing
@@ -112,42 +48,24 @@ void Count(std::int64_t& firstLine, std::int64_t line, std::string_view name, st
     }
 }
 
-// Stores one value; false when a number does not fit its field.
-bool Store(const ConfigKey& key, std::string_view value, ConfigRecord& record) {
-    if (auto* text = std::get_if<TextField>(&key.field)) {
-        (*text)(record) = std::string(value);
-        return true;
-    }
-    if (auto* small = std::get_if<ShortField>(&key.field)) {
-        const auto number = ToInt16(LeadingNumber(value));
-        if (!number) return false;
-        (*small)(record) = *number;
-        return true;
-    }
-    const auto number = ToInt32(LeadingNumber(value));
-    if (!number) return false;
-    std::get<LongField>(key.field)(record) = *number;
-    return true;
-}
-
 // One line with its line end removed; the fault when a value could not be stored.
 std::optional<std::string> ProcessLine(std::string_view line, std::int64_t lineNumber, ProgramKind kind,
                                        ConfigRecord& record, std::string& configText, Counters& counters) {
     // A comment is recognised before trimming, so " # note" is an ordinary (unknown) line.
     if (line.empty() || line.front() == '#') return std::nullopt;
     const std::string_view trimmed = TrimSpaces(line);
-    const std::vector<ConfigKey>& keys = KeysOf(kind);
+    const std::vector<const ConfigField*>& keys = FieldsOf(kind);
     for (std::size_t k = 0; k < keys.size(); ++k) {
-        const ConfigKey& key = keys[k];
-        if (trimmed.size() <= key.name.size() || !trimmed.starts_with(key.name) ||
-            trimmed[key.name.size()] != '=')
+        const ConfigField& key = *keys[k];
+        if (trimmed.size() <= key.key.size() || !trimmed.starts_with(key.key) ||
+            trimmed[key.key.size()] != '=')
             continue;
-        const std::string_view value = trimmed.substr(key.name.size() + 1);
-        record.readFrom.insert_or_assign(std::string(key.name), KeySource{lineNumber, std::string(value)});
-        if (!Store(key, value, record))
-            return KeyAndLine(record, key.name) + " is far out of range; " + MustBeText(LimitsOf(key.name));
+        const std::string_view value = trimmed.substr(key.key.size() + 1);
+        record.readFrom.insert_or_assign(std::string(key.key), KeySource{lineNumber, std::string(value)});
+        if (!StoreValue(key, value, record))
+            return KeyAndLine(record, key.key) + " is far out of range; " + MustBeText(LimitsOf(key.key));
         ++counters.keys;
-        Count(counters.keyLines[k], lineNumber, key.name, "key", counters.firstKeyRepeat);
+        Count(counters.keyLines[k], lineNumber, key.key, "key", counters.firstKeyRepeat);
     }
     for (std::size_t i = 0; i < SectionLines.size(); ++i) {
         if (trimmed != SectionLines[i]) continue;
@@ -164,10 +82,10 @@ std::optional<std::string> ProcessLine(std::string_view line, std::int64_t lineN
 
 // Why the keys and sections are not each there once; nothing when they are.
 std::optional<std::string> LayoutFault(ProgramKind kind, const Counters& counters) {
-    const std::vector<ConfigKey>& keys = KeysOf(kind);
+    const std::vector<const ConfigField*>& keys = FieldsOf(kind);
     if (counters.keys < keys.size()) {
         for (std::size_t k = 0; k < keys.size(); ++k)
-            if (counters.keyLines[k] == 0) return "The key " + std::string(keys[k].name) + " is missing";
+            if (counters.keyLines[k] == 0) return "The key " + std::string(keys[k]->key) + " is missing";
     }
     if (counters.keys > keys.size()) return counters.firstKeyRepeat;
     if (counters.sections < SectionLines.size()) {
@@ -222,7 +140,7 @@ std::optional<FatalError> ReadConfiguration(const std::filesystem::path& file, P
         // The whole file decides its encoding: one stray byte means it was not written as UTF-8.
         const std::string text = StoredTextToUtf8(bytes);
 
-        Counters counters(KeysOf(kind).size());
+        Counters counters(FieldsOf(kind).size());
         std::int64_t lineNumber = 1;
         for (std::size_t start = 0; start < text.size(); ++lineNumber) {
             const std::size_t end = std::min(text.find('\n', start), text.size());

@@ -28,13 +28,14 @@ struct KeySource {
 
 // The settings of one program, each field named after its key in the configuration file.
 struct ConfigRecord {
-    std::int16_t DName = 0;           // 1 = IP addresses, 2 = domain names
-    std::array<std::string, 5> CName; // master: [0] this computer, [1..4] remote computers
-    std::array<std::string, 5> IPAdd; // master: [1..4] remote computers; slave: [0] its master
-    std::int32_t Port1 = 0;           // port on the other computer that datagrams go to
-    std::int32_t Port2 = 0;           // local receive port (master: Port2 + i - 1 for computer i)
-    std::int16_t CPUDelay = 0;        // seconds of silence before the countdown
-    std::int16_t LogLevel = 0;        // 1 None, 2 Normal, 3 Full
+    std::int16_t DName = 0;                                 // 1 = IP addresses, 2 = domain names
+    std::array<std::string, RemoteComputerCount + 1> CName; // master: [0] this computer, [1..4] remote ones
+    std::array<std::string, RemoteComputerCount + 1>
+        IPAdd;                 // master: [1..4] remote ones; slave: [0] its master
+    std::int32_t Port1 = 0;    // port on the other computer that datagrams go to
+    std::int32_t Port2 = 0;    // local receive port (master: Port2 + i - 1 for computer i)
+    std::int16_t CPUDelay = 0; // seconds of silence before the countdown
+    std::int16_t LogLevel = 0; // 1 None, 2 Normal, 3 Full
     std::string LogName;
     std::string LogPath;         // ends in "\"; relative to the working folder
     std::int16_t RunOnTop = 0;   // 1 normal, 2 on top

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "common/ConfigQueries.h"
+#include "common/ConfigSchema.h"
 #include "common/ShutType.h"
 
 namespace tarnix {
@@ -11,7 +12,6 @@ namespace {
 constexpr std::int16_t NormalCloseSeconds = 600;
 constexpr std::int16_t InhibitedCloseSeconds = 4;
 constexpr std::int16_t CloseMessageSeconds = 90;
-constexpr const char* WillTerminate = "The program will now terminate.";
 
 // Field by field: moving characters from one field to the next is a change.
 bool SameFields(const ConfigScreenValues& a, const ConfigScreenValues& b) {
@@ -33,7 +33,7 @@ BoxText LogFileMissingBox() {
     return {" Log File Error",
             BoxIcon::Warning,
             {"The log file is either missing or", "corrupted. Delete the log file if",
-             "it exists and restart the program.", WillTerminate}};
+             "it exists and restart the program.", ProgramWillTerminate}};
 }
 
 BoxText LogFolderMissingBox() {
@@ -41,14 +41,7 @@ BoxText LogFolderMissingBox() {
             BoxIcon::Warning,
             {"The log directory does not exist.", "This directory must be created manually",
              "if it is not the default one. To restore", "the default log directory reinstall",
-             "the program.", WillTerminate}};
-}
-
-BoxText LogFileUnopenedBox(const std::string& logName) {
-    return {" Log File Error",
-            BoxIcon::Warning,
-            {"Unable to opem the log file " + logName + ".", "This may be a permissions problem.",
-             WillTerminate}};
+             "the program.", ProgramWillTerminate}};
 }
 
 enum class Presence { Present, Missing, Unknown };
@@ -68,11 +61,22 @@ Presence PresenceOf(const std::filesystem::path& path, bool folder) {
 // The program goes on after a failed save (the old file is intact), so the box must not
 // announce its end.
 BoxText WithoutTerminationLine(BoxText box) {
-    if (!box.lines.empty() && box.lines.back() == WillTerminate) box.lines.pop_back();
+    if (!box.lines.empty() && box.lines.back() == ProgramWillTerminate) box.lines.pop_back();
+    return box;
+}
+
+BoxText WithTerminationLine(BoxText box) {
+    box.lines.emplace_back(ProgramWillTerminate);
     return box;
 }
 
 } // namespace
+
+BoxText LogFileUnopenedBox(const std::string& logName) {
+    return {" Log File Error",
+            BoxIcon::Warning,
+            {"Unable to opem the log file " + logName + ".", "This may be a permissions problem."}};
+}
 
 ConfigScreen::ConfigScreen(Setup setup, ConfigScreenView& view, MessageBoxes& boxes, ConfigScreenHost& host,
                            AuxWindowEvents& auxEvents, const Clock& clock, FolderExistsFn folderExists)
@@ -96,23 +100,11 @@ void ConfigScreen::Load() {
 }
 
 void ConfigScreen::DataLoad() {
-    const ConfigRecord& r = setup_.record;
-    fields_ = ConfigScreenValues{};
-    fields_.DomainNames = r.DName == 2;
-    fields_.CName = r.CName;
-    fields_.IPAdd = r.IPAdd;
-    fields_.Port1 = std::to_string(r.Port1);
-    fields_.Port2 = std::to_string(r.Port2);
-    fields_.CPUDelay = std::to_string(r.CPUDelay);
-    fields_.StartDelay = std::to_string(r.StartDelay);
-    fields_.ShutTime = std::to_string(r.ShutTime);
-    fields_.LogName = r.LogName;
-    fields_.LogPath = r.LogPath;
-    fields_.RunOnTop = RunsOnTop(r);
-    fields_.StartMin = StartsInTray(r);
-    logLevelItem_ = LogLevelItem(r.LogLevel);
+    fields_ = ScreenValuesOf(setup_.kind, setup_.record);
+    // A code the list does not have shows as no selection.
+    logLevelItem_ = LogLevelItem(fields_.LogLevel);
     fields_.LogLevel = LogLevelCodeOf(logLevelItem_);
-    shutNameItem_ = ShutTypeName(r.ShutType);
+    shutNameItem_ = ShutTypeName(fields_.ShutType);
     fields_.ShutType = ShutTypeCodeOf(shutNameItem_);
     ShowFields();
     AddressModeRefresh();
@@ -244,7 +236,7 @@ void ConfigScreen::OnSaveClicked() {
         return;
     }
     const bool changed = !SameFields(fields_, snapshot_);
-    if ((fields_.StartMin ? 2 : 1) != setup_.record.StartMin) host_.ClearWindowStateOverride();
+    if (fields_.StartMin != StartsInTray(setup_.record)) host_.ClearWindowStateOverride();
     if (changed) {
         const WriteOutcome outcome =
             WriteConfiguration(setup_.configFile, setup_.kind, fields_, clock_.LocalNow());
@@ -269,17 +261,9 @@ void ConfigScreen::OnSaveClicked() {
 
 void ConfigScreen::OnRestoreClicked() {
     if (unloaded_ || !restoreEnabled_) return;
-    fields_.CPUDelay = "60";
-    logLevelItem_ = "Normal";
-    fields_.LogName = setup_.kind == ProgramKind::Master ? "TarnixM.log" : "TarnixS.log";
-    fields_.LogPath = "Log\\";
-    fields_.Port1 = "10001";
-    fields_.Port2 = "10000";
-    fields_.RunOnTop = false;
-    fields_.ShutTime = "60";
-    fields_.StartMin = false;
-    shutNameItem_ = ShutTypeName(ShutPowerOff);
-    fields_.StartDelay = "2";
+    RestoreDefaults(setup_.kind, fields_);
+    logLevelItem_ = LogLevelItem(fields_.LogLevel);
+    shutNameItem_ = ShutTypeName(fields_.ShutType);
     ShowFields();
     view_.SetStatusText("Defaults Restored - Click Save To Keep");
     StartStatusTimer();
@@ -293,6 +277,12 @@ void ConfigScreen::OnCloseClicked() {
         auxEvents_.ConfigScreenClosed();
         return;
     }
+    reinitialiseWhenClosed_ = true;
+}
+
+void ConfigScreen::Closed() {
+    if (!reinitialiseWhenClosed_) return;
+    reinitialiseWhenClosed_ = false;
     host_.ReinitialiseAfterConfiguration();
 }
 
@@ -314,7 +304,7 @@ void ConfigScreen::OnViewLogClicked() {
         folderPresence == Presence::Present ? PresenceOf(file, false) : Presence::Unknown;
     if (filePresence == Presence::Missing) return EndWithBox(LogFileMissingBox());
     if (filePresence != Presence::Present || !host_.OpenLogFile(file))
-        return EndWithBox(LogFileUnopenedBox(r.LogName));
+        return EndWithBox(WithTerminationLine(LogFileUnopenedBox(r.LogName)));
 }
 
 void ConfigScreen::EndWithBox(const BoxText& box) {

@@ -13,8 +13,11 @@
 
 namespace tarnix {
 
+// The box of a log the viewer could not open (the screen's View Log adds that the program ends).
+BoxText LogFileUnopenedBox(const std::string& logName);
+
 // The logic of the configuration screen: it holds the fields as the user edits them, checks
-// and highlights them, saves them through WriteConfiguration, and on Close has the program
+// and highlights them, saves them through WriteConfiguration, and after Close has the program
 // re-read its file when that is needed. The dialog renders what it is told and reports its
 // events; the program behind it is reached through ConfigScreenHost.
 class ConfigScreen final : public ConfigScreenEvents {
@@ -43,11 +46,17 @@ public:
 
     const ConfigScreenValues& Fields() const { return fields_; }
 
+    // The window has closed and returned: a Close after a save, or while the program is not
+    // set up, re-initialises the program now, outside the dialog's event loop. Nothing follows
+    // any other end of the screen (its countdown).
+    void Closed();
+
     void OnTextEdited(ConfigTextBox box, const std::string& text) override;
     void OnCheckClicked(ConfigCheckBox box, bool checked) override;
     void OnListItemChosen(ConfigList list, const std::string& item) override;
     void OnSaveClicked() override;
     void OnRestoreClicked() override;
+    // Unloads the dialog. A re-initialisation it calls for waits for Closed().
     void OnCloseClicked() override;
     void OnViewLogClicked() override;
     void OnTimer1Tick() override;
@@ -80,6 +89,7 @@ private:
     bool saveEnabled_ = false;
     bool restoreEnabled_ = false;
     bool unloaded_ = false;
+    bool reinitialiseWhenClosed_ = false;
 };
 
 } // namespace tarnix

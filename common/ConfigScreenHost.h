@@ -23,7 +23,7 @@ public:
     virtual void ClearWindowStateOverride() = 0;
 
     // Close after a save or while unconfigured: re-read the file and restart supervision in the
-    // program's own order. The screen has already been unloaded.
+    // program's own order. The screen's window has already closed and returned.
     virtual void ReinitialiseAfterConfiguration() = 0;
 
     // The fatal paths of the screen: the supervision timer stops before the box is shown; after

@@ -1,10 +1,11 @@
 #include "common/ConfigScreenRules.h"
 
 #include <array>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
-#include "common/IPAddress.h"
+#include "common/ConfigSchema.h"
 #include "common/LenientNumber.h"
 #include "common/ShutType.h"
 #include "common/TextEncoding.h"
@@ -12,20 +13,56 @@
 namespace tarnix {
 namespace {
 
-bool LengthOutside(const std::string& text, std::size_t shortest, std::size_t longest) {
+bool LengthOutside(const ConfigField& field, const std::string& text) {
     const std::size_t length = CharacterCount(text);
-    return length < shortest || length > longest;
+    return length < static_cast<std::size_t>(field.lowest) ||
+           length > static_cast<std::size_t>(field.highest);
 }
 
 // Fractions are compared as typed: 4.5 is below 5, 5.5 is not (the reader later rounds it).
-bool NumberOutside(const std::string& text, double lowest, double highest) {
+bool NumberOutside(const ConfigField& field, const std::string& text) {
     const double value = LeadingNumber(text);
-    return !(value >= lowest && value <= highest);
+    return !(value >= field.lowest && value <= field.highest);
 }
 
 constexpr std::array<ConfigLabel, 5> RowLabels = {ConfigLabel::IPAddM0, ConfigLabel::IPAddM1,
                                                   ConfigLabel::IPAddM2, ConfigLabel::IPAddM3,
                                                   ConfigLabel::IPAddM4};
+
+// The labels a refused field highlights: its note or its row, and its column in the master's
+// table of computers. The check boxes can show no refused value and have none.
+struct FieldLabels {
+    std::string_view key;
+    ConfigLabel label;
+    std::optional<ConfigLabel> column;
+};
+constexpr FieldLabels LabelsByKey[] = {
+    {"CName0", ConfigLabel::IPAddM0, ConfigLabel::CompL},
+    {"CName1", ConfigLabel::IPAddM1, ConfigLabel::CompL},
+    {"CName2", ConfigLabel::IPAddM2, ConfigLabel::CompL},
+    {"CName3", ConfigLabel::IPAddM3, ConfigLabel::CompL},
+    {"CName4", ConfigLabel::IPAddM4, ConfigLabel::CompL},
+    {"IPAdd1", ConfigLabel::IPAddM1, ConfigLabel::IPAddL},
+    {"IPAdd2", ConfigLabel::IPAddM2, ConfigLabel::IPAddL},
+    {"IPAdd3", ConfigLabel::IPAddM3, ConfigLabel::IPAddL},
+    {"IPAdd4", ConfigLabel::IPAddM4, ConfigLabel::IPAddL},
+    {"IPAdd", ConfigLabel::IPAddM, std::nullopt},
+    {"Port1", ConfigLabel::Port1M, std::nullopt},
+    {"Port2", ConfigLabel::Port1M, std::nullopt}, // both ports share one note
+    {"CPUDelay", ConfigLabel::CPUDelayM, std::nullopt},
+    {"LogLevel", ConfigLabel::LogLevelM, std::nullopt},
+    {"LogName", ConfigLabel::LogNameM, std::nullopt},
+    {"LogPath", ConfigLabel::LogPathM, std::nullopt},
+    {"StartDelay", ConfigLabel::StartDelayM, std::nullopt},
+    {"ShutTime", ConfigLabel::ShutTimeM, std::nullopt},
+    {"ShutType", ConfigLabel::ShutTypeM, std::nullopt},
+};
+
+const FieldLabels* LabelsOf(std::string_view key) {
+    for (const FieldLabels& labels : LabelsByKey)
+        if (labels.key == key) return &labels;
+    return nullptr;
+}
 
 class Tally {
 public:
@@ -34,32 +71,42 @@ public:
         ++check_.violations;
         (check_.highlighted.push_back(labels), ...);
     }
+    void Count(bool broken, const FieldLabels* labels) {
+        if (labels == nullptr)
+            Count(broken);
+        else if (labels->column)
+            Count(broken, labels->label, *labels->column);
+        else
+            Count(broken, labels->label);
+    }
     FieldCheck Take() { return std::move(check_); }
 
 private:
     FieldCheck check_;
 };
 
-void CheckMasterTable(const ConfigScreenValues& f, Tally& tally) {
-    for (std::size_t k = 1; k <= RemoteComputerCount; ++k) {
-        const std::string& address = f.IPAdd[k];
-        const bool wrong = f.DomainNames
-                               ? CharacterCount(address) > MaxDomainName || IsStrictIPAddress(address)
-                               : !address.empty() && !IsValidIPAddress(address);
-        tally.Count(wrong, RowLabels[k], ConfigLabel::IPAddL);
+// Whether the field's value is one the file's check would refuse, or one that leaves the
+// program waiting to be set up.
+bool Refused(const ConfigField& field, const ConfigScreenValues& f) {
+    switch (field.kind) {
+    case FieldKind::Flag:
+        return false; // a check box shows only what the file allows
+    case FieldKind::Choice: {
+        const std::int16_t code = ShownCode(field, f);
+        return code < field.lowest || code > field.highest;
     }
-    tally.Count(f.CName[0].empty() || CharacterCount(f.CName[0]) > MaxComputerName, ConfigLabel::IPAddM0,
-                ConfigLabel::CompL);
-    for (std::size_t k = 1; k <= RemoteComputerCount; ++k)
-        tally.Count(CharacterCount(f.CName[k]) > MaxComputerName, RowLabels[k], ConfigLabel::CompL);
-}
-
-void CheckSlaveAddress(const ConfigScreenValues& f, Tally& tally) {
-    const std::string& address = f.IPAdd[0];
-    const bool wrong = f.DomainNames ? address.empty() || CharacterCount(address) > MaxDomainName ||
-                                           IsStrictIPAddress(address)
-                                     : !IsValidIPAddress(address);
-    tally.Count(wrong, ConfigLabel::IPAddM);
+    case FieldKind::Number:
+        return NumberOutside(field, ShownText(field, f));
+    case FieldKind::Text: {
+        const std::string& text = ShownText(field, f);
+        return (field.required && text.empty()) || LengthOutside(field, text);
+    }
+    case FieldKind::Address: {
+        const std::string& address = ShownText(field, f);
+        return (field.required && address.empty()) || AddressFault(field, f.DomainNames, address).has_value();
+    }
+    }
+    return false;
 }
 
 } // namespace
@@ -73,21 +120,10 @@ bool StoredFolderExists(const std::string& storedPath) {
 FieldCheck CheckScreenFields(ProgramKind kind, const ConfigScreenValues& f,
                              const FolderExistsFn& folderExists) {
     Tally tally;
-    if (kind == ProgramKind::Master)
-        CheckMasterTable(f, tally);
-    else
-        CheckSlaveAddress(f, tally);
-    tally.Count(NumberOutside(f.CPUDelay, 5, 600), ConfigLabel::CPUDelayM);
-    tally.Count(f.LogLevel < 1 || f.LogLevel > 3, ConfigLabel::LogLevelM);
-    tally.Count(LengthOutside(f.LogName, 8, 20), ConfigLabel::LogNameM);
-    tally.Count(LengthOutside(f.LogPath, 2, 100), ConfigLabel::LogPathM);
+    for (const ConfigField* field : FieldsOf(kind))
+        if (field->kind != FieldKind::Flag) tally.Count(Refused(*field, f), LabelsOf(field->key));
     // A missing folder is a fault of its own, even when the path is also too short.
     tally.Count(!folderExists(f.LogPath), ConfigLabel::LogPathM);
-    tally.Count(NumberOutside(f.Port1, 1024, 65532), ConfigLabel::Port1M);
-    tally.Count(NumberOutside(f.Port2, 1024, 65532), ConfigLabel::Port1M);
-    tally.Count(NumberOutside(f.ShutTime, 2, 600), ConfigLabel::ShutTimeM);
-    tally.Count(f.ShutType < 1 || f.ShutType > 6, ConfigLabel::ShutTypeM);
-    tally.Count(NumberOutside(f.StartDelay, 1, 3600), ConfigLabel::StartDelayM);
     if (kind == ProgramKind::Master) {
         bool anyAddress = false;
         for (std::size_t k = 1; k <= RemoteComputerCount; ++k) {

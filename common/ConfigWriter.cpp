@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "common/AtomicFile.h"
 #include "common/ConfigBoxes.h"
 #include "common/ConfigFile.h"
+#include "common/ConfigSchema.h"
 #include "common/LenientNumber.h"
 #include "common/TextEncoding.h"
 #include "common/TimeStamp.h"
@@ -32,8 +32,24 @@ std::string NumberText(std::string_view screenText) {
     return PlainDecimal(LeadingNumber(screenText));
 }
 
-std::string_view CheckState(bool checked) {
-    return checked ? "2" : "1";
+std::string CheckState(bool checked) {
+    return std::to_string(checked ? FlagSet : FlagClear);
+}
+
+// The field's line value as the screen shows it.
+std::string ValueText(const ConfigField& field, const ConfigScreenValues& v) {
+    switch (field.kind) {
+    case FieldKind::Flag:
+        return CheckState(ShownFlag(field, v));
+    case FieldKind::Choice:
+        return std::to_string(ShownCode(field, v));
+    case FieldKind::Number:
+        return NumberText(ShownText(field, v));
+    case FieldKind::Text:
+    case FieldKind::Address:
+        break;
+    }
+    return ShownText(field, v);
 }
 
 class Lines {
@@ -50,23 +66,6 @@ private:
     std::string text_;
 };
 
-void AddRunSection(Lines& lines, const ConfigScreenValues& v) {
-    lines.Add("");
-    lines.Add("[Run]");
-    lines.Add("CPUDelay=", NumberText(v.CPUDelay));
-    lines.Add("LogLevel=", std::to_string(v.LogLevel));
-    lines.Add("LogName=", v.LogName);
-    lines.Add("LogPath=", v.LogPath);
-    lines.Add("RunOnTop=", CheckState(v.RunOnTop));
-    lines.Add("StartDelay=", NumberText(v.StartDelay));
-    lines.Add("StartMin=", CheckState(v.StartMin));
-    lines.Add("");
-    lines.Add("[Shutdown]");
-    lines.Add("ShutTime=", NumberText(v.ShutTime));
-    lines.Add("ShutType=", std::to_string(v.ShutType));
-    lines.Add(""); // the file ends in an empty line
-}
-
 // A control character is refused in every text: a line break would split its line (and could
 // forge another key), and any other would reach the log's listing of the file.
 std::optional<std::string> ControlCharacterIn(std::string_view key, std::string_view text) {
@@ -78,27 +77,12 @@ std::optional<std::string> ControlCharacterIn(std::string_view key, std::string_
 // Why a value would not read back as written, or nothing when all would. A number too large
 // for a double has no decimal form to write.
 std::optional<std::string> Refusal(ProgramKind kind, const ConfigScreenValues& v) {
-    std::vector<std::pair<std::string, const std::string*>> texts;
-    if (kind == ProgramKind::Master) {
-        for (std::size_t i = 0; i <= RemoteComputerCount; ++i)
-            texts.emplace_back("CName" + std::to_string(i), &v.CName[i]);
-        for (std::size_t i = 1; i <= RemoteComputerCount; ++i)
-            texts.emplace_back("IPAdd" + std::to_string(i), &v.IPAdd[i]);
-    } else {
-        texts.emplace_back("IPAdd", &v.IPAdd[0]);
-    }
-    texts.emplace_back("LogName", &v.LogName);
-    texts.emplace_back("LogPath", &v.LogPath);
-    for (const auto& [key, text] : texts)
-        if (auto refusal = ControlCharacterIn(key, *text)) return refusal;
-    const std::pair<const char*, const std::string*> numbers[] = {{"Port1", &v.Port1},
-                                                                  {"Port2", &v.Port2},
-                                                                  {"CPUDelay", &v.CPUDelay},
-                                                                  {"StartDelay", &v.StartDelay},
-                                                                  {"ShutTime", &v.ShutTime}};
-    for (const auto& [key, number] : numbers)
-        if (!std::isfinite(LeadingNumber(*number)))
-            return std::string(key) + " is too large a number to be saved.";
+    for (const ConfigField* field : FieldsOf(kind))
+        if (field->kind == FieldKind::Text || field->kind == FieldKind::Address)
+            if (auto refusal = ControlCharacterIn(field->key, ShownText(*field, v))) return refusal;
+    for (const ConfigField* field : FieldsOf(kind))
+        if (field->kind == FieldKind::Number && !std::isfinite(LeadingNumber(ShownText(*field, v))))
+            return std::string(field->key) + " is too large a number to be saved.";
     return std::nullopt;
 }
 
@@ -109,20 +93,16 @@ std::string ConfigurationText(ProgramKind kind, const ConfigScreenValues& v, con
     lines.Add("# " + ProgramTitleOf(kind) + " Version ", ProgramVersion);
     lines.Add("# Configuration File");
     lines.Add("# ", FormatTimeStamp(now));
-    lines.Add("");
-    lines.Add("[Comms]");
-    lines.Add("DName=", CheckState(v.DomainNames));
-    if (kind == ProgramKind::Master) {
-        for (std::size_t i = 0; i <= RemoteComputerCount; ++i)
-            lines.Add("CName" + std::to_string(i) + "=", v.CName[i]);
-        for (std::size_t i = 1; i <= RemoteComputerCount; ++i)
-            lines.Add("IPAdd" + std::to_string(i) + "=", v.IPAdd[i]);
-    } else {
-        lines.Add("IPAdd=", v.IPAdd[0]);
+    std::optional<ConfigSection> section;
+    for (const ConfigField* field : FieldsOf(kind)) {
+        if (field->section != section) {
+            section = field->section;
+            lines.Add("");
+            lines.Add(SectionLines[static_cast<std::size_t>(*section)]);
+        }
+        lines.Add(std::string(field->key) + "=", ValueText(*field, v));
     }
-    lines.Add("Port1=", NumberText(v.Port1));
-    lines.Add("Port2=", NumberText(v.Port2));
-    AddRunSection(lines, v);
+    lines.Add(""); // the file ends in an empty line
     return lines.Take();
 }
 

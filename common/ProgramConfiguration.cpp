@@ -20,6 +20,9 @@ void ProgramBase::OpenConfigScreen() {
         screen->Load();
         return *screen;
     });
+    // Only now that the dialog's loop has returned may the program re-read its file and reopen
+    // its ports: nothing of the re-initialisation runs under a dialog that is closing.
+    if (screen) screen->Closed();
 }
 
 bool ProgramBase::IsAdministrator() {
@@ -31,9 +34,8 @@ bool ProgramBase::IsAdministrator() {
 bool ProgramBase::OpenLogFile(const std::filesystem::path& file) {
     if (desktop_ == nullptr) return false;
     return desktop_->OpenTextFile(file, [this, name = config_.LogName] {
-        boxes_.Show(programTitle_ + " Log File Error",
-                    {"Unable to opem the log file " + name + ".", "This may be a permissions problem."},
-                    BoxIcon::Warning, BoxButtons::Ok);
+        const BoxText box = LogFileUnopenedBox(name);
+        boxes_.Show(programTitle_ + box.titleSuffix, box.lines, box.icon, BoxButtons::Ok);
     });
 }
 

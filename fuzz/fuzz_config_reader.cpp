@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "common/ConfigFile.h"
+#include "common/ConfigSchema.h"
 
 namespace {
 
@@ -37,25 +38,6 @@ private:
     int fd_;
 };
 
-ConfigScreenValues ScreenValuesOf(const ConfigRecord& r) {
-    ConfigScreenValues v;
-    v.DomainNames = r.DName == 2;
-    v.CName = r.CName;
-    v.IPAdd = r.IPAdd;
-    v.Port1 = std::to_string(r.Port1);
-    v.Port2 = std::to_string(r.Port2);
-    v.CPUDelay = std::to_string(r.CPUDelay);
-    v.LogName = r.LogName;
-    v.LogPath = r.LogPath;
-    v.StartDelay = std::to_string(r.StartDelay);
-    v.ShutTime = std::to_string(r.ShutTime);
-    v.RunOnTop = r.RunOnTop == 2;
-    v.StartMin = r.StartMin == 2;
-    v.LogLevel = r.LogLevel;
-    v.ShutType = r.ShutType;
-    return v;
-}
-
 bool HasCarriageReturn(const ConfigRecord& r) {
     for (const std::string& text : r.CName)
         if (text.find('\r') != std::string::npos) return true;
@@ -67,7 +49,7 @@ bool HasCarriageReturn(const ConfigRecord& r) {
 void CheckRoundTrip(ProgramKind kind, const ConfigRecord& record) {
     if (HasCarriageReturn(record)) return; // the writer refuses line breaks in texts
     const std::tm when{};
-    const std::string text = ConfigurationText(kind, ScreenValuesOf(record), when);
+    const std::string text = ConfigurationText(kind, ScreenValuesOf(kind, record), when);
     static const ScratchFile saved;
     saved.Fill(text.data(), text.size());
     const auto file = saved.Path();
@@ -76,7 +58,7 @@ void CheckRoundTrip(ProgramKind kind, const ConfigRecord& record) {
     bool unconfigured = false;
     if (ReadConfiguration(file, kind, again, configText) || ValidateConfiguration(kind, again, unconfigured))
         std::abort();
-    if (ConfigurationText(kind, ScreenValuesOf(again), when) != text) std::abort();
+    if (ConfigurationText(kind, ScreenValuesOf(kind, again), when) != text) std::abort();
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "common/ConfigSchema.h"
+#include "common/ConfigScreenRules.h"
 #include "common/ProgramNames.h"
 #include "ui/Artwork.h"
 #include "ui/ClickLabel.h"
@@ -33,6 +35,11 @@ QString AccessibleFromLabel(QString caption) {
     caption = caption.trimmed();
     if (caption.endsWith(QLatin1Char(':'))) caption.chop(1);
     return caption;
+}
+
+// The range note beside a field, as the configuration's schema gives it.
+std::string Hint(std::string_view key) {
+    return HintOf(*FindField(key));
 }
 
 template <typename Enum> Enum Offset(Enum first, int k) {
@@ -96,8 +103,10 @@ QLineEdit* frmConfig::AddTextBox(ConfigTextBox id, const char* name, const QStri
     box->setAccessibleName(AccessibleFromLabel(label));
     box->setToolTip(Caption(toolTip));
     box->setAccessibleDescription(Caption(toolTip));
-    // textEdited, not textChanged: what the logic sets is not reported back as an edit.
+    // textEdited, not textChanged: what the logic sets is not reported back as an edit. A text
+    // set any other way (an assistive tool, another program) is reported before a Save.
     connect(box, &QLineEdit::textEdited, this, [this, id](const QString& text) {
+        known_[id] = text;
         Forward([&](auto& e) { e.OnTextEdited(id, text.toStdString()); });
     });
     textBoxes_[id] = box;
@@ -162,7 +171,7 @@ QWidget* frmConfig::PortsRow() {
                             "clash with another program"
                           : "RX Port used for communications with Master - only change this if "
                             "there is a clash with another program"));
-    layout->addWidget(AddLabel(ConfigLabel::Port1M, "Port1M", "(min 1024, max 65532)"));
+    layout->addWidget(AddLabel(ConfigLabel::Port1M, "Port1M", Hint("Port1").c_str()));
     layout->addStretch();
     textBoxes_[ConfigTextBox::Port1T]->setAccessibleName(QStringLiteral("TX Port"));
     textBoxes_[ConfigTextBox::Port2T]->setAccessibleName(QStringLiteral("RX Port"));
@@ -184,7 +193,7 @@ QWidget* frmConfig::CreateCommunications() {
         grid->addWidget(AddTextBox(ConfigTextBox::CompT0, "CompT0", QStringLiteral("Local Computer:"),
                                    "Name of Local Computer (Must be set and be no more than 25 characters)"),
                         2, 1);
-        for (int k = 1; k <= 4; ++k) {
+        for (int k = 1; k <= RemoteComputerCount; ++k) {
             const std::string row = "Remote Computer " + std::to_string(k) + ":";
             const std::string tip =
                 "Name of Remote Computer " + std::to_string(k) + " (no more than 25 characters)";
@@ -199,12 +208,14 @@ QWidget* frmConfig::CreateCommunications() {
             grid->addWidget(AddTextBox(Offset(ConfigTextBox::IPAddT, k), addressName.c_str(), QString(), ""),
                             2 + k, 2);
         }
-        grid->addWidget(PlainLabel("Port:"), 7, 0);
-        grid->addWidget(PortsRow(), 7, 1, 1, 2);
+        // The ports follow the local computer's row and the remote computers' rows.
+        const int portsRow = 3 + RemoteComputerCount;
+        grid->addWidget(PlainLabel("Port:"), portsRow, 0);
+        grid->addWidget(PortsRow(), portsRow, 1, 1, 2);
     } else {
         grid->addWidget(AddLabel(ConfigLabel::IPAddL, "IPAddL", "IP Address:"), 1, 0);
         grid->addWidget(AddTextBox(ConfigTextBox::IPAddT, "IPAddT", QStringLiteral("IP Address:"), ""), 1, 1);
-        grid->addWidget(AddLabel(ConfigLabel::IPAddM, "IPAddM", "(A valid IP address)"), 1, 2);
+        grid->addWidget(AddLabel(ConfigLabel::IPAddM, "IPAddM", SlaveAddressHint(false).c_str()), 1, 2);
         grid->addWidget(PlainLabel("Ports:"), 2, 0);
         grid->addWidget(PortsRow(), 2, 1, 1, 2);
     }
@@ -228,12 +239,12 @@ QWidget* frmConfig::CreateGeneral() {
            AddTextBox(ConfigTextBox::CPUDelayT, "CPUDelayT", QStringLiteral("Lost Comms Delay:"),
                       Pick(kind_, "Time for communications to be lost before shutdown initiated",
                            "Time for communications to be lost before shutdown is initiated")),
-           AddLabel(ConfigLabel::CPUDelayM, "CPUDelayM", "seconds (min 5, max 600)"));
+           AddLabel(ConfigLabel::CPUDelayM, "CPUDelayM", Hint("CPUDelay").c_str()));
     grid->itemAtPosition(0, 0)->widget()->setObjectName(QStringLiteral("CPUDelayL"));
     addRow("Activate After:",
            AddTextBox(ConfigTextBox::StartDelayT, "StartDelayT", QStringLiteral("Activate After:"),
                       "Delay after startup before program is activated"),
-           AddLabel(ConfigLabel::StartDelayM, "StartDelayM", "seconds (min 1, max 3600)"));
+           AddLabel(ConfigLabel::StartDelayM, "StartDelayM", Hint("StartDelay").c_str()));
     const char* onTop = master ? "Run On Top:" : " Run On Top:";
     addRow(onTop,
            AddCheckBox(ConfigCheckBox::RunOnTopT, "RunOnTopT", onTop,
@@ -246,19 +257,17 @@ QWidget* frmConfig::CreateGeneral() {
                Pick(kind_, "Set program to Run Minimised in System Tray (takes priority over Run On Top)",
                     "Set program to Run Minimised in the System Tray (takes priority over Run On Top)")),
            nullptr);
-    addRow(
-        "Log Level:",
-        AddList(ConfigList::LogLevelT, "LogLevelT", "Log Level:", "Log level",
-                {QStringLiteral("Full"), QStringLiteral("None"), QStringLiteral("Normal")}),
-        AddLabel(ConfigLabel::LogLevelM, "LogLevelM", "(Setting this to full will generate big log files)"));
+    addRow("Log Level:",
+           AddList(ConfigList::LogLevelT, "LogLevelT", "Log Level:", "Log level",
+                   {QStringLiteral("Full"), QStringLiteral("None"), QStringLiteral("Normal")}),
+           AddLabel(ConfigLabel::LogLevelM, "LogLevelM", Hint("LogLevel").c_str()));
     addRow("Log File Name:",
            AddTextBox(ConfigTextBox::LogNameT, "LogNameT", QStringLiteral("Log File Name:"), "Log file name"),
-           AddLabel(ConfigLabel::LogNameM, "LogNameM", "(Between 8 and 20 characters)"));
+           AddLabel(ConfigLabel::LogNameM, "LogNameM", Hint("LogName").c_str()));
     addRow("Path To Log File:",
            AddTextBox(ConfigTextBox::LogPathT, "LogPathT", QStringLiteral("Path To Log File:"),
                       "Path to log file (either an absolute path or relative to the Program Directory)"),
-           AddLabel(ConfigLabel::LogPathM, "LogPathM",
-                    "(Must exist and be between 1 and 99 characters plus '\\')"));
+           AddLabel(ConfigLabel::LogPathM, "LogPathM", Hint("LogPath").c_str()));
     QPushButton* viewLog = AddButton("ViewL", "View Log",
                                      Pick(kind_, "View Tarnix log file (Iit will not be updated while open)",
                                           "View Tarnix Slave log file (Iit will not be updated while open)"));
@@ -276,7 +285,7 @@ QWidget* frmConfig::CreateShutdown() {
     grid->addWidget(AddTextBox(ConfigTextBox::ShutTimeT, "ShutTimeT", QStringLiteral("Shut Down Time:"),
                                "Time before shutdown occurs after the shutdown sequence has started"),
                     0, 1);
-    grid->addWidget(AddLabel(ConfigLabel::ShutTimeM, "ShutTimeM", "seconds (min 2, max 600)"), 0, 2);
+    grid->addWidget(AddLabel(ConfigLabel::ShutTimeM, "ShutTimeM", Hint("ShutTime").c_str()), 0, 2);
     grid->addWidget(PlainLabel("Shut Down Type:"), 1, 0);
     grid->addWidget(
         AddList(ConfigList::ShutNameT, "ShutNameT", "Shut Down Type:", "Type of Shutdown",
@@ -335,7 +344,10 @@ QWidget* frmConfig::CreateFooter() {
     restore->setEnabled(false);
     buttons_[ConfigButton::Save] = save;
     buttons_[ConfigButton::Restore] = restore;
-    connect(save, &QPushButton::clicked, this, [this] { Forward([](auto& e) { e.OnSaveClicked(); }); });
+    connect(save, &QPushButton::clicked, this, [this] {
+        ReportUnheardTexts();
+        Forward([](auto& e) { e.OnSaveClicked(); });
+    });
     connect(restore, &QPushButton::clicked, this, [this] { Forward([](auto& e) { e.OnRestoreClicked(); }); });
     connect(close, &QPushButton::clicked, this, [this] { Forward([](auto& e) { e.OnCloseClicked(); }); });
     for (QPushButton* button : {save, restore, close})
@@ -350,7 +362,7 @@ void frmConfig::RenameAddressBoxes() {
         textBoxes_[ConfigTextBox::IPAddT]->setAccessibleName(column);
         return;
     }
-    for (int k = 1; k <= 4; ++k)
+    for (int k = 1; k <= RemoteComputerCount; ++k)
         textBoxes_[Offset(ConfigTextBox::IPAddT, k)]->setAccessibleName(
             QStringLiteral("%1 of Remote Computer %2").arg(column).arg(k));
 }
@@ -362,7 +374,20 @@ void frmConfig::SetTitle(const std::string& text) {
 }
 
 void frmConfig::SetFieldText(ConfigTextBox box, const std::string& text) {
-    if (auto it = textBoxes_.find(box); it != textBoxes_.end()) SetControlText(it->second, text);
+    if (auto it = textBoxes_.find(box); it != textBoxes_.end()) {
+        SetControlText(it->second, text);
+        known_[box] = it->second->text();
+    }
+}
+
+// Save checks and writes what the boxes show, however their texts got there.
+void frmConfig::ReportUnheardTexts() {
+    for (const auto& [id, box] : textBoxes_) {
+        const QString shown = box->text();
+        if (shown == known_[id]) continue;
+        known_[id] = shown;
+        Forward([&, id = id](auto& e) { e.OnTextEdited(id, shown.toStdString()); });
+    }
 }
 
 void frmConfig::SetFieldToolTip(ConfigTextBox box, const std::string& text) {

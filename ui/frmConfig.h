@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <map>
 
 #include "common/ConfigRecord.h"
@@ -63,6 +64,7 @@ private:
     QPushButton* AddButton(const char* name, const char* caption, const char* toolTip);
     QWidget* PortsRow();
     void RenameAddressBoxes();
+    void ReportUnheardTexts();
     template <typename F> void Forward(F&& call) {
         if (events_ != nullptr && !unloading_) call(*events_);
     }
@@ -73,6 +75,7 @@ private:
     ConfigScreenEvents* events_ = nullptr;
     bool unloading_ = false;
     std::map<ConfigTextBox, QLineEdit*> textBoxes_;
+    std::map<ConfigTextBox, QString> known_; // what the logic holds: what it set or heard typed
     std::map<ConfigCheckBox, QCheckBox*> checkBoxes_;
     std::map<ConfigList, QComboBox*> lists_;
     std::map<ConfigLabel, QLabel*> labels_;

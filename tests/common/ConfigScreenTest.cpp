@@ -5,6 +5,7 @@
 
 #include "ConfigTestSupport.h"
 #include "common/ConfigScreen.h"
+#include "support/ConfigFakes.h"
 #include "support/Fakes.h"
 
 namespace tarnix {
@@ -360,6 +361,26 @@ TEST_F(ConfigScreenTest, AFailedSaveKeepsTheScreenAndTheProgramGoing) {
     EXPECT_TRUE(host_.calls.empty());
 }
 
+// The dialog shows what it was last told: after a failed save it must be told the values in
+// force again, and the screen must hold them too, or a second Save would write the refused edit.
+TEST_F(ConfigScreenTest, AFailedSaveShowsAndHoldsTheValuesInForceAgain) {
+    testing::FakeConfigView dialog;
+    setup_.configFile = folder_ / "Data/TarnixM.ini";
+    ConfigScreen screen(setup_, dialog, boxes_, host_, aux_, clock_);
+    screen.Load();
+    std::filesystem::create_directories(setup_.configFile); // a folder where the file should be
+    dialog.fields[ConfigTextBox::CPUDelayT] = "90";         // as typed into the box
+    screen.OnTextEdited(ConfigTextBox::CPUDelayT, "90");
+    screen.OnSaveClicked();
+    EXPECT_EQ(dialog.fields[ConfigTextBox::CPUDelayT], "60");
+    EXPECT_EQ(screen.Fields().CPUDelay, "60");
+
+    std::filesystem::remove(setup_.configFile);
+    screen.OnSaveClicked();
+    EXPECT_EQ(dialog.status, "No Changes To Save");
+    EXPECT_FALSE(std::filesystem::exists(setup_.configFile));
+}
+
 TEST_F(ConfigScreenTest, TheSlaveEndsWhenItsFileVanishedBeforeTheSave) {
     setup_.record = ValidRecord(ProgramKind::Slave, LogPath());
     Open(ProgramKind::Slave);
@@ -387,6 +408,7 @@ TEST_F(ConfigScreenTest, RestoreFillsInDefaultsWithoutWritingOrChecking) {
     EXPECT_EQ(view_.status, "Defaults Restored - Click Save To Keep");
     EXPECT_FALSE(std::filesystem::exists(setup_.configFile));
     screen_->OnCloseClicked();
+    screen_->Closed();
     EXPECT_TRUE(host_.calls.empty()) << "Restore then Close changes nothing";
     EXPECT_FALSE(aux_.AnyOpen());
 }
@@ -403,11 +425,14 @@ TEST_F(ConfigScreenTest, CloseReinitialisesOnlyAfterASaveOrWhileUnconfigured) {
         host_.configSaved = c.saved;
         host_.unconfigured = c.unconfigured;
         screen_->OnCloseClicked();
+        EXPECT_TRUE(host_.calls.empty()) << "not while the dialog's loop still runs";
+        screen_->Closed(); // the window has returned
         EXPECT_TRUE(view_.unloaded);
         EXPECT_EQ(host_.calls,
                   c.reinitialised ? std::vector<std::string>{"Reinitialise"} : std::vector<std::string>{});
         EXPECT_EQ(aux_.AnyOpen(), c.reinitialised) << "the re-initialisation clears it itself";
         screen_->OnCloseClicked();
+        screen_->Closed();
         EXPECT_EQ(host_.calls.size(), c.reinitialised ? 1u : 0u) << "closed once only";
     }
 }

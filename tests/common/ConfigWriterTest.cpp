@@ -8,6 +8,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/ConfigFile.h"
+#include "common/ConfigSchema.h"
 #include "tests/common/ConfigTestSupport.h"
 
 namespace tarnix {
@@ -140,26 +141,6 @@ TEST(WriterLayout, NumbersInPlainDecimal) {
     }
 }
 
-// The screen's fields as the screen fills them from a record.
-ConfigScreenValues ScreenValuesOf(const ConfigRecord& r) {
-    ConfigScreenValues v;
-    v.DomainNames = r.DName == 2;
-    v.CName = r.CName;
-    v.IPAdd = r.IPAdd;
-    v.Port1 = std::to_string(r.Port1);
-    v.Port2 = std::to_string(r.Port2);
-    v.CPUDelay = std::to_string(r.CPUDelay);
-    v.LogName = r.LogName;
-    v.LogPath = r.LogPath;
-    v.StartDelay = std::to_string(r.StartDelay);
-    v.ShutTime = std::to_string(r.ShutTime);
-    v.RunOnTop = r.RunOnTop == 2;
-    v.StartMin = r.StartMin == 2;
-    v.LogLevel = r.LogLevel;
-    v.ShutType = r.ShutType;
-    return v;
-}
-
 // Saved, read back and saved again, every field gives the same file.
 TEST(WriterRoundTrip, EveryFieldReadsBackAsSaved) {
     ConfigScreenValues masterDomains = MasterScreen();
@@ -189,7 +170,7 @@ TEST(WriterRoundTrip, EveryFieldReadsBackAsSaved) {
         ASSERT_FALSE(r.readBox);
         ASSERT_FALSE(r.checkBox);
         EXPECT_FALSE(r.unconfigured);
-        EXPECT_EQ(ConfigurationText(kind, ScreenValuesOf(r.record), SaveTime()),
+        EXPECT_EQ(ConfigurationText(kind, ScreenValuesOf(kind, r.record), SaveTime()),
                   ConfigurationText(kind, values, SaveTime()));
     }
 }
@@ -453,7 +434,7 @@ TEST(ShippedFiles, PassTheReaderAndTheCheckAndMatchTheWriter) {
         ASSERT_FALSE(r.checkBox);
         EXPECT_TRUE(r.unconfigured);
 
-        const ConfigScreenValues v = ScreenValuesOf(r.record);
+        const ConfigScreenValues v = ScreenValuesOf(kind, r.record);
         EXPECT_EQ(WithoutDateLine(ReadBytes(file)), WithoutDateLine(ConfigurationText(kind, v, SaveTime())));
     }
 }

@@ -120,6 +120,26 @@ TEST_F(Configure, TheSlaveTakesItsNewMasterWithoutStoppingItsTimer) {
     EXPECT_FALSE(rig.program->Auxiliary().AnyOpen());
 }
 
+// Close only unloads the dialog: the file is read again once its window has returned, never
+// inside the dialog's own event loop.
+TEST_F(Configure, TheProgramIsReinitialisedOnlyOnceTheScreenHasReturned) {
+    folder.WriteMaster(MasterSettings());
+    MasterRig rig(network);
+    rig.program->Load();
+    const std::size_t lines = folder.LogLines("TarnixM.log").size();
+    rig.configWindow.user = [&](ConfigScreenEvents& screen, FakeConfigView&) {
+        screen.OnTextEdited(ConfigTextBox::IPAddT2, "127.0.0.6");
+        screen.OnSaveClicked();
+        screen.OnCloseClicked();
+        EXPECT_EQ(rig.Port(2).boundPort, 0);
+        EXPECT_EQ(folder.LogLines("TarnixM.log").size(), lines);
+    };
+    rig.program->OnButtonClicked(Button::Config);
+    EXPECT_EQ(rig.Port(2).remoteHost, "127.0.0.6");
+    EXPECT_EQ(Events(From(folder.LogLines("TarnixM.log"), ",  Config")),
+              (Lines{"Config,Updated", "Start,Initialise"}));
+}
+
 TEST_F(Configure, WithoutASaveOrByTheClockNothingIsReadAgain) {
     folder.WriteMaster(MasterSettings());
     MasterRig rig(network);

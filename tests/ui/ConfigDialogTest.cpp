@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -185,6 +186,71 @@ void Type(QLineEdit* edit, const std::string& text) {
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, character);
         QApplication::sendEvent(edit, &key);
     }
+}
+
+// A box's text set through the accessibility interface, as assistive and automation tools set
+// it, or by another program, is what Save checks and writes; typing stays an edit too.
+TEST(ConfigDialog, SaveChecksAndWritesWhatTheBoxesShowHoweverTheirTextGotThere) {
+    config_test::TempFolder folder;
+    std::filesystem::create_directories(folder / "Log");
+    ConfigScreen::Setup setup;
+    setup.kind = ProgramKind::Master;
+    setup.configFile = folder / "TarnixM.ini";
+    setup.record = ConfigRecord{.DName = 1,
+                                .CName = {"Control", "Pump", "", "", ""},
+                                .IPAdd = {"", "10.0.0.2", "", "", ""},
+                                .Port1 = 10001,
+                                .Port2 = 10000,
+                                .CPUDelay = 60,
+                                .LogLevel = 2,
+                                .LogName = "TarnixM.log",
+                                .LogPath = (folder / "Log").string() + "\\",
+                                .RunOnTop = 1,
+                                .StartDelay = 2,
+                                .StartMin = 1,
+                                .ShutTime = 60,
+                                .ShutType = 1};
+    struct Host : ConfigScreenHost {
+        bool IsAdministrator() override { return true; }
+        bool OpenLogFile(const std::filesystem::path&) override { return true; }
+        bool Unconfigured() const override { return false; }
+        bool ConfigSaved() const override { return saved; }
+        void SetConfigSaved(bool s) override { saved = s; }
+        void ClearWindowStateOverride() override {}
+        void ReinitialiseAfterConfiguration() override {}
+        void StopSupervisionTimer() override {}
+        void EndProgram() override {}
+        bool saved = false;
+    } host;
+    testing::FakeBoxes boxes;
+    AuxWindows aux;
+    FixedClock clock;
+    frmConfig dialog(ProgramKind::Master, NeverOpens);
+    ConfigScreen screen(setup, dialog, boxes, host, aux, clock);
+    dialog.SetEvents(&screen);
+    screen.Load();
+
+    auto* port = Child<QLineEdit>(dialog, "Port1T");
+    port->selectAll();
+    Type(port, "65533");
+    Child<QPushButton>(dialog, "Save")->click();
+    ASSERT_EQ(Child<QLabel>(dialog, "Status")->text(),
+              "Item(s) Highlighted Contain Out Of Range Values - Changes Not Saved");
+
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(port);
+    ASSERT_NE(accessible, nullptr);
+    ASSERT_NE(accessible->editableTextInterface(), nullptr);
+    accessible->editableTextInterface()->replaceText(0, accessible->textInterface()->characterCount(),
+                                                     QStringLiteral("26101"));
+    ASSERT_EQ(port->text(), "26101");
+    Child<QLineEdit>(dialog, "CPUDelayT")->setText(QStringLiteral("90")); // as a program would
+    Child<QPushButton>(dialog, "Save")->click();
+
+    EXPECT_EQ(Child<QLabel>(dialog, "Status")->text(), "Changes Saved - Click Close To Activate The Changes");
+    EXPECT_TRUE(host.saved);
+    const std::string saved = config_test::ReadBytes(setup.configFile);
+    EXPECT_NE(saved.find("\r\nPort1=26101\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\r\nCPUDelay=90\r\n"), std::string::npos) << saved;
 }
 
 // The real screen over a running master: what a person types and saves there is what the
