@@ -96,7 +96,7 @@ void StatusJournal::WarnTerminals(const ProgramStatus& before, const ProgramStat
         const bool changed = started || now.timeLeft != before.timeLeft;
         const bool due = started || (now.timeLeft > 0 && (now.timeLeft % 60 == 0 || now.timeLeft == 10));
         if (changed && due)
-            terminals_->Broadcast(title + ": " + WhatIsLost(now) + ". " + ActionIn(now) +
+            terminals_->Broadcast(title + ": " + WhatIsLost(now) + "; " + ActionIn(now) +
                                   ". Run 'tarnixctl reset' to cancel.");
         return;
     }

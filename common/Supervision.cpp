@@ -66,6 +66,7 @@ SecondOutcome Supervision::CountdownTick() {
     if (phaseCounter_ == 0) display_.ShowSupervision(SupervisionChange::CountdownBegins);
     if (testRun_) return SecondOutcome::TestRunEnded;
     if (phaseCounter_ == 0) LogAtNormal("Enter", shutTypeName_);
+    timeLeft_ = static_cast<std::int16_t>(shutTime_ - phaseCounter_);
     display_.ShowSupervision(SupervisionChange::CountdownShown);
     if (phaseCounter_ >= shutTime_) return SecondOutcome::CountdownExpired;
     LogAtFull(shutTypeName_, "");
@@ -82,6 +83,7 @@ void Supervision::ResetSupervision() {
     ++listeningSecond_;
     lostCommsLimit_ = inhibitShutdown_ ? InhibitedSeconds : config_.CPUDelay;
     shutTime_ = inhibitShutdown_ ? InhibitedSeconds : config_.ShutTime;
+    timeLeft_ = shutTime_;
     shutTypeName_ = tarnix::ShutTypeName(config_.ShutType);
     display_.ShowSupervision(SupervisionChange::Reset);
 }

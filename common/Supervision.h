@@ -82,8 +82,8 @@ public:
     } // 1 = no valid datagram since the last loss check
     std::int16_t LostCommsLimit() const { return lostCommsLimit_; }
     std::int16_t ShutTime() const { return shutTime_; } // the countdown's length in force
-    // Seconds left of the countdown, as it shows them.
-    std::int16_t TimeLeft() const { return static_cast<std::int16_t>(shutTime_ - phaseCounter_); }
+    // Seconds left of the countdown, as it shows them (the full length before it starts).
+    std::int16_t TimeLeft() const { return timeLeft_; }
     bool TestRun() const { return testRun_; }
     bool InhibitShutdown() const { return inhibitShutdown_; }
     const std::string& ShutTypeName() const { return shutTypeName_; }
@@ -112,6 +112,7 @@ private:
     std::int16_t nothingHeard_ = 1;
     std::int16_t lostCommsLimit_ = 0;
     std::int16_t shutTime_ = 0;
+    std::int16_t timeLeft_ = 0;
     bool testRun_ = false;
     bool inhibitShutdown_ = false;
     bool countdownHeld_ = false;

@@ -16,7 +16,7 @@ DesktopFace::DesktopFace(int& argc, char** argv, ProgramKind kind)
 
 // The service counts as an instance too: its claim is one no user can fake.
 bool DesktopFace::ClaimInstance() {
-    const bool serviceRuns = !AllowMultiGiven(commandLine_) && RunningService().has_value();
+    const bool serviceRuns = !AllowMultiGiven(commandLine_) && RunningService(ServiceClaim::DefaultFolder());
     if (!serviceRuns && tarnix::ClaimInstance(kind_, commandLine_, instance_)) return true;
     ShowInstanceNotice(kind_);
     return false;

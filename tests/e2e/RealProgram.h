@@ -70,19 +70,27 @@ private:
 class RealProgram {
 public:
     // prefix: a command to run the program under (e.g. "ip netns exec NAME"), or empty.
+    // service: the service tarnixd in the folder's role instead of the desktop program, with its
+    // standard error kept for ErrorOutput().
     RealProgram(const ProgramDir& dir, const QStringList& arguments, const QStringList& prefix = {},
-                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                bool service = false) {
         const QString binary =
-            QString::fromStdString(std::string(TARNIX_BIN_DIR) + (dir.Master() ? "/TarnixM" : "/TarnixS"));
+            QString::fromStdString(std::string(TARNIX_BIN_DIR) + (service        ? "/tarnixd"
+                                                                  : dir.Master() ? "/TarnixM"
+                                                                                 : "/TarnixS"));
         QProcessEnvironment env = environment;
         env.insert("QT_QPA_PLATFORM", "offscreen");
         process_.setProcessEnvironment(env);
         process_.setWorkingDirectory(QString::fromStdString(dir.Root()));
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.setProcessChannelMode(service ? QProcess::SeparateChannels
+                                               : QProcess::ForwardedErrorChannel);
+        const QStringList all =
+            service ? QStringList{dir.Master() ? "--master" : "--slave"} + arguments : arguments;
         if (prefix.isEmpty()) {
-            process_.start(binary, arguments);
+            process_.start(binary, all);
         } else {
-            process_.start(prefix.front(), prefix.mid(1) + QStringList{binary} + arguments);
+            process_.start(prefix.front(), prefix.mid(1) + QStringList{binary} + all);
         }
         process_.waitForStarted(5000);
     }
@@ -103,12 +111,29 @@ public:
         }
     }
     bool WaitForEnd(std::chrono::milliseconds timeout) {
+        if (process_.state() == QProcess::NotRunning) return true; // ended while its output was read
         return process_.waitForFinished(static_cast<int>(timeout.count()));
     }
     int ExitCode() const { return process_.exitCode(); }
+    qint64 Pid() const { return process_.processId(); }
+    // What the program wrote to standard error so far.
+    std::string ErrorOutput() {
+        errors_ += process_.readAllStandardError().toStdString();
+        return errors_;
+    }
+    // Waits until standard error holds the text; true when it came in time.
+    bool WaitForError(const std::string& text, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (ErrorOutput().find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            process_.waitForReadyRead(100);
+        }
+        return true;
+    }
 
 private:
     QProcess process_;
+    std::string errors_;
 };
 
 } // namespace tarnix::e2e
