@@ -13,10 +13,16 @@
 
 #include <cstring>
 
+#include "NetNamespaces.h"
 #include "RealProgram.h"
+#include "support/FakeLogind.h"
 
 namespace tarnix::e2e {
 namespace {
+
+QStringList In(const NetNamespaces& nets, const std::string& ns) {
+    return {"ip", "netns", "exec", QString::fromStdString(nets.Name(ns))};
+}
 
 // A datagram socket standing in for the service manager's.
 class NotifySocket {
@@ -104,6 +110,57 @@ TEST(Service, TellsTheServiceManagerAndTheJournalAndHoldsTheComputersClaim) {
     EXPECT_TRUE(service.WaitForEnd(5s));
     EXPECT_EQ(service.ExitCode(), 0);
     EXPECT_TRUE(dir.WaitForLog(",  Close    , Power Off", 1s));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Two computers: a desktop master, and a slave computer guarded by the service alone. When the
+// master goes, the service counts down and its power call reaches logind (a fake one, on the
+// private bus the service takes for the system bus).
+TEST(Service, ASlaveServiceCountsDownWhenItsMasterGoesAndPowersOffThroughLogind) {
+    NetNamespaces nets;
+    if (!nets.Add("m") || !nets.Add("s") || !nets.Link("m", "tm", "192.0.2.9", "s", "ts", "192.0.2.10"))
+        GTEST_SKIP() << "network namespaces cannot be made here (needs root and iproute2)";
+    QTemporaryDir runtime, scratch;
+    const std::string logindLog = scratch.path().toStdString() + "/logind.log";
+    QString whyNot;
+    bool skipped = false;
+    const auto logind = test::FakeLogind::Start({"-l", QString::fromStdString(logindLog)}, whyNot, skipped);
+    if (!logind) GTEST_SKIP() << "the fake logind could not start: " << whyNot.toStdString();
+
+    testing::Settings m = testing::MasterSettings();
+    m["IPAdd1"] = "192.0.2.10";
+    m["Port1"] = "24200";
+    m["Port2"] = "24201";
+    m["StartDelay"] = "1";
+    testing::Settings s = testing::SlaveSettings();
+    s["IPAdd"] = "192.0.2.9";
+    s["Port1"] = "24201";
+    s["Port2"] = "24200";
+    s["StartDelay"] = "1";
+    s["CPUDelay"] = "5";
+    s["ShutTime"] = "5";
+    s["LogLevel"] = "3";
+    ProgramDir masterDir(true, m), slaveDir(false, s);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SYSTEM_BUS_ADDRESS", logind->Address());
+    env.insert("RUNTIME_DIRECTORY", runtime.path());
+    auto master = std::make_unique<RealProgram>(masterDir, QStringList{"-InhibitShutdown"}, In(nets, "m"));
+    RealProgram service(slaveDir, {}, In(nets, "s"), env, true);
+
+    ASSERT_TRUE(slaveDir.WaitForLog("Comms: -OK-", 15s)) << service.ErrorOutput();
+    master.reset(); // the master's computer goes
+    EXPECT_TRUE(service.WaitForError(
+        "<4>Communications with the master lost: the computer will Power Off in 5 seconds", 20s))
+        << service.ErrorOutput();
+    EXPECT_TRUE(service.WaitForError("<2>Countdown expired: asking logind to act (action code 12)", 15s))
+        << service.ErrorOutput();
+    EXPECT_TRUE(service.WaitForEnd(10s));
+    EXPECT_EQ(service.ExitCode(), 0);
+    EXPECT_NE(ReadFile(logindLog).find("PowerOffWithFlags 0"), std::string::npos) << ReadFile(logindLog);
 }
 
 } // namespace
