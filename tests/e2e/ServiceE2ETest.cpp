@@ -163,5 +163,20 @@ TEST(Service, ASlaveServiceCountsDownWhenItsMasterGoesAndPowersOffThroughLogind)
     EXPECT_NE(ReadFile(logindLog).find("PowerOffWithFlags 0"), std::string::npos) << ReadFile(logindLog);
 }
 
+// A computer without a display runs the service: it links no Qt Gui and no Widgets.
+TEST(Service, NeedsNoDisplay) {
+    const std::string command = "ldd " + std::string(TARNIX_BIN_DIR) + "/tarnixd";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    ASSERT_NE(pipe, nullptr);
+    std::string libraries;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof(buffer), pipe.get()) != nullptr)
+        libraries += buffer;
+    for (const char* needed : {"libQt6Core", "libQt6Network", "libQt6DBus"})
+        EXPECT_NE(libraries.find(needed), std::string::npos) << needed << "\n" << libraries;
+    for (const char* absent : {"libQt6Gui", "libQt6Widgets"})
+        EXPECT_EQ(libraries.find(absent), std::string::npos) << absent << "\n" << libraries;
+}
+
 } // namespace
 } // namespace tarnix::e2e
