@@ -18,21 +18,21 @@
 
 #include "common/StatusReport.h"
 
-QDBusArgument& operator<<(QDBusArgument& out, const tarnix::RemoteComputerEntry& entry) {
+namespace tarnix {
+
+QDBusArgument& operator<<(QDBusArgument& out, const RemoteComputerEntry& entry) {
     out.beginStructure();
     out << entry.configured << entry.name << entry.address << entry.status << entry.letter;
     out.endStructure();
     return out;
 }
 
-const QDBusArgument& operator>>(const QDBusArgument& in, tarnix::RemoteComputerEntry& entry) {
+const QDBusArgument& operator>>(const QDBusArgument& in, RemoteComputerEntry& entry) {
     in.beginStructure();
     in >> entry.configured >> entry.name >> entry.address >> entry.status >> entry.letter;
     in.endStructure();
     return in;
 }
-
-namespace tarnix {
 
 namespace {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QList>
@@ -27,6 +28,8 @@ struct RemoteComputerEntry {
     bool operator==(const RemoteComputerEntry&) const = default;
 };
 using RemoteComputerList = QList<RemoteComputerEntry>;
+QDBusArgument& operator<<(QDBusArgument& out, const RemoteComputerEntry& entry);
+const QDBusArgument& operator>>(const QDBusArgument& in, RemoteComputerEntry& entry);
 
 // True for root and for a user whose groups (its own and the supplementary ones) include the
 // group named; false when the user or the group has no entry.
