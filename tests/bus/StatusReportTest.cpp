@@ -1,0 +1,71 @@
+#include "common/StatusReport.h"
+#include "ctl/StatusJsonReader.h"
+
+#include <gtest/gtest.h>
+
+#include "bus/BusTestSupport.h"
+
+namespace tarnix {
+namespace {
+
+TEST(StatusReport, TextShowsTheMastersRowsAsItsWindowDoes) {
+    EXPECT_EQ(StatusReport(test::MasterWithFourPeers()).Text(),
+              "Program    master\n"
+              "Phase      Run\n"
+              "Count      3\n"
+              "Action     Power Off\n"
+              "Time left  0\n"
+              "\n"
+              "#  Computer   Address    Status      Action\n"
+              "1  PC1        127.0.0.2  Connected   P\n"
+              "2  127.0.0.3  127.0.0.3  Data Error  R**\n"
+              "3  ---        ---        ---         ---\n"
+              "4  PC4        127.0.0.5\n");
+}
+
+TEST(StatusReport, TextOfASlaveHasNoTableAndNamesATestRun) {
+    EXPECT_EQ(StatusReport(test::SlaveCountingDown()).Text(), "Program    slave\n"
+                                                              "Phase      Countdown\n"
+                                                              "Count      4\n"
+                                                              "Action     Reboot\n"
+                                                              "Time left  7\n"
+                                                              "Test run   yes\n"
+                                                              "Not configured\n");
+}
+
+TEST(StatusReport, JsonOfASlaveIsOneObjectWithoutComputers) {
+    EXPECT_EQ(StatusReport(test::SlaveCountingDown()).Json(),
+              R"({"program":"slave","phase":"Countdown","count":4,"timeLeft":7,"action":"Reboot",)"
+              R"("testRun":true,"unconfigured":true})");
+}
+
+ProgramStatus OddlyNamed() {
+    ProgramStatus status = test::MasterWithFourPeers();
+    status.phase = PhaseActivation;
+    status.remote[0].name = "say \"hi\"\\ \t\n\x01 Zürich";
+    return status;
+}
+
+// What tarnixctl reads back from the service's JSON is what the service rendered.
+class StatusJsonRoundTrip : public ::testing::TestWithParam<ProgramStatus (*)()> {};
+
+TEST_P(StatusJsonRoundTrip, ReadsBackEveryFact) {
+    const ProgramStatus status = GetParam()();
+    const std::string json = StatusReport(status).Json();
+    const std::optional<ProgramStatus> read = StatusFromJson(QString::fromStdString(json));
+    ASSERT_TRUE(read) << json;
+    EXPECT_EQ(StatusReport(*read).Json(), json);
+    EXPECT_EQ(read->remote[0].name, status.remote[0].name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, StatusJsonRoundTrip,
+                         ::testing::Values(&test::MasterWithFourPeers, &test::SlaveCountingDown,
+                                           &OddlyNamed));
+
+TEST(StatusJsonReader, RefusesWhatIsNoStatus) {
+    for (const char* json : {"", "[]", R"({"program":"master","phase":"Sleeping"})", R"({"phase":"Run"})"})
+        EXPECT_FALSE(StatusFromJson(QString::fromLatin1(json))) << json;
+}
+
+} // namespace
+} // namespace tarnix

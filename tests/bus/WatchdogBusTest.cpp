@@ -1,0 +1,362 @@
+#include "platform/WatchdogBus.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <csignal>
+#include <grp.h>
+#include <memory>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "bus/BusTestSupport.h"
+#include "common/StatusReport.h"
+#include "support/FakeLogind.h"
+
+namespace tarnix {
+namespace {
+
+using test::FakeProgram;
+
+constexpr uid_t Nobody = 65534;
+
+struct CtlRun {
+    int exitStatus = -1;
+    QString out;
+    QString err;
+};
+
+QDBusMessage WatchdogCall(const QString& method) {
+    return QDBusMessage::createMethodCall(QString::fromLatin1(WatchdogMasterBusName),
+                                          QString::fromLatin1(WatchdogObjectPath),
+                                          QString::fromLatin1(WatchdogInterface), method);
+}
+
+void WaitFor(QObject* sender, const char* finishedSignal, int timeoutMs) {
+    QEventLoop loop;
+    QObject::connect(sender, finishedSignal, &loop, SLOT(quit()));
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// One private bus for the whole program, its socket in a folder others may enter so that
+// tarnixctl can reach it as nobody too.
+class WatchdogBusTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        QFile::setPermissions(folder_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                   QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                                   QFileDevice::ExeGroup);
+        fake_ = test::FakeLogind::Start({QStringLiteral("--bus-only"), QStringLiteral("--socket"),
+                                         folder_->filePath(QStringLiteral("bus"))},
+                                        whyNot_, skipped_);
+    }
+    static void TearDownTestSuite() {
+        fake_.reset();
+        folder_.reset();
+    }
+
+    void SetUp() override {
+        if (!fake_) {
+            if (skipped_) GTEST_SKIP() << whyNot_.toStdString();
+            FAIL() << whyNot_.toStdString();
+        }
+        static int connections = 0;
+        ++connections;
+        serviceName_ = QStringLiteral("watchdog-service-%1").arg(connections);
+        clientName_ = QStringLiteral("watchdog-client-%1").arg(connections);
+        program.status = test::MasterWithFourPeers();
+    }
+
+    void TearDown() override {
+        bus_.reset();
+        QDBusConnection::disconnectFromBus(serviceName_);
+        QDBusConnection::disconnectFromBus(clientName_);
+    }
+
+    QDBusConnection Service() const { return QDBusConnection::connectToBus(fake_->Address(), serviceName_); }
+    QDBusConnection Client() const { return QDBusConnection::connectToBus(fake_->Address(), clientName_); }
+
+    void Export(const QString& group = QString::fromLatin1(WatchdogOperatorGroup)) {
+        bus_ = std::make_unique<WatchdogBus>(program, Service(), group);
+        QString whyNot;
+        ASSERT_TRUE(bus_->Register(whyNot)) << whyNot.toStdString();
+    }
+
+    // Calls from this thread must keep its event loop turning: the object answers on it.
+    QDBusMessage CallFromClient(const QDBusMessage& message) const {
+        return Client().call(message, QDBus::BlockWithGui, 10000);
+    }
+
+    CtlRun RunCtl(const QStringList& arguments, bool asNobody = false, const QString& address = {}) const {
+        QProcess ctl;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
+                           address.isEmpty() ? fake_->Address() : address);
+        ctl.setProcessEnvironment(environment);
+        if (asNobody) {
+            ctl.setChildProcessModifier([] {
+                if (setgroups(0, nullptr) != 0 || setgid(Nobody) != 0 || setuid(Nobody) != 0) _exit(126);
+            });
+        }
+        ctl.start(QStringLiteral(TARNIX_BIN_DIR "/tarnixctl"), arguments);
+        CtlRun run;
+        if (!ctl.waitForStarted(5000)) return run;
+        WaitFor(&ctl, SIGNAL(finished(int, QProcess::ExitStatus)), 20000);
+        if (ctl.state() != QProcess::NotRunning) {
+            ctl.kill();
+            ctl.waitForFinished(2000);
+            return run;
+        }
+        run.exitStatus = ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -1;
+        run.out = QString::fromUtf8(ctl.readAllStandardOutput());
+        run.err = QString::fromUtf8(ctl.readAllStandardError());
+        return run;
+    }
+
+    FakeProgram program;
+    std::unique_ptr<WatchdogBus> bus_;
+
+    static inline std::unique_ptr<QTemporaryDir> folder_;
+    static inline std::unique_ptr<test::FakeLogind> fake_;
+    static inline QString whyNot_;
+    static inline bool skipped_ = false;
+    QString serviceName_;
+    QString clientName_;
+};
+
+TEST_F(WatchdogBusTest, TarnixctlShowsTheRunningProgramsStatus) {
+    for (const ProgramStatus& status : {test::MasterWithFourPeers(), test::SlaveCountingDown()}) {
+        SCOPED_TRACE(ProgramWord(status.kind));
+        program.status = status;
+        Export();
+        const CtlRun text = RunCtl({QStringLiteral("status")});
+        EXPECT_EQ(text.exitStatus, 0) << text.err.toStdString();
+        EXPECT_EQ(text.out.toStdString(), StatusReport(status).Text());
+        const CtlRun json = RunCtl({QStringLiteral("status"), QStringLiteral("--json")});
+        EXPECT_EQ(json.exitStatus, 0) << json.err.toStdString();
+        EXPECT_EQ(json.out.toStdString(), StatusReport(status).Json() + "\n");
+        bus_.reset();
+    }
+}
+
+TEST_F(WatchdogBusTest, TarnixctlJsonNamesTheFourComputers) {
+    Export();
+    const CtlRun json =
+        RunCtl({QStringLiteral("--master"), QStringLiteral("status"), QStringLiteral("--json")});
+    ASSERT_EQ(json.exitStatus, 0) << json.err.toStdString();
+    const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(object.value(QLatin1String("phase")).toString(), QStringLiteral("Run"));
+    const QJsonArray computers = object.value(QLatin1String("remoteComputers")).toArray();
+    ASSERT_EQ(computers.size(), 4);
+    EXPECT_EQ(computers.at(1).toObject().value(QLatin1String("address")).toString(),
+              QStringLiteral("127.0.0.3"));
+    EXPECT_EQ(computers.at(1).toObject().value(QLatin1String("status")).toString(),
+              QStringLiteral("Data Error"));
+    EXPECT_FALSE(computers.at(2).toObject().value(QLatin1String("configured")).toBool());
+}
+
+struct CtlCase {
+    const char* name;
+    QStringList arguments;
+    bool asNobody;
+    const char* operatorGroup; // nullptr: no service runs
+    int exitStatus;
+    std::vector<std::string> calls;
+    const char* said; // on stdout or stderr
+    bool busReachable = true;
+};
+
+void PrintTo(const CtlCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class TarnixctlCase : public WatchdogBusTest, public ::testing::WithParamInterface<CtlCase> {};
+
+TEST_P(TarnixctlCase, AnswersAndPressesAsItShould) {
+    const CtlCase& c = GetParam();
+    if (c.asNobody && geteuid() != 0) GTEST_SKIP() << "only root can run tarnixctl as nobody";
+    if (c.operatorGroup != nullptr) Export(QString::fromLatin1(c.operatorGroup));
+    const CtlRun run =
+        RunCtl(c.arguments, c.asNobody,
+               c.busReachable ? QString() : QStringLiteral("unix:path=/nonexistent/no-bus-here"));
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_EQ(program.calls, c.calls);
+    EXPECT_TRUE((run.out + run.err).contains(QString::fromUtf8(c.said)))
+        << "out: " << run.out.toStdString() << "\nerr: " << run.err.toStdString();
+}
+
+const QString StatusWord = QStringLiteral("status");
+const QString ResetWord = QStringLiteral("reset");
+const QString TestWord = QStringLiteral("test");
+const QString JsonWord = QStringLiteral("--json");
+const QString MasterWord = QStringLiteral("--master");
+const QString SlaveWord = QStringLiteral("--slave");
+constexpr const char* NoOwner =
+    "No Tarnix service is running (io.tarnix.Watchdog.Slave has no owner on the system bus).";
+constexpr const char* NeitherOwned = "No Tarnix service is running (io.tarnix.Watchdog.Master and "
+                                     "io.tarnix.Watchdog.Slave have no owner on the system bus).";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TarnixctlCase,
+    ::testing::Values(
+        CtlCase{"RootResets", {ResetWord}, false, "tarnix", 0, {"Reset"}, "Reset pressed on the master."},
+        CtlCase{
+            "RootTestsTheChosenMaster", {MasterWord, TestWord}, false, "tarnix", 0, {"Test"}, "Test pressed"},
+        CtlCase{"AGroupMemberResets", {ResetWord}, true, "nogroup", 0, {"Reset"}, "Reset pressed"},
+        CtlCase{"AnOutsiderMayNotReset",
+                {ResetWord},
+                true,
+                "root",
+                1,
+                {},
+                "Access denied: Reset refused: only root and members of the group root may press it"},
+        CtlCase{"AnOutsiderMayNotTest", {TestWord}, true, "root", 1, {}, "Access denied: Test refused"},
+        CtlCase{
+            "AGroupThatDoesNotExistRefuses", {ResetWord}, true, "no-such-group-here", 1, {}, "Access denied"},
+        CtlCase{"AnOutsiderReadsTheStatus", {StatusWord}, true, "root", 0, {}, "Phase      Run"},
+        CtlCase{"NoSlaveRuns", {SlaveWord, StatusWord}, false, "tarnix", 1, {}, NoOwner},
+        CtlCase{"NoServiceRuns", {ResetWord}, false, nullptr, 1, {}, NeitherOwned},
+        CtlCase{"NoBusToReach", {StatusWord}, false, nullptr, 1, {}, "Cannot reach the system bus", false},
+        CtlCase{"NoCommand", {}, false, "tarnix", 2, {}, "Usage: tarnixctl"},
+        CtlCase{"TwoCommands", {StatusWord, ResetWord}, false, "tarnix", 2, {}, "Usage: tarnixctl"},
+        CtlCase{"JsonOnlyForStatus", {ResetWord, JsonWord}, false, "tarnix", 2, {}, "Usage: tarnixctl"},
+        CtlCase{"TwoRoles", {MasterWord, SlaveWord, StatusWord}, false, "tarnix", 2, {}, "Usage: tarnixctl"},
+        CtlCase{"AnUnknownWord", {QStringLiteral("stat")}, false, "tarnix", 2, {}, "Usage: tarnixctl"}),
+    [](const ::testing::TestParamInfo<CtlCase>& info) { return std::string(info.param.name); });
+
+TEST_F(WatchdogBusTest, ACallWithWrongArgumentsGetsTheBussError) {
+    Export();
+    QDBusMessage call = WatchdogCall(QStringLiteral("Reset"));
+    call << 1;
+    const QDBusMessage reply = CallFromClient(call);
+    EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+    EXPECT_TRUE(reply.errorName().startsWith(QLatin1String("org.freedesktop.DBus.Error.")))
+        << reply.errorName().toStdString();
+    EXPECT_TRUE(program.calls.empty());
+}
+
+TEST_F(WatchdogBusTest, ASecondServiceForTheSameProgramIsToldTheNameIsTaken) {
+    Export();
+    FakeProgram other;
+    other.status = test::MasterWithFourPeers();
+    WatchdogBus second(other, Client());
+    QString whyNot;
+    EXPECT_FALSE(second.Register(whyNot));
+    EXPECT_EQ(whyNot, QStringLiteral(
+                          "Cannot register io.tarnix.Watchdog.Master on the bus: another program owns it"));
+}
+
+QVariant ReadProperty(const QDBusConnection& client, const QString& name) {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QString::fromLatin1(WatchdogMasterBusName), QString::fromLatin1(WatchdogObjectPath),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QString::fromLatin1(WatchdogInterface) << name;
+    const QDBusMessage reply = client.call(get, QDBus::BlockWithGui, 10000);
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
+}
+
+TEST_F(WatchdogBusTest, PropertiesAnswerTheLastStatusAndItsChangesAlone) {
+    Export();
+    test::PropertiesRecorder recorder;
+    ASSERT_TRUE(Client().connect(
+        QString::fromLatin1(WatchdogMasterBusName), QString::fromLatin1(WatchdogObjectPath),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"), &recorder,
+        SLOT(Changed(QString, QVariantMap, QStringList))));
+    EXPECT_EQ(ReadProperty(Client(), QStringLiteral("Phase")).toString(), QStringLiteral("Run"));
+    const RemoteComputerList computers =
+        qdbus_cast<RemoteComputerList>(ReadProperty(Client(), QStringLiteral("RemoteComputers")));
+    ASSERT_EQ(computers.size(), 4);
+    EXPECT_EQ(computers.at(1).address, QStringLiteral("127.0.0.3"));
+
+    ProgramStatus status = program.status;
+    status.count = 4;
+    status.remote[2].status = "Not Connected";
+    bus_->StatusChanged(status);
+    bus_->StatusChanged(status); // told again: nothing changed
+    status.phase = PhaseCountdown;
+    bus_->StatusChanged(status);
+    // Signals arrive in order, so the told-again status would sit between the two.
+    for (int i = 0; i < 50 && recorder.changes.size() < 2; ++i) {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    ASSERT_EQ(recorder.changes.size(), 2u);
+    EXPECT_EQ(recorder.changes[0].keys(),
+              (QStringList{QStringLiteral("Count"), QStringLiteral("RemoteComputers")}));
+    EXPECT_EQ(qdbus_cast<RemoteComputerList>(recorder.changes[0].value(QStringLiteral("RemoteComputers")))
+                  .at(2)
+                  .status,
+              QStringLiteral("Not Connected"));
+    EXPECT_EQ(recorder.changes[1], (QVariantMap{{QStringLiteral("Phase"), QStringLiteral("Countdown")}}));
+    EXPECT_EQ(ReadProperty(Client(), QStringLiteral("Count")).toInt(), 4);
+}
+
+pid_t ParentOf(pid_t pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;
+    // "pid (name) state ppid ...": the name may hold spaces, so count from its closing bracket.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 1 ? static_cast<pid_t>(fields.at(1).toInt()) : 0;
+}
+
+// The private bus daemon's own process, checked to be the one the fake this program started
+// runs, so that nothing else is ever stopped.
+pid_t PrivateDaemon(const QDBusConnection& client) {
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
+    ask << QStringLiteral("org.freedesktop.DBus");
+    const QDBusMessage reply = client.call(ask, QDBus::BlockWithGui, 10000);
+    const auto pid = static_cast<pid_t>(reply.arguments().value(0).toUInt());
+    return pid > 1 && ParentOf(ParentOf(pid)) == getpid() ? pid : 0;
+}
+
+TEST_F(WatchdogBusTest, TheProgramTicksOnWhileTheBusTellsWhoCalls) {
+    Export();
+    const pid_t daemon = PrivateDaemon(Client());
+    ASSERT_GT(daemon, 0) << "the private bus daemon was not found";
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+    int ticksWhileAsking = -1;
+    bool pressedWhileAsking = true;
+    // The bus stops while the object waits for the caller's uid: a blocking look-up would
+    // hold the thread, and the ticks with it, until its timeout.
+    QObject::connect(bus_.get(), &WatchdogBus::CallerCheckStarted, [&] {
+        kill(daemon, SIGSTOP);
+        tick.start();
+        QTimer::singleShot(300, [&] {
+            ticksWhileAsking = ticks;
+            pressedWhileAsking = !program.calls.empty();
+            kill(daemon, SIGCONT);
+        });
+    });
+    QDBusPendingCallWatcher watcher(Client().asyncCall(WatchdogCall(QStringLiteral("Reset"))));
+    WaitFor(&watcher, SIGNAL(finished(QDBusPendingCallWatcher*)), 40000);
+    kill(daemon, SIGCONT);
+    EXPECT_GE(ticksWhileAsking, 10);
+    EXPECT_FALSE(pressedWhileAsking);
+    EXPECT_FALSE(watcher.isError()) << watcher.error().message().toStdString();
+    EXPECT_EQ(program.calls, std::vector<std::string>{"Reset"});
+}
+
+} // namespace
+} // namespace tarnix
