@@ -10,6 +10,7 @@
 #include "common/TextEncoding.h"
 #include "platform/Priority.h"
 #include "platform/TerminationSignal.h"
+#include "platform/WatchdogBus.h"
 
 namespace tarnix {
 
@@ -55,9 +56,20 @@ ProgramServices ServiceFace::Services() {
                            .statusObserver = &followers_};
 }
 
+// The bus is a window onto the service, not part of its guarding: without it the service still
+// supervises, and says so.
 int ServiceFace::Run(ProgramBase& program) {
     timer_.SetEvents(&program);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
+    WatchdogBus bus(program, QDBusConnection::systemBus());
+    QString whyNot;
+    if (bus.Register(whyNot)) {
+        followers_.Add(bus);
+    } else {
+        journal_.Line(JournalPriority::Warning,
+                      ProgramTitleOf(kind_) +
+                          ": no status or commands on the system bus: " + whyNot.toStdString());
+    }
     program.Load();
     notify_.Send("READY=1");
     return app_.exec();

@@ -156,6 +156,14 @@ TEST(Service, ASlaveServiceCountsDownWhenItsMasterGoesAndPowersOffThroughLogind)
     EXPECT_TRUE(service.WaitForError(
         "<4>Communications with the master lost: the computer will Power Off in 5 seconds", 20s))
         << service.ErrorOutput();
+    // Asked from a shell, the service says it counts down.
+    QProcess ctl;
+    ctl.setProcessEnvironment(env);
+    ctl.start(QString::fromStdString(std::string(TARNIX_BIN_DIR) + "/tarnixctl"), {"status", "--json"});
+    ASSERT_TRUE(ctl.waitForFinished(10000));
+    const std::string status = ctl.readAllStandardOutput().toStdString();
+    EXPECT_EQ(ctl.exitCode(), 0) << status << ctl.readAllStandardError().toStdString();
+    EXPECT_NE(status.find("\"phase\":\"Countdown\""), std::string::npos) << status;
     EXPECT_TRUE(service.WaitForError("<2>Countdown expired: asking logind to act (action code 12)", 15s))
         << service.ErrorOutput();
     EXPECT_TRUE(service.WaitForEnd(10s));
