@@ -1,9 +1,10 @@
 # What the install tests share: a temporary folder removed at the end, with any program still
-# running in it, and a failure that says what went wrong. Sourced, not run.
+# running in it (pid holds one or more process ids), and a failure that says what went wrong.
+# Sourced, not run.
 tmp=$(mktemp -d)
 pid=
 cleanup() {
-    if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
+    for p in $pid; do kill -KILL "$p" 2>/dev/null || true; done
     rm -rf "$tmp"
 }
 trap cleanup EXIT

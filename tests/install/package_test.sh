@@ -1,6 +1,7 @@
 #!/bin/sh
 # The Debian package, made by cpack from the programs already built: its files, its
-# dependencies, its menu entries, its maintainer script, and a start of the launcher it ships.
+# dependencies, its menu entries, its maintainer scripts (run in a throw-away copy of /etc where
+# this machine allows one), the system services' files, and a start of the launcher it ships.
 set -eu
 build=$1
 source=$2
@@ -24,14 +25,25 @@ dpkg-deb -c "$deb" >"$tmp/list"
 for path in usr/lib/tarnix/TarnixM usr/lib/tarnix/TarnixS usr/bin/tarnix-master usr/bin/tarnix-slave \
     usr/share/tarnix/template/Data/TarnixM.ini usr/share/tarnix/template/Data/TarnixS.ini \
     usr/share/tarnix/template/Log/ usr/share/applications/tarnix-master.desktop \
-    usr/share/applications/tarnix-slave.desktop usr/share/polkit-1/rules.d/60-tarnix.rules; do
+    usr/share/applications/tarnix-slave.desktop usr/share/polkit-1/rules.d/60-tarnix.rules \
+    lib/systemd/system/tarnix-master.service lib/systemd/system/tarnix-slave.service \
+    usr/share/dbus-1/system.d/io.tarnix.Watchdog.conf etc/tarnix/TarnixM.ini etc/tarnix/TarnixS.ini; do
     grep -q " \./$path\( \|$\)" "$tmp/list" || fail "$path missing from the package"
 done
 for side in 16 22 24 32 48 64 128 256; do
     grep -q " \./usr/share/icons/hicolor/${side}x$side/apps/tarnix.png$" "$tmp/list" || fail "icon ${side}x$side missing"
 done
 grep -q " \./usr/bin/tarnix-slave -> tarnix-master$" "$tmp/list" || fail "tarnix-slave is no link to the launcher"
-outside=$(awk '{print $6}' "$tmp/list" | grep -v '^\./usr/' | grep -v '^\./$' || true)
+# The services' folders link their Data/ and Log/ to the administrator's places.
+for role in master slave; do
+    for link in "Data -> /etc/tarnix" "Log -> /var/log/tarnix"; do
+        grep -q " \./usr/share/tarnix/service/$role/$link$" "$tmp/list" || fail "service/$role/$link missing"
+    done
+done
+# Outside /usr only the units where Debian 12's systemd looks, and the configuration files.
+outside=$(awk '{print $6}' "$tmp/list" | grep -v '^\./usr/' | grep -v '^\./$' |
+    grep -vx '\./lib/\|\./lib/systemd/\|\./lib/systemd/system/\|\./lib/systemd/system/tarnix-[a-z]*\.service' |
+    grep -vx '\./etc/\|\./etc/tarnix/\|\./etc/tarnix/Tarnix[MS]\.ini' || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 bad=$(awk '{print $1, $2, $6}' "$tmp/list" |
     grep -v '^[-d]rwxr-xr-x root/root \|^-rw-r--r-- root/root \|^lrwxrwxrwx root/root ' || true)
@@ -44,13 +56,24 @@ for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6dbus6 libc
     echo "$depends" | grep -q "\(^\|, \)$lib\( \|,\|$\)" || fail "Depends lacks $lib: $depends"
 done
 dpkg-deb -e "$deb" "$tmp/control"
-[ -x "$tmp/control/postinst" ] || fail "postinst not executable"
-sh -n "$tmp/control/postinst"
-grep -q "addgroup --quiet --system tarnix" "$tmp/control/postinst" || fail "postinst makes no group tarnix"
-# Removing the package must leave every user's program folder alone: no script runs on removal.
-for script in prerm postrm; do
-    [ ! -e "$tmp/control/$script" ] || fail "$script present"
+for script in postinst postrm; do
+    [ -x "$tmp/control/$script" ] || fail "$script not executable"
+    sh -n "$tmp/control/$script"
 done
+[ ! -e "$tmp/control/prerm" ] || fail "prerm present"
+# Every file under /etc, and nothing else, is a conffile: an upgrade keeps what the administrator
+# changed there.
+awk '{print $6}' "$tmp/list" | grep '^\./etc/.*[^/]$' | sed 's/^\.//' | sort >"$tmp/etc-files"
+sort "$tmp/control/conffiles" | diff -u "$tmp/etc-files" - || fail "conffiles are not the files under /etc"
+
+if [ "$(id -u)" -eq 0 ] && command -v adduser >/dev/null && unshare --mount --propagation private true 2>/dev/null; then
+    mkdir -p "$tmp/sandbox/etc"
+    cp -a /etc/. "$tmp/sandbox/etc/"
+    unshare --mount --propagation private sh "$(dirname "$0")/maintainer_scripts.sh" "$tmp/control" "$tmp/sandbox" ||
+        fail "maintainer scripts"
+else
+    echo "maintainer scripts only checked for syntax: running them in a throw-away /etc needs root, adduser and unshare"
+fi
 
 dpkg-deb -x "$deb" "$tmp/root"
 if command -v desktop-file-validate >/dev/null 2>&1; then
@@ -61,6 +84,13 @@ fi
 grep -qx "Name=Tarnix" "$tmp/root/usr/share/applications/tarnix-master.desktop" || fail "master Name"
 grep -qx "Name=Tarnix Slave" "$tmp/root/usr/share/applications/tarnix-slave.desktop" || fail "slave Name"
 cmp "$source/dist/Data/TarnixM.ini" "$tmp/root/usr/share/tarnix/template/Data/TarnixM.ini" || fail "template differs"
+for file in TarnixM.ini TarnixS.ini; do
+    cmp "$source/dist/Data/$file" "$tmp/root/etc/tarnix/$file" || fail "/etc/tarnix/$file differs from dist/"
+done
+for role in master slave; do
+    grep -qx "WorkingDirectory=/usr/share/tarnix/service/$role" "$tmp/root/lib/systemd/system/tarnix-$role.service" ||
+        fail "tarnix-$role does not run in the folder the package lays out"
+done
 cmp "$source/packaging/60-tarnix.rules" "$tmp/root/usr/share/polkit-1/rules.d/60-tarnix.rules" || fail "rule differs"
 file "$tmp/root/usr/lib/tarnix/TarnixM" | grep -q ", stripped" || fail "TarnixM not stripped"
 
