@@ -9,6 +9,7 @@
 
 #include "common/CommandLine.h"
 #include "master/MasterProgram.h"
+#include "platform/MasterSockets.h"
 #include "platform/UdpDatagramPort.h"
 #include "service/ServiceFace.h"
 #include "slave/SlaveProgram.h"
@@ -23,14 +24,8 @@ int Usage() {
 }
 
 int RunMaster(ServiceFace& face) {
-    std::array<std::unique_ptr<UdpDatagramPort>, RemoteComputerCount + 1> sockets;
-    std::array<DatagramPort*, RemoteComputerCount + 1> ports{};
-    for (std::size_t i = 1; i < sockets.size(); ++i) {
-        sockets[i] = std::make_unique<UdpDatagramPort>(UdpDatagramPort::kDefaultReadsPerEvent,
-                                                       UdpDatagramPort::Reading::OnRequest);
-        ports[i] = sockets[i].get();
-    }
-    MasterProgram program(face.CommandLine(), face.Services(), nullptr, ports);
+    MasterSockets sockets;
+    MasterProgram program(face.CommandLine(), face.Services(), nullptr, sockets.Ports());
     return face.Run(program);
 }
 
