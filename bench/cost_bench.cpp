@@ -1,9 +1,10 @@
 // What the real programs cost, measured from outside on loopback:
 //
-//  1. Idle: a master supervising four peers (a responder here plays the four slaves) against
-//     bench_floor, a minimal Qt Widgets program with a tray icon and a 500 ms timer, and against
-//     the same floor doing the master's datagram work alone each tick, all running at the same
-//     time: CPU, wakeups (context switches of all threads) and RSS.
+//  1. Idle: the desktop master and the service master (tarnixd), each supervising four peers
+//     (a responder here plays the four slaves for both), against bench_floor, a minimal Qt
+//     Widgets program with a tray icon and a 500 ms timer, and against the same floor doing the
+//     master's datagram work alone each tick, all running at the same time: CPU, wakeups
+//     (context switches of all threads) and RSS.
 //  2. Flood: a slave under a flood of malformed datagrams from its master's address, then of
 //     well-formed ones from a stranger, while this program polls it as its master would: the
 //     datagrams it absorbs per second, its CPU per datagram, and whether it stayed in Run.
@@ -29,6 +30,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/udp.h>
@@ -40,6 +42,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -168,10 +171,36 @@ SocketCounters CountersOfPort(std::uint16_t port) {
 
 // ---- Children -------------------------------------------------------------------------------
 
+// What a child's environment changes from this harness's: a value to set, or none to remove.
+using EnvironmentChanges = std::map<std::string, std::optional<std::string>>;
+
+std::vector<std::string> EnvironmentWith(const EnvironmentChanges& changes) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        if (!changes.contains(text.substr(0, text.find('=')))) entries.push_back(text);
+    }
+    for (const auto& [name, value] : changes)
+        if (value) entries.push_back(name + "=" + *value);
+    return entries;
+}
+
 // A program started in its own working folder, offscreen; ended (and reaped) when it goes.
 class Child {
 public:
-    Child(const std::string& binary, const std::vector<std::string>& arguments, const std::string& folder) {
+    Child(const std::string& binary, const std::vector<std::string>& arguments, const std::string& folder,
+          const EnvironmentChanges& changes = {}) {
+        // Made before the fork: the child of a process with threads may only call what is safe
+        // after it, until it execs.
+        std::vector<std::string> environment = EnvironmentWith(changes);
+        std::vector<char*> envp;
+        for (std::string& entry : environment)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
         const pid_t parent = ::getpid();
         pid_ = ::fork();
         if (pid_ != 0) return;
@@ -183,11 +212,7 @@ public:
             ::dup2(output, 1);
             ::dup2(output, 2);
         }
-        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        ::execv(binary.c_str(), argv.data());
+        ::execve(binary.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     ~Child() { Stop(); }
@@ -349,6 +374,8 @@ private:
 
 // ---- 1. Idle master against the floor -------------------------------------------------------
 
+constexpr int kPeerCount = 4; // the peers a master supervises
+
 // The four slaves: each answers a poll from its own address, so the master's port for it
 // accepts the answer.
 class Responder {
@@ -403,63 +430,104 @@ std::vector<std::string> MasterIni(std::uint16_t port1, std::uint16_t port2) {
     return lines;
 }
 
+// The service master's environment: no system bus it could reach (its power layer would talk to
+// the machine's logind there), and no service manager to notify.
+EnvironmentChanges ServiceEnvironment(const std::string& folder) {
+    return {{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + folder + "/no-system-bus"},
+            {"NOTIFY_SOCKET", std::nullopt},
+            {"WATCHDOG_USEC", std::nullopt},
+            {"WATCHDOG_PID", std::nullopt}};
+}
+
+// Prints whether a master's log shows it entered Run and never left it, and why not.
+void PrintStayedInRun(const char* who, const ProgramFolder& folder) {
+    bool enteredRun = false;
+    const std::vector<std::string> unexpected = folder.UnexpectedEnterLines("TarnixM.log", enteredRun);
+    std::printf("%s stayed in Run: %s\n", who, enteredRun && unexpected.empty() ? "yes" : "no");
+    if (!enteredRun) std::printf("  no \"Enter Run\" in its log\n");
+    for (const std::string& line : unexpected)
+        std::printf("  log: %s\n", line.c_str());
+}
+
 bool IdleBench(const std::string& bin, double seconds) {
-    std::printf("== Idle: a master supervising four peers on loopback against the floor\n");
-    const std::optional<std::uint16_t> ports = FreePorts(5);
-    if (!ports) return std::printf("no five free consecutive ports\n"), false;
-    const std::uint16_t port1 = *ports, port2 = static_cast<std::uint16_t>(*ports + 1);
+    std::printf(
+        "== Idle: the desktop master and the service master, each supervising four peers on loopback,\n"
+        "   against the floor\n");
+    // Port1 is where the responder listens for both masters (it answers whoever polled it); each
+    // master binds four ports of its own from its Port2 on.
+    const std::optional<std::uint16_t> ports = FreePorts(1 + 2 * kPeerCount);
+    if (!ports) return std::printf("no %d free consecutive ports\n", 1 + 2 * kPeerCount), false;
+    const std::uint16_t port1 = *ports, port2 = static_cast<std::uint16_t>(*ports + 1),
+                        servicePort2 = static_cast<std::uint16_t>(*ports + 1 + kPeerCount);
     Responder responder(port1);
     if (!responder.Valid()) return std::printf("cannot bind the responder on 127.0.0.2-5:%u\n", port1), false;
     ProgramFolder masterFolder("TarnixM.ini", MasterIni(port1, port2));
+    ProgramFolder serviceFolder("TarnixM.ini", MasterIni(port1, servicePort2));
     ProgramFolder floorFolder("floor.ini", {});
     ProgramFolder pollingFolder("floor.ini", {});
-    if (!masterFolder.Valid() || !floorFolder.Valid() || !pollingFolder.Valid())
+    if (!masterFolder.Valid() || !serviceFolder.Valid() || !floorFolder.Valid() || !pollingFolder.Valid())
         return std::printf("cannot make the folders\n"), false;
 
     Worker serving([&](const std::atomic<bool>& stop) { responder.Serve(stop); });
     Child master(bin + "/TarnixM", {"-InhibitShutdown", "-AllowMulti"}, masterFolder.Root());
+    Child service(bin + "/tarnixd", {"--master", "-InhibitShutdown", "-AllowMulti"}, serviceFolder.Root(),
+                  ServiceEnvironment(serviceFolder.Root()));
     Child floor(bin + "/bench_floor", {}, floorFolder.Root());
     Child polling(bin + "/bench_floor", {"--polls", std::to_string(port1)}, pollingFolder.Root());
     if (!Pause(kSettleSeconds)) return false;
-    if (!master.Running() || !floor.Running() || !polling.Running())
-        return std::printf("a program ended early (master folder %s)\n", masterFolder.Root().c_str()), false;
+    bool early = false;
+    for (const auto& [who, child, folder] :
+         {std::tuple{"desktop master", &master, &masterFolder},
+          std::tuple{"service master", &service, &serviceFolder}, std::tuple{"floor", &floor, &floorFolder},
+          std::tuple{"polling floor", &polling, &pollingFolder}}) {
+        if (child->Running()) continue;
+        std::printf("the %s ended early (folder %s; its output in stderr.txt there)\n", who,
+                    folder->Root().c_str());
+        early = true;
+    }
+    if (early) return false;
 
     const std::string loadBefore = LoadAverage();
-    const Usage master0 = UsageOf(master.Pid()), floor0 = UsageOf(floor.Pid()),
-                polling0 = UsageOf(polling.Pid());
+    const Usage master0 = UsageOf(master.Pid()), service0 = UsageOf(service.Pid()),
+                floor0 = UsageOf(floor.Pid()), polling0 = UsageOf(polling.Pid());
     const long answered0 = responder.Answered();
     const Clock::time_point start = Clock::now();
     if (!Pause(seconds)) return false;
-    const Usage master1 = UsageOf(master.Pid()), floor1 = UsageOf(floor.Pid()),
-                polling1 = UsageOf(polling.Pid());
+    const Usage master1 = UsageOf(master.Pid()), service1 = UsageOf(service.Pid()),
+                floor1 = UsageOf(floor.Pid()), polling1 = UsageOf(polling.Pid());
     const double elapsed = Seconds(Clock::now() - start);
     const long answered = responder.Answered() - answered0;
-    const double masterRss = RssMiB(master.Pid()), floorRss = RssMiB(floor.Pid()),
-                 pollingRss = RssMiB(polling.Pid());
+    const double masterRss = RssMiB(master.Pid()), serviceRss = RssMiB(service.Pid()),
+                 floorRss = RssMiB(floor.Pid()), pollingRss = RssMiB(polling.Pid());
     const std::string loadAfter = LoadAverage();
+    const bool serviceRanThrough = service.Running();
     master.Stop();
+    service.Stop();
     floor.Stop();
     polling.Stop();
 
     struct Row {
         const char* name;
-        double master, floor, polling;
+        double master, service, floor, polling;
         const char* format;
     };
     const auto rate = [elapsed](double before, double after) { return (after - before) / elapsed; };
     const Row rows[] = {
-        {"CPU, utime+stime (ms/s)", rate(master0.statMs, master1.statMs), rate(floor0.statMs, floor1.statMs),
+        {"CPU, utime+stime (ms/s)", rate(master0.statMs, master1.statMs),
+         rate(service0.statMs, service1.statMs), rate(floor0.statMs, floor1.statMs),
          rate(polling0.statMs, polling1.statMs), "%10.2f"},
         {"CPU, scheduler run time (ms/s)", rate(master0.runtimeMs, master1.runtimeMs),
-         rate(floor0.runtimeMs, floor1.runtimeMs), rate(polling0.runtimeMs, polling1.runtimeMs), "%10.2f"},
+         rate(service0.runtimeMs, service1.runtimeMs), rate(floor0.runtimeMs, floor1.runtimeMs),
+         rate(polling0.runtimeMs, polling1.runtimeMs), "%10.2f"},
         {"wakeups, all threads (/s)", rate(master0.switches, master1.switches),
-         rate(floor0.switches, floor1.switches), rate(polling0.switches, polling1.switches), "%10.1f"},
-        {"RSS (MiB)", masterRss, floorRss, pollingRss, "%10.1f"},
+         rate(service0.switches, service1.switches), rate(floor0.switches, floor1.switches),
+         rate(polling0.switches, polling1.switches), "%10.1f"},
+        {"RSS (MiB)", masterRss, serviceRss, floorRss, pollingRss, "%10.1f"},
     };
     std::printf("window %.1f s after %.0f s settling; load average %s at start, %s at end\n", elapsed,
                 kSettleSeconds, loadBefore.c_str(), loadAfter.c_str());
-    std::printf("%-32s%10s%10s%10s%14s%16s\n", "", "master", "floor", "polling", "master/floor",
-                "master/polling");
+    std::printf("%-32s%10s%10s%10s%10s%14s%16s%16s%17s\n", "", "master", "service", "floor", "polling",
+                "master/floor", "master/polling", "service/master", "service/polling");
     const auto ratio = [](double a, double b) {
         char text[32] = "-";
         if (b > 0) std::snprintf(text, sizeof text, "%.2f", a / b);
@@ -467,29 +535,37 @@ bool IdleBench(const std::string& bin, double seconds) {
     };
     for (const Row& row : rows) {
         std::printf("%-32s", row.name);
-        std::printf(row.format, row.master);
-        std::printf(row.format, row.floor);
-        std::printf(row.format, row.polling);
-        std::printf("%14s%16s\n", ratio(row.master, row.floor).c_str(),
-                    ratio(row.master, row.polling).c_str());
+        for (const double value : {row.master, row.service, row.floor, row.polling})
+            std::printf(row.format, value);
+        std::printf("%14s%16s%16s%17s\n", ratio(row.master, row.floor).c_str(),
+                    ratio(row.master, row.polling).c_str(), ratio(row.service, row.master).c_str(),
+                    ratio(row.service, row.polling).c_str());
     }
-    std::printf("%-32s%10d%10d%10d\n", "threads", master1.threads, floor1.threads, polling1.threads);
+    std::printf("%-32s%10d%10d%10d%10d\n", "threads", master1.threads, service1.threads, floor1.threads,
+                polling1.threads);
     std::printf(
         "(utime+stime moves in whole clock ticks of %.0f ms: below about 1 ms/s it cannot tell much;\n"
         " the scheduler's run time, summed over the threads alive at the end, is exact)\n",
         1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK)));
+    std::printf(
+        "(master: TarnixM, the desktop master; service: tarnixd --master, the same logic headless)\n");
     std::printf("(polling: the floor that also reads four sockets and sends four polls each tick, the\n"
                 " master's datagrams and nothing else; on loopback the sender pays for the peer's\n"
                 " receive path too)\n");
-    std::printf(
-        "polls answered by the responder: %ld (%.1f/s; the master's and the polling floor's make 16/s)\n",
-        answered, static_cast<double>(answered) / elapsed);
-    bool enteredRun = false;
-    const std::vector<std::string> unexpected = masterFolder.UnexpectedEnterLines("TarnixM.log", enteredRun);
-    std::printf("master stayed in Run: %s\n", enteredRun && unexpected.empty() ? "yes" : "no");
-    if (!enteredRun) std::printf("  no \"Enter Run\" in its log\n");
-    for (const std::string& line : unexpected)
-        std::printf("  log: %s\n", line.c_str());
+    const Row& runTime = rows[1];
+    const Row& rss = rows[3];
+    std::printf("service aims (CPU by the scheduler's run time):\n");
+    std::printf("  CPU service/desktop master %8s  (aim < 1)\n",
+                ratio(runTime.service, runTime.master).c_str());
+    std::printf("  CPU service/polling floor  %8s  (aim <= 1.2)\n",
+                ratio(runTime.service, runTime.polling).c_str());
+    std::printf("  RSS service/desktop master %8s  (aim < 0.5)\n", ratio(rss.service, rss.master).c_str());
+    std::printf("polls answered by the responder: %ld (%.1f/s; the two masters' and the polling floor's make "
+                "24/s)\n",
+                answered, static_cast<double>(answered) / elapsed);
+    PrintStayedInRun("master", masterFolder);
+    PrintStayedInRun("service", serviceFolder);
+    if (!serviceRanThrough) std::printf("  the service ended during the window\n");
     return true;
 }
 
