@@ -102,6 +102,23 @@ protected:
         return Client().call(message, QDBus::BlockWithGui, 10000);
     }
 
+    // The build may sit in a folder only root can enter (a fresh clone in a private temporary
+    // folder): nobody runs a copy in a folder anyone may enter.
+    static QString CtlForNobody() {
+        static QTemporaryDir folder;
+        static const QString copy = [] {
+            const QString path = folder.path() + QStringLiteral("/tarnixctl");
+            const auto readAndEnter = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                      QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                      QFileDevice::ReadOther | QFileDevice::ExeOther;
+            QFile::setPermissions(folder.path(), readAndEnter);
+            QFile::copy(QStringLiteral(TARNIX_BIN_DIR "/tarnixctl"), path);
+            QFile::setPermissions(path, readAndEnter);
+            return path;
+        }();
+        return copy;
+    }
+
     CtlRun RunCtl(const QStringList& arguments, bool asNobody = false, const QString& address = {}) const {
         QProcess ctl;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -113,7 +130,7 @@ protected:
                 if (setgroups(0, nullptr) != 0 || setgid(Nobody) != 0 || setuid(Nobody) != 0) _exit(126);
             });
         }
-        ctl.start(QStringLiteral(TARNIX_BIN_DIR "/tarnixctl"), arguments);
+        ctl.start(asNobody ? CtlForNobody() : QStringLiteral(TARNIX_BIN_DIR "/tarnixctl"), arguments);
         CtlRun run;
         if (!ctl.waitForStarted(5000)) return run;
         WaitFor(&ctl, SIGNAL(finished(int, QProcess::ExitStatus)), 20000);
