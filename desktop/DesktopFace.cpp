@@ -29,7 +29,6 @@ int DesktopFace::RunNotice() {
 ProgramServices DesktopFace::Services(MainWindowBase& window) {
     boxes_.emplace(&window);
     return ProgramServices{.timer = timer_,
-
                            .boxes = *boxes_,
                            .power = power_,
                            .clock = clock_,

@@ -25,7 +25,6 @@ struct Outside {
     FakeDesktop desktop;
     ProgramServices Services() {
         return ProgramServices{.timer = window,
-
                                .boxes = boxes,
                                .power = power,
                                .clock = clock,

@@ -117,15 +117,15 @@ TEST(ConfigDialog, EveryInputIsNamedAndDescribedForScreenReaders) {
     }
 }
 
-// The real logic drives the real dialog: what a user sees on opening an unfinished master.
-TEST(ConfigDialog, ShowsTheScreensValidationOnOpening) {
-    config_test::TempFolder folder;
+// A master's screen over a folder of its own, with one remote computer set up.
+ConfigScreen::Setup MasterWithOneComputer(const config_test::TempFolder& folder, const std::string& localName,
+                                          std::int16_t shutType) {
     std::filesystem::create_directories(folder / "Log");
     ConfigScreen::Setup setup;
     setup.kind = ProgramKind::Master;
     setup.configFile = folder / "TarnixM.ini";
     setup.record = ConfigRecord{.DName = 1,
-                                .CName = {"", "Pump", "", "", ""},
+                                .CName = {localName, "Pump", "", "", ""},
                                 .IPAdd = {"", "10.0.0.2", "", "", ""},
                                 .Port1 = 10001,
                                 .Port2 = 10000,
@@ -137,7 +137,14 @@ TEST(ConfigDialog, ShowsTheScreensValidationOnOpening) {
                                 .StartDelay = 2,
                                 .StartMin = 1,
                                 .ShutTime = 60,
-                                .ShutType = 4};
+                                .ShutType = shutType};
+    return setup;
+}
+
+// The real logic drives the real dialog: what a user sees on opening an unfinished master.
+TEST(ConfigDialog, ShowsTheScreensValidationOnOpening) {
+    config_test::TempFolder folder;
+    const ConfigScreen::Setup setup = MasterWithOneComputer(folder, "", 4);
     struct Host : ConfigScreenHost {
         bool IsAdministrator() override { return false; }
         bool OpenLogFile(const std::filesystem::path&) override { return true; }
@@ -192,24 +199,7 @@ void Type(QLineEdit* edit, const std::string& text) {
 // it, or by another program, is what Save checks and writes; typing stays an edit too.
 TEST(ConfigDialog, SaveChecksAndWritesWhatTheBoxesShowHoweverTheirTextGotThere) {
     config_test::TempFolder folder;
-    std::filesystem::create_directories(folder / "Log");
-    ConfigScreen::Setup setup;
-    setup.kind = ProgramKind::Master;
-    setup.configFile = folder / "TarnixM.ini";
-    setup.record = ConfigRecord{.DName = 1,
-                                .CName = {"Control", "Pump", "", "", ""},
-                                .IPAdd = {"", "10.0.0.2", "", "", ""},
-                                .Port1 = 10001,
-                                .Port2 = 10000,
-                                .CPUDelay = 60,
-                                .LogLevel = 2,
-                                .LogName = "TarnixM.log",
-                                .LogPath = (folder / "Log").string() + "\\",
-                                .RunOnTop = 1,
-                                .StartDelay = 2,
-                                .StartMin = 1,
-                                .ShutTime = 60,
-                                .ShutType = 1};
+    const ConfigScreen::Setup setup = MasterWithOneComputer(folder, "Control", 1);
     struct Host : ConfigScreenHost {
         bool IsAdministrator() override { return true; }
         bool OpenLogFile(const std::filesystem::path&) override { return true; }
@@ -274,7 +264,6 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
     QtSupervisionTimer timer(SupervisionTickMs(ProgramKind::Master));
     MasterProgram program("",
                           ProgramServices{.timer = timer,
-
                                           .boxes = boxes,
                                           .power = power,
                                           .clock = clock,
