@@ -186,6 +186,10 @@ std::string LogFile::FormatLine(const std::string& event, const std::string& det
     return FormatLogLine(FormatTimeStamp(clock_.LocalNow()), event, detail, LogsFull(config_), state);
 }
 
+std::string LogFile::FormatNote(const std::string& event, const std::string& text) const {
+    return FormatLogNote(FormatTimeStamp(clock_.LocalNow()), event, text);
+}
+
 std::optional<FatalError> LogFile::AppendLines(const std::string& text) const {
     try {
         return AppendLine(text, LineDirectoryError());

@@ -27,6 +27,9 @@ std::string MasterCommsText(const std::array<std::int16_t, RemoteComputerCount +
 // bare CR LF, so that with its line end the file gains two empty lines.
 std::string FormatLogLine(const std::string& timeStamp, const std::string& event, const std::string& detail,
                           bool fullLevel, const LogLineState& state);
+// A line whose text is too long for the detail column: the time stamp, the event column, then the
+// text whole.
+std::string FormatLogNote(const std::string& timeStamp, const std::string& event, const std::string& text);
 
 // The append-only event log. Every operation opens the file, appends and closes it again, so
 // the file can be read, moved or deleted between writes. A failure is returned as the box that
@@ -57,6 +60,8 @@ public:
     std::string FormatLine(const std::string& event, const std::string& detail,
                            const LogLineState& state) const;
     std::optional<FatalError> AppendLines(const std::string& text) const;
+    // FormatLogNote at the time of the call.
+    std::string FormatNote(const std::string& event, const std::string& text) const;
 
 private:
     std::optional<FatalError> AppendLine(const std::string& text, const FatalError& directoryError) const;

@@ -43,4 +43,8 @@ std::string FormatLogLine(const std::string& timeStamp, const std::string& event
     return text;
 }
 
+std::string FormatLogNote(const std::string& timeStamp, const std::string& event, const std::string& text) {
+    return timeStamp + ", " + Column(" " + event) + ", " + text;
+}
+
 } // namespace tarnix

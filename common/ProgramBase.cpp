@@ -11,9 +11,9 @@ ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const Progra
     : kind_(kind), commandLine_(std::move(commandLine)), timer_(services.timer), boxes_(services.boxes),
       clock_(services.clock), control_(services.control), placement_(services.placement),
       auxWindowsView_(services.auxWindows), configWindow_(services.configWindow), desktop_(services.desktop),
-      statusObserver_(services.statusObserver), programTitle_(ProgramTitleOf(kind)),
-      log_(kind, config_, services.clock), runningLog_(log_, services.clock),
-      presenter_(SupervisionLookOf(kind), services.band, cpuLoad),
+      statusObserver_(services.statusObserver), sealing_(services.sealing),
+      programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
+      runningLog_(log_, services.clock), presenter_(SupervisionLookOf(kind), services.band, cpuLoad),
       display_(presenter_, services.timer, services.placement, config_, [this] { return Status(); }),
       supervision_(config_, display_, *this),
       expiry_(programTitle_, config_, services.timer, services.boxes, services.power, supervision_, *this) {}
@@ -49,6 +49,8 @@ void ProgramBase::ReadConfigurationAndLog() {
     if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, config_, configText_))
         return Fatal(*error);
     if (auto error = ValidateConfiguration(kind_, config_, unconfigured_)) return Fatal(*error);
+    ReadKeys();
+    if (ending_) return;
     if (auto error = log_.CreateLogFile()) return Fatal(*error);
 }
 

@@ -12,10 +12,12 @@
 #include "common/MachineDisplay.h"
 #include "common/MainWindowView.h"
 #include "common/MessageBox.h"
+#include "common/PeerKey.h"
 #include "common/PowerActions.h"
 #include "common/ProgramControl.h"
 #include "common/ProgramStatus.h"
 #include "common/RunningLog.h"
+#include "common/SealedPort.h"
 #include "common/StatusPresenter.h"
 #include "common/Supervision.h"
 #include "common/SupervisionTimer.h"
@@ -38,6 +40,7 @@ struct ProgramServices {
     ConfigScreenWindow* configWindow = nullptr;
     UserDesktop* desktop = nullptr;
     StatusObserver* statusObserver = nullptr; // a face that follows how things stand
+    Sealing* sealing = nullptr;               // the crypto of keyed links; none: keys are refused
 };
 
 // What the master and the slave do alike: configuration and log at start, the log writer with
@@ -87,6 +90,8 @@ public:
     bool WindowStateOverride() const { return windowStateOverride_; }
     const Supervision& Machine() const { return supervision_; }
     const AuxWindows& Auxiliary() const { return auxWindows_; }
+    // Whether the link to the master (0, in a slave) or to remote computer 1..4 has a key.
+    bool LinkKeyed(int link) const { return keys_.Keyed(link); }
 
     // ConfigScreenHost
     bool IsAdministrator() override;
@@ -105,6 +110,12 @@ protected:
 
     // Reads and checks the configuration and creates the log; a failure ends the program.
     void ReadConfigurationAndLog();
+    // Reads the key files; a key that cannot be used ends the program.
+    void ReadKeys();
+    // Gives a link's port the key read for it, or none.
+    void SealLink(SealedPort& port, int link);
+    // Once per tick: the link's report of dropped datagrams when one is due, in the log.
+    void ReportDrops(SealedPort& port);
     // The two empty lines, the start-up header and the "UnConfig" line.
     void WriteStartUpLog();
     // Shows a fatal error's box, removes the tray icon and ends the program.
@@ -160,6 +171,8 @@ protected:
     ConfigScreenWindow* configWindow_;
     UserDesktop* desktop_;
     StatusObserver* statusObserver_;
+    Sealing* sealing_;
+    LinkKeys keys_;
     AuxWindows auxWindows_;
 
     std::string programTitle_;

@@ -37,7 +37,8 @@ ProgramServices DesktopFace::Services(MainWindowBase& window) {
                            .placement = &window,
                            .auxWindows = &window,
                            .configWindow = &window,
-                           .desktop = &desktop_};
+                           .desktop = &desktop_,
+                           .sealing = &sealing_};
 }
 
 int DesktopFace::Run(ProgramBase& program, MainWindowBase& window) {

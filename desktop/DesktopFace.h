@@ -11,6 +11,7 @@
 #include "platform/AbstractSocketMutex.h"
 #include "platform/LinuxDesktop.h"
 #include "platform/LogindPower.h"
+#include "platform/OpenSslSealing.h"
 #include "platform/ProcessControl.h"
 #include "platform/QtSupervisionTimer.h"
 #include "platform/SystemClock.h"
@@ -52,6 +53,7 @@ private:
     LinuxDesktop desktop_;
     ProcessControl control_;
     QtSupervisionTimer timer_;
+    OpenSslSealing sealing_;
     std::optional<QtMessageBoxes> boxes_;
 };
 

@@ -8,10 +8,13 @@ namespace tarnix {
 
 MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView* rows,
                              const std::array<DatagramPort*, RemoteComputerCount + 1>& ports)
-    : ProgramBase(ProgramKind::Master, std::move(commandLine), services), rows_(rows), ports_(ports),
+    : ProgramBase(ProgramKind::Master, std::move(commandLine), services), rows_(rows),
       outgoingMessage_(PollMessage) {
     for (int i = 1; i <= RemoteComputerCount; ++i) {
-        if (ports_[static_cast<std::size_t>(i)] == nullptr) continue;
+        const auto index = static_cast<std::size_t>(i);
+        if (ports[index] == nullptr) continue;
+        sealed_[index] = std::make_unique<SealedPort>(*ports[index], SealSide::Master);
+        ports_[index] = sealed_[index].get();
         // Only remote computer i may speak on its socket: anything else is dropped unseen.
         ports_[static_cast<std::size_t>(i)]->SetArrivalHandler([this, i](const Arrival& arrival) {
             if (arrival.fromRemoteHost) OnDatagram(i, arrival.datagram);
@@ -39,6 +42,9 @@ void MasterProgram::InitialiseProgram() {
     auxWindows_.NoteClosed();
     configSaved_ = false;
     ReadConfigurationAndLog();
+    if (ending_) return;
+    for (int i = 1; i <= RemoteComputerCount; ++i)
+        if (SealedPort* port = sealed_[static_cast<std::size_t>(i)].get()) SealLink(*port, i);
     pollCounter_ = 2;
     auxWindows_.ResetCountdowns();
     networkOK_ = true;
@@ -98,6 +104,8 @@ void MasterProgram::OpenDatagramPorts() {
 void MasterProgram::OnTimerTick() {
     ReadAllPorts();
     if (ending_) return;
+    for (const std::unique_ptr<SealedPort>& port : sealed_)
+        if (port != nullptr) ReportDrops(*port);
     if (pollCounter_ == 1) Evaluate();
     --pollCounter_;
     const bool lastActivationSecond =

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -51,7 +52,9 @@ private:
     void ShowNetworkState(bool allSent);
 
     PeerRowsPresenter rows_;
-    std::array<DatagramPort*, RemoteComputerCount + 1> ports_;
+    // Over the sockets the face gives; ports_ points at them.
+    std::array<std::unique_ptr<SealedPort>, RemoteComputerCount + 1> sealed_;
+    std::array<DatagramPort*, RemoteComputerCount + 1> ports_{};
     std::array<PeerStatus, RemoteComputerCount + 1> peerStatus_{};
     std::array<std::string, RemoteComputerCount + 1> peerReply_;
     // What the rows show since the last evaluation, for how things stand.

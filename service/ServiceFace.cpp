@@ -53,7 +53,8 @@ ProgramServices ServiceFace::Services() {
                            .power = power_,
                            .clock = clock_,
                            .control = control_,
-                           .statusObserver = &followers_};
+                           .statusObserver = &followers_,
+                           .sealing = &sealing_};
 }
 
 // The bus is a window onto the service, not part of its guarding: without it the service still

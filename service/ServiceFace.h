@@ -9,6 +9,7 @@
 #include "common/ShutdownModule.h"
 #include "common/StatusJournal.h"
 #include "platform/LogindPower.h"
+#include "platform/OpenSslSealing.h"
 #include "platform/QtSupervisionTimer.h"
 #include "platform/SdNotify.h"
 #include "platform/ServiceClaim.h"
@@ -86,6 +87,7 @@ private:
     SystemClock clock_;
     ServiceControl control_;
     QtSupervisionTimer timer_;
+    OpenSslSealing sealing_;
     SdNotify notify_;
     WatchdogPing ping_;
     TerminalWall wall_;

@@ -9,8 +9,8 @@ namespace tarnix {
 
 SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& services, CpuLoadBandView* cpuLoad,
                            DatagramPort& port)
-    : ProgramBase(ProgramKind::Slave, std::move(commandLine), services, cpuLoad), port_(port),
-      replyMessage_(Acknowledgement) {
+    : ProgramBase(ProgramKind::Slave, std::move(commandLine), services, cpuLoad),
+      port_(port, SealSide::Slave), replyMessage_(Acknowledgement) {
     // Only the master may speak to a slave: anything else is dropped unseen.
     port_.SetArrivalHandler([this](const Arrival& arrival) {
         if (arrival.fromRemoteHost) OnDatagram(arrival.datagram);
@@ -33,6 +33,8 @@ void SlaveProgram::InitialiseProgram() {
     unconfigured_ = false;
     configSaved_ = false;
     ReadConfigurationAndLog();
+    if (ending_) return;
+    SealLink(port_, 0);
     auxWindows_.ResetCountdowns();
     if (!OpenPort()) {
         AskPortQuestion();
@@ -57,12 +59,15 @@ bool SlaveProgram::OpenPort() {
     // An unconfigured slave has no master address yet; it still binds its receive port.
     const std::string& master = config_.MasterAddress();
     if (!master.empty() && !port_.SetRemoteHost(master)) return false;
+    // Known from the start, so that a keyed link can answer before the first reply.
+    if (!port_.SetRemotePort(config_.Port1)) return false;
     return port_.Bind(config_.Port2);
 }
 
 void SlaveProgram::OnTimerTick() {
     if (ending_) return;
     RetryLostLog();
+    ReportDrops(port_);
     if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
     NotifyStatus();

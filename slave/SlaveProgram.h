@@ -42,7 +42,7 @@ private:
     bool MayAnswer() const;
     void Hear(std::string status);
 
-    DatagramPort& port_;
+    SealedPort port_; // over the socket the face gives
     std::string replyMessage_;
     std::string heardStatus_;   // what the last datagram showed
     std::uint32_t heardIn_ = 0; // the machine's ListeningSecond when it came

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "master/MasterProgram.h"
+#include "platform/OpenSslSealing.h"
 #include "slave/SlaveProgram.h"
 #include "support/ConfigFakes.h"
 #include "support/FakeNetwork.h"
@@ -23,6 +24,7 @@ struct Outside {
     FakeControl control;
     FakeConfigWindow configWindow;
     FakeDesktop desktop;
+    OpenSslSealing sealing;
     ProgramServices Services() {
         return ProgramServices{.timer = window,
                                .boxes = boxes,
@@ -33,7 +35,8 @@ struct Outside {
                                .placement = &window,
                                .auxWindows = &window,
                                .configWindow = &configWindow,
-                               .desktop = &desktop};
+                               .desktop = &desktop,
+                               .sealing = &sealing};
     }
 };
 

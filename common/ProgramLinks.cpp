@@ -1,0 +1,32 @@
+// The program's side of its keyed links: reading the keys, giving each link its own, and the
+// log's reports of what the links dropped.
+
+#include "common/ConfigQueries.h"
+#include "common/ProgramBase.h"
+
+namespace tarnix {
+
+void ProgramBase::ReadKeys() {
+    if (auto error = keys_.Read(kind_)) return Fatal(*error);
+    if (sealing_ != nullptr) return;
+    for (int link = 0; link <= RemoteComputerCount; ++link)
+        if (keys_.Keyed(link)) {
+            keys_ = {};
+            return Fatal(KeyFileBox("This program cannot seal datagrams, so it cannot use a key file."));
+        }
+}
+
+void ProgramBase::SealLink(SealedPort& port, int link) {
+    if (sealing_ != nullptr && keys_.Keyed(link)) {
+        port.UseKey(*sealing_, keys_.For(link));
+    } else {
+        port.UseNoKey();
+    }
+}
+
+void ProgramBase::ReportDrops(SealedPort& port) {
+    const std::optional<std::string> report = port.OnTick(SupervisionTickMs(kind_));
+    if (report && LogsNormal(config_)) AppendToLog(log_.FormatNote("Dropped", *report));
+}
+
+} // namespace tarnix

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "common/LinkSeal.h"
+
+namespace tarnix {
+
+// HMAC-SHA-256 from OpenSSL's libcrypto, cut to SealTagSize bytes, and its random numbers.
+class OpenSslSealing : public Sealing {
+public:
+    std::unique_ptr<MessageTagger> TaggerFor(const PeerKey& key) override;
+    std::uint64_t RandomNumber() override;
+};
+
+// A fresh key as a key file holds it: 64 hexadecimal digits.
+std::string NewKeyText();
+
+} // namespace tarnix
