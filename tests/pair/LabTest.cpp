@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sys/stat.h>
 
 #include "support/Rigs.h"
 
@@ -240,6 +242,117 @@ TEST_F(Lab, TheMastersTestReachesEverySlave) {
     EXPECT_TRUE(masterRig->boxes.shown.empty());
     for (int k = 1; k <= 4; ++k)
         EXPECT_EQ(Row(k), " Connected") << k;
+}
+
+// Keyed pairs: the master and its slaves share a key in their key files.
+class KeyedLab : public Lab {
+protected:
+    void WriteKeys(bool master = true, bool slave = true, mode_t mode = 0600) {
+        const std::string key(64, 'c');
+        if (master) WriteKey("TarnixM.key", key, mode);
+        if (slave) WriteKey("TarnixS.key", key, mode);
+    }
+    void WriteKey(const std::string& name, const std::string& text, mode_t mode) {
+        const std::filesystem::path file = folder.Root() / "Data" / name;
+        std::ofstream(file, std::ios::binary) << text << "\n";
+        ::chmod(file.c_str(), mode);
+    }
+    std::vector<std::string> Dropped(const std::string& log) const {
+        std::vector<std::string> lines;
+        for (const std::string& line : folder.LogLines(log))
+            if (line.find(" Dropped") != std::string::npos) lines.push_back(line);
+        return lines;
+    }
+    void RestartSlave() {
+        slaves[0]->port.Close();
+        slaves[0] = std::make_unique<SlaveRig>(network, "", SlaveHost(1));
+        slaves[0]->program->Load();
+    }
+    void RestartMaster() {
+        StopMaster();
+        masterRig = std::make_unique<MasterRig>(network);
+        masterRig->program->Load();
+    }
+};
+
+// What was seen: a forged reset every few seconds kept a slave whose master had gone from
+// acting. With a key, neither forged nor recorded commands are heard, and the log says so once.
+TEST_F(KeyedLab, ForgedAndRecordedCommandsDoNotHoldOffTheActionOfAKeyedSlave) {
+    WriteKeys();
+    Start(1, {{"CPUDelay", "8"}, {"ShutTime", "30"}});
+    Seconds(4);
+    ASSERT_EQ(Row(1), " Connected");
+    ASSERT_EQ(slaves[0]->window.counter, "Connected");
+    masterRig->program->OnButtonClicked(Button::Reset);
+    masterRig->program->OnButtonClicked(Button::TestS);
+    network.Deliver();
+    Seconds(2);
+    const std::vector<std::string> recorded = masterRig->Port(1).sent;
+    const std::size_t answered = slaves[0]->port.sent.size();
+    const std::size_t lines = folder.LogLines("TarnixS1.log").size();
+    StopMaster();
+    for (int second = 0; second < 20; ++second) {
+        slaves[0]->port.Arrive("<TNC000>", std::string("127.0.0.1"));
+        for (const std::string& datagram : recorded)
+            slaves[0]->port.Arrive(datagram, std::string("127.0.0.1"));
+        SlaveSeconds(1);
+    }
+    EXPECT_EQ(Slave(1).Phase(), PhaseCountdown);
+    EXPECT_EQ(slaves[0]->port.sent.size(), answered) << "nothing forged is answered";
+    const auto log = folder.LogLines("TarnixS1.log");
+    EXPECT_EQ(std::count_if(log.begin() + static_cast<std::ptrdiff_t>(lines), log.end(),
+                            [](const std::string& line) { return line.find("Reset") != std::string::npos; }),
+              0);
+    const auto dropped = Dropped("TarnixS1.log");
+    ASSERT_EQ(dropped.size(), 1u);
+    // The first second's drops, at once.
+    EXPECT_NE(dropped[0].find("127.0.0.1: 1 dropped, key mismatch; " + std::to_string(recorded.size()) +
+                              " dropped, replayed"),
+              std::string::npos)
+        << dropped[0];
+}
+
+TEST_F(KeyedLab, KeyedPairsComeBackAfterEitherProgramRestarts) {
+    WriteKeys();
+    Start(1);
+    Seconds(4);
+    ASSERT_EQ(Row(1), " Connected");
+    RestartSlave();
+    Seconds(4);
+    EXPECT_EQ(Row(1), " Connected");
+    EXPECT_EQ(slaves[0]->window.counter, "Connected");
+    RestartMaster();
+    Seconds(4);
+    EXPECT_EQ(Row(1), " Connected");
+    EXPECT_EQ(Slave(1).Phase(), PhaseRun);
+    EXPECT_TRUE(Dropped("TarnixS1.log").empty()) << "restarts are no drops worth a line";
+    EXPECT_TRUE(Dropped("TarnixM.log").empty());
+}
+
+// A key on one side only: the link is lost, and the side that hears the other says why, once a
+// minute however many datagrams it drops.
+TEST_F(KeyedLab, AKeyOnOneSideOnlyLosesTheLinkAndTheLogSaysWhyOnceAMinute) {
+    WriteKeys(true, false);
+    master["CPUDelay"] = "600";
+    Start(1, {{"CPUDelay", "600"}});
+    Seconds(150);
+    EXPECT_EQ(Row(1), " Not Connected");
+    const auto dropped = Dropped("TarnixS1.log");
+    ASSERT_EQ(dropped.size(), 3u);
+    EXPECT_NE(dropped[0].find("127.0.0.1: 1 dropped, key mismatch"), std::string::npos) << dropped[0];
+    EXPECT_NE(dropped[1].find("127.0.0.1: 120 dropped, key mismatch"), std::string::npos) << dropped[1];
+}
+
+TEST_F(KeyedLab, AKeyFileOthersMayReadEndsTheProgramAtStart) {
+    WriteKeys(false, true, 0644);
+    folder.WriteSlave(SlaveSettings());
+    SlaveRig slave(network);
+    EXPECT_TRUE(Ends([&] { slave.program->Load(); }));
+    ASSERT_EQ(slave.boxes.shown.size(), 1u);
+    EXPECT_EQ(slave.boxes.shown[0].title, "Tarnix Slave Configuration File Error");
+    EXPECT_NE(slave.boxes.shown[0].lines[0].find("Data/TarnixS.key may be read by others"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.Root() / "Log" / "TarnixS.log")) << "it ends before its log";
 }
 
 } // namespace
