@@ -5,14 +5,21 @@
 //     Widgets program with a tray icon and a 500 ms timer, and against the same floor doing the
 //     master's datagram work alone each tick, all running at the same time: CPU, wakeups
 //     (context switches of all threads) and RSS.
+//     Beside them a keyed desktop master, whose peers (a keyed responder) share its key.
 //  2. Flood: a slave under a flood of malformed datagrams from its master's address, then of
-//     well-formed ones from a stranger, while this program polls it as its master would: the
-//     datagrams it absorbs per second, its CPU per datagram, and whether it stayed in Run.
+//     well-formed ones from a stranger, then a keyed slave under forged keyed datagrams and
+//     forged unkeyed resets from its master's address, while this program polls it as its
+//     master would: the datagrams it absorbs per second, its CPU per datagram, and whether it
+//     stayed in Run.
 //
 //   cost_bench [idle seconds (default 20)] [flood seconds (default 10)]
 //
 // Figures are printed, never judged. Both programs run with -InhibitShutdown, so even a
 // countdown that expired would only be simulated.
+
+#include "bench/BenchKit.h"
+#include "common/LinkSeal.h"
+#include "platform/OpenSslSealing.h"
 
 #include <QTemporaryDir>
 
@@ -48,328 +55,55 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
-namespace fs = std::filesystem;
+using namespace bench;
 
-constexpr double kSettleSeconds = 3;
-constexpr double kIdleSlaveSeconds = 5;
-constexpr long kMaxFloodDatagrams = 50'000'000;
-constexpr const char* kPoll = "<TNA100>";
-constexpr const char* kErrorReply = "<TNE100>";
+// The key of the keyed runs, in their key files and in this harness.
+constexpr const char* kKeyDigits = "0f1e2d3c4b5a69788796a5b4c3d2e1f00f1e2d3c4b5a69788796a5b4c3d2e1f0";
 
-std::atomic<bool> g_stop{false}; // Ctrl+C or a termination signal: unwind and clean up
-
-void OnSignal(int) {
-    g_stop = true;
+tarnix::PeerKey BenchKey() {
+    tarnix::PeerKey key;
+    for (std::size_t i = 0; i < key.bytes.size(); ++i)
+        key.bytes[i] = static_cast<std::uint8_t>(std::stoi(std::string(kKeyDigits + 2 * i, 2), nullptr, 16));
+    return key;
 }
 
-// Sleeps, but returns false at once when asked to stop.
-bool Pause(double seconds) {
-    const Clock::time_point end =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    while (Clock::now() < end) {
-        if (g_stop) return false;
-        std::this_thread::sleep_for(std::min<Clock::duration>(50ms, end - Clock::now()));
-    }
-    return !g_stop;
+void WriteKeyFile(const ProgramFolder& folder, const std::string& name) {
+    const std::string file = folder.Root() + "/Data/" + name;
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << kKeyDigits << "\n";
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
 }
 
-double Seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string LoadAverage() {
-    std::istringstream in(ReadFile("/proc/loadavg"));
-    std::string one, five, fifteen;
-    in >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
-}
-
-// ---- What /proc says about a process ----------------------------------------------------------
-
-struct Usage {
-    double statMs = 0;    // utime + stime, in clock ticks turned into ms (10 ms steps)
-    double runtimeMs = 0; // the scheduler's run time of all threads, in ns turned into ms
-    long switches = 0;    // voluntary + involuntary context switches of all threads
-    int threads = 0;
-};
-
-long StatusField(const std::string& status, const std::string& key) {
-    const std::size_t at = status.find("\n" + key + ":");
-    return at == std::string::npos ? 0 : std::atol(status.c_str() + at + key.size() + 2);
-}
-
-Usage UsageOf(pid_t pid) {
-    Usage usage;
-    const std::string proc = "/proc/" + std::to_string(pid);
-    const std::string stat = ReadFile(proc + "/stat");
-    const std::size_t nameEnd = stat.rfind(')');
-    if (nameEnd != std::string::npos) {
-        // After the name come state (field 3) and so on; utime and stime are fields 14 and 15.
-        std::istringstream fields(stat.substr(nameEnd + 2));
-        std::string field;
-        double ticks = 0;
-        for (int n = 3; n <= 15 && fields >> field; ++n)
-            if (n >= 14) ticks += std::atof(field.c_str());
-        usage.statMs = ticks * 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    }
-    if (DIR* tasks = ::opendir((proc + "/task").c_str())) {
-        while (const dirent* entry = ::readdir(tasks)) {
-            if (entry->d_name[0] == '.') continue;
-            const std::string task = proc + "/task/" + entry->d_name;
-            const std::string status = "\n" + ReadFile(task + "/status");
-            usage.switches += StatusField(status, "voluntary_ctxt_switches") +
-                              StatusField(status, "nonvoluntary_ctxt_switches");
-            usage.runtimeMs += std::atof(ReadFile(task + "/schedstat").c_str()) / 1e6;
-            ++usage.threads;
-        }
-        ::closedir(tasks);
-    }
-    return usage;
-}
-
-double RssMiB(pid_t pid) {
-    return static_cast<double>(
-               StatusField("\n" + ReadFile("/proc/" + std::to_string(pid) + "/status"), "VmRSS")) /
-           1024.0;
-}
-
-// The receive queue and the datagrams the kernel dropped for want of buffer space, of the UDP
-// socket bound to this port.
-struct SocketCounters {
-    bool found = false;
-    long queued = 0; // bytes
-    long drops = 0;
-};
-
-SocketCounters CountersOfPort(std::uint16_t port) {
-    SocketCounters counters;
-    std::istringstream table(ReadFile("/proc/net/udp"));
-    std::string line;
-    std::getline(table, line); // the heading
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, local, remote, state, queues, field;
-        fields >> slot >> local >> remote >> state >> queues;
-        const std::size_t colon = local.find(':');
-        if (colon == std::string::npos || std::stoul(local.substr(colon + 1), nullptr, 16) != port) continue;
-        std::string last;
-        while (fields >> field)
-            last = field;
-        counters.found = true;
-        counters.queued += std::stol(queues.substr(queues.find(':') + 1), nullptr, 16);
-        counters.drops += std::atol(last.c_str());
-    }
-    return counters;
-}
-
-// ---- Children -------------------------------------------------------------------------------
-
-// What a child's environment changes from this harness's: a value to set, or none to remove.
-using EnvironmentChanges = std::map<std::string, std::optional<std::string>>;
-
-std::vector<std::string> EnvironmentWith(const EnvironmentChanges& changes) {
-    std::vector<std::string> entries;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        if (!changes.contains(text.substr(0, text.find('=')))) entries.push_back(text);
-    }
-    for (const auto& [name, value] : changes)
-        if (value) entries.push_back(name + "=" + *value);
-    return entries;
-}
-
-// A program started in its own working folder, offscreen; ended (and reaped) when it goes.
-class Child {
+// One end of a keyed link in this harness, shared by the threads that send and read.
+class HarnessSeal {
 public:
-    Child(const std::string& binary, const std::vector<std::string>& arguments, const std::string& folder,
-          const EnvironmentChanges& changes = {}) {
-        // Made before the fork: the child of a process with threads may only call what is safe
-        // after it, until it execs.
-        std::vector<std::string> environment = EnvironmentWith(changes);
-        std::vector<char*> envp;
-        for (std::string& entry : environment)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        const pid_t parent = ::getpid();
-        pid_ = ::fork();
-        if (pid_ != 0) return;
-        // Should this harness die without cleaning up, the child must not outlive it.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent || ::chdir(folder.c_str()) != 0) ::_exit(127);
-        const int output = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (output >= 0) {
-            ::dup2(output, 1);
-            ::dup2(output, 2);
-        }
-        ::execve(binary.c_str(), argv.data(), envp.data());
-        ::_exit(127);
+    explicit HarnessSeal(tarnix::SealSide side) : seal_(side, sealing_, BenchKey()) {}
+    std::string Seal(const std::string& frame) {
+        std::lock_guard lock(mutex_);
+        return seal_.Seal(frame);
     }
-    ~Child() { Stop(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    pid_t Pid() const { return pid_; }
-    bool Running() {
-        if (pid_ <= 0) return false;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
-        pid_ = -1;
-        return false;
-    }
-    void Stop() {
-        if (!Running()) return;
-        ::kill(pid_, SIGTERM);
-        const auto deadline = Clock::now() + 5s;
-        while (Running() && Clock::now() < deadline)
-            std::this_thread::sleep_for(20ms);
-        if (!Running()) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-// A program folder made from dist/, with the configuration given (lines end in CR LF).
-class ProgramFolder {
-public:
-    ProgramFolder(const std::string& iniName, const std::vector<std::string>& lines) {
-        fs::copy(TARNIX_DIST_DIR, Root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        fs::create_directories(Root() + "/Log");
-        std::ofstream ini(Root() + "/Data/" + iniName, std::ios::binary | std::ios::trunc);
-        for (const std::string& line : lines)
-            ini << line << "\r\n";
-    }
-    bool Valid() const { return dir_.isValid(); }
-    std::string Root() const { return dir_.path().toStdString(); }
-
-    // The "Enter" lines of the log other than "Enter Run", and whether "Enter Run" came at all.
-    std::vector<std::string> UnexpectedEnterLines(const std::string& logName, bool& enteredRun) const {
-        std::vector<std::string> unexpected;
-        enteredRun = false;
-        for (const LogLine& line : LogLines(logName)) {
-            if (line.columns.size() < 3 || line.columns[1] != "Enter") continue;
-            if (line.columns[2] == "Run")
-                enteredRun = true;
-            else
-                unexpected.push_back(line.text);
-        }
-        return unexpected;
-    }
-
-    // How many seconds of Run supervision the log holds (a "Run" line each, at logging level
-    // Full) with a time stamp from `from` to `to`.
-    int RunSecondsLogged(const std::string& logName, std::time_t from, std::time_t to) const {
-        int seconds = 0;
-        for (const LogLine& line : LogLines(logName)) {
-            if (line.columns.size() < 2 || line.columns[1] != "Run") continue;
-            std::tm stamp{};
-            if (::strptime(line.columns[0].c_str(), "%d-%b-%y %H:%M:%S", &stamp) == nullptr) continue;
-            stamp.tm_isdst = -1;
-            const std::time_t at = std::mktime(&stamp);
-            seconds += at >= from && at <= to ? 1 : 0;
-        }
-        return seconds;
-    }
-
-private:
-    struct LogLine {
-        std::string text;
-        std::vector<std::string> columns; // trimmed, without the marks of a test run
+    // What to do with a datagram from the peer: the frame it carries when heard; the answer to
+    // send when it is out of date.
+    struct Opened {
+        std::optional<std::string> frame;
+        std::optional<std::string> answer;
     };
-    std::vector<LogLine> LogLines(const std::string& logName) const {
-        std::vector<LogLine> lines;
-        std::istringstream log(ReadFile(Root() + "/Log/" + logName));
-        std::string text;
-        while (std::getline(log, text)) {
-            if (!text.empty() && text.back() == '\r') text.pop_back();
-            LogLine line{text, {}};
-            std::istringstream split(text);
-            for (std::string column; std::getline(split, column, ',');) {
-                column.erase(0, column.find_first_not_of(" *"));
-                column.erase(column.find_last_not_of(' ') + 1);
-                line.columns.push_back(column);
-            }
-            lines.push_back(std::move(line));
+    Opened Open(const std::string& datagram) {
+        std::lock_guard lock(mutex_);
+        std::string frame;
+        switch (seal_.Open(datagram, frame)) {
+        case tarnix::LinkSeal::Verdict::Frame:
+            return {frame, std::nullopt};
+        case tarnix::LinkSeal::Verdict::Handshake:
+            return {std::nullopt, seal_.Answer()};
+        default:
+            return {};
         }
-        return lines;
-    }
-
-    QTemporaryDir dir_{QDir::tempPath() + "/tarnix-bench-XXXXXX"};
-};
-
-// ---- Sockets --------------------------------------------------------------------------------
-
-sockaddr_in Address(const char* ip, std::uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    ::inet_pton(AF_INET, ip, &address.sin_addr);
-    return address;
-}
-
-class Socket {
-public:
-    Socket(const char* ip, std::uint16_t port) : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-        const sockaddr_in own = Address(ip, port);
-        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<const sockaddr*>(&own), sizeof own) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~Socket() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int Fd() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void SendTo(const std::string& text, const sockaddr_in& to) const {
-        ::sendto(fd_, text.data(), text.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     }
 
 private:
-    int fd_;
-};
-
-// The first of `count` consecutive UDP ports that are all free, in a range of its own.
-std::optional<std::uint16_t> FreePorts(int count) {
-    const int start = 20000 + static_cast<int>(::getpid() % 1000) * 10;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const int first = 20000 + (start - 20000 + attempt * 10) % 10000;
-        bool free = true;
-        for (int port = first; free && port < first + count; ++port)
-            free = Socket("0.0.0.0", static_cast<std::uint16_t>(port)).Valid();
-        if (free) return static_cast<std::uint16_t>(first);
-    }
-    return std::nullopt;
-}
-
-// A worker thread that is told to stop and joined when it goes.
-class Worker {
-public:
-    template <typename F> explicit Worker(F body) : thread_([this, body] { body(stop_); }) {}
-    ~Worker() {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
+    tarnix::OpenSslSealing sealing_;
+    std::mutex mutex_;
+    tarnix::LinkSeal seal_;
 };
 
 // ---- 1. Idle master against the floor -------------------------------------------------------
@@ -380,9 +114,12 @@ constexpr int kPeerCount = 4; // the peers a master supervises
 // accepts the answer.
 class Responder {
 public:
-    explicit Responder(std::uint16_t port) {
-        for (int k = 1; k <= 4; ++k)
+    // keyed: each peer seals with the bench's key, as a keyed slave does.
+    Responder(std::uint16_t port, bool keyed) {
+        for (int k = 1; k <= 4; ++k) {
             sockets_.push_back(std::make_unique<Socket>(PeerAddress(k).c_str(), port));
+            seals_.push_back(keyed ? std::make_unique<HarnessSeal>(tarnix::SealSide::Slave) : nullptr);
+        }
     }
     static std::string PeerAddress(int k) { return "127.0.0." + std::to_string(k + 1); }
     bool Valid() const {
@@ -396,15 +133,23 @@ public:
         char buffer[512];
         while (!stop && !g_stop) {
             if (::poll(fds.data(), fds.size(), 100) <= 0) continue;
-            for (const pollfd& fd : fds) {
-                if (!(fd.revents & POLLIN)) continue;
+            for (std::size_t i = 0; i < fds.size(); ++i) {
+                if (!(fds[i].revents & POLLIN)) continue;
                 sockaddr_in from{};
                 socklen_t length = sizeof from;
-                if (::recvfrom(fd.fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length) <
-                    0)
-                    continue;
+                const ssize_t got = ::recvfrom(fds[i].fd, buffer, sizeof buffer, 0,
+                                               reinterpret_cast<sockaddr*>(&from), &length);
+                if (got < 0) continue;
                 // A slave in Run with power off configured.
-                ::sendto(fd.fd, "<TNP100>", 8, 0, reinterpret_cast<const sockaddr*>(&from), length);
+                std::string answer = "<TNP100>";
+                if (seals_[i] != nullptr) {
+                    const HarnessSeal::Opened opened =
+                        seals_[i]->Open(std::string(buffer, static_cast<std::size_t>(got)));
+                    if (!opened.frame && !opened.answer) continue;
+                    answer = opened.frame ? seals_[i]->Seal(answer) : *opened.answer;
+                }
+                ::sendto(fds[i].fd, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&from),
+                         length);
                 ++answered_;
             }
         }
@@ -412,6 +157,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<Socket>> sockets_;
+    std::vector<std::unique_ptr<HarnessSeal>> seals_;
     std::atomic<long> answered_{0};
 };
 
@@ -452,24 +198,34 @@ void PrintStayedInRun(const char* who, const ProgramFolder& folder) {
 bool IdleBench(const std::string& bin, double seconds) {
     std::printf(
         "== Idle: the desktop master and the service master, each supervising four peers on loopback,\n"
-        "   against the floor\n");
-    // Port1 is where the responder listens for both masters (it answers whoever polled it); each
-    // master binds four ports of its own from its Port2 on.
-    const std::optional<std::uint16_t> ports = FreePorts(1 + 2 * kPeerCount);
-    if (!ports) return std::printf("no %d free consecutive ports\n", 1 + 2 * kPeerCount), false;
-    const std::uint16_t port1 = *ports, port2 = static_cast<std::uint16_t>(*ports + 1),
-                        servicePort2 = static_cast<std::uint16_t>(*ports + 1 + kPeerCount);
-    Responder responder(port1);
-    if (!responder.Valid()) return std::printf("cannot bind the responder on 127.0.0.2-5:%u\n", port1), false;
+        "   against the floor, and a keyed desktop master beside the unkeyed one\n");
+    // Port1 is where the responder listens for both masters (it answers whoever polled it), the
+    // next port where the keyed responder listens for the keyed master; each master binds four
+    // ports of its own from its Port2 on.
+    constexpr int kPorts = 2 + 3 * kPeerCount;
+    const std::optional<std::uint16_t> ports = FreePorts(kPorts);
+    if (!ports) return std::printf("no %d free consecutive ports\n", kPorts), false;
+    const std::uint16_t port1 = *ports, keyedPort1 = static_cast<std::uint16_t>(*ports + 1),
+                        port2 = static_cast<std::uint16_t>(*ports + 2),
+                        servicePort2 = static_cast<std::uint16_t>(port2 + kPeerCount),
+                        keyedPort2 = static_cast<std::uint16_t>(servicePort2 + kPeerCount);
+    Responder responder(port1, false), keyedResponder(keyedPort1, true);
+    if (!responder.Valid() || !keyedResponder.Valid())
+        return std::printf("cannot bind the responders on 127.0.0.2-5:%u-%u\n", port1, keyedPort1), false;
     ProgramFolder masterFolder("TarnixM.ini", MasterIni(port1, port2));
     ProgramFolder serviceFolder("TarnixM.ini", MasterIni(port1, servicePort2));
+    ProgramFolder keyedFolder("TarnixM.ini", MasterIni(keyedPort1, keyedPort2));
     ProgramFolder floorFolder("floor.ini", {});
     ProgramFolder pollingFolder("floor.ini", {});
-    if (!masterFolder.Valid() || !serviceFolder.Valid() || !floorFolder.Valid() || !pollingFolder.Valid())
+    if (!masterFolder.Valid() || !serviceFolder.Valid() || !keyedFolder.Valid() || !floorFolder.Valid() ||
+        !pollingFolder.Valid())
         return std::printf("cannot make the folders\n"), false;
+    WriteKeyFile(keyedFolder, "TarnixM.key");
 
     Worker serving([&](const std::atomic<bool>& stop) { responder.Serve(stop); });
+    Worker keyedServing([&](const std::atomic<bool>& stop) { keyedResponder.Serve(stop); });
     Child master(bin + "/TarnixM", {"-InhibitShutdown", "-AllowMulti"}, masterFolder.Root());
+    Child keyed(bin + "/TarnixM", {"-InhibitShutdown", "-AllowMulti"}, keyedFolder.Root());
     Child service(bin + "/tarnixd", {"--master", "-InhibitShutdown", "-AllowMulti"}, serviceFolder.Root(),
                   ServiceEnvironment(serviceFolder.Root()));
     Child floor(bin + "/bench_floor", {}, floorFolder.Root());
@@ -478,7 +234,8 @@ bool IdleBench(const std::string& bin, double seconds) {
     bool early = false;
     for (const auto& [who, child, folder] :
          {std::tuple{"desktop master", &master, &masterFolder},
-          std::tuple{"service master", &service, &serviceFolder}, std::tuple{"floor", &floor, &floorFolder},
+          std::tuple{"service master", &service, &serviceFolder},
+          std::tuple{"keyed desktop master", &keyed, &keyedFolder}, std::tuple{"floor", &floor, &floorFolder},
           std::tuple{"polling floor", &polling, &pollingFolder}}) {
         if (child->Running()) continue;
         std::printf("the %s ended early (folder %s; its output in stderr.txt there)\n", who,
@@ -489,45 +246,51 @@ bool IdleBench(const std::string& bin, double seconds) {
 
     const std::string loadBefore = LoadAverage();
     const Usage master0 = UsageOf(master.Pid()), service0 = UsageOf(service.Pid()),
-                floor0 = UsageOf(floor.Pid()), polling0 = UsageOf(polling.Pid());
-    const long answered0 = responder.Answered();
+                keyed0 = UsageOf(keyed.Pid()), floor0 = UsageOf(floor.Pid()),
+                polling0 = UsageOf(polling.Pid());
+    const long answered0 = responder.Answered(), keyedAnswered0 = keyedResponder.Answered();
     const Clock::time_point start = Clock::now();
     if (!Pause(seconds)) return false;
     const Usage master1 = UsageOf(master.Pid()), service1 = UsageOf(service.Pid()),
-                floor1 = UsageOf(floor.Pid()), polling1 = UsageOf(polling.Pid());
+                keyed1 = UsageOf(keyed.Pid()), floor1 = UsageOf(floor.Pid()),
+                polling1 = UsageOf(polling.Pid());
     const double elapsed = Seconds(Clock::now() - start);
-    const long answered = responder.Answered() - answered0;
+    const long answered = responder.Answered() - answered0,
+               keyedAnswered = keyedResponder.Answered() - keyedAnswered0;
     const double masterRss = RssMiB(master.Pid()), serviceRss = RssMiB(service.Pid()),
-                 floorRss = RssMiB(floor.Pid()), pollingRss = RssMiB(polling.Pid());
+                 keyedRss = RssMiB(keyed.Pid()), floorRss = RssMiB(floor.Pid()),
+                 pollingRss = RssMiB(polling.Pid());
     const std::string loadAfter = LoadAverage();
     const bool serviceRanThrough = service.Running();
     master.Stop();
     service.Stop();
+    keyed.Stop();
     floor.Stop();
     polling.Stop();
 
     struct Row {
         const char* name;
-        double master, service, floor, polling;
+        double master, service, floor, polling, keyed;
         const char* format;
     };
     const auto rate = [elapsed](double before, double after) { return (after - before) / elapsed; };
     const Row rows[] = {
         {"CPU, utime+stime (ms/s)", rate(master0.statMs, master1.statMs),
          rate(service0.statMs, service1.statMs), rate(floor0.statMs, floor1.statMs),
-         rate(polling0.statMs, polling1.statMs), "%10.2f"},
+         rate(polling0.statMs, polling1.statMs), rate(keyed0.statMs, keyed1.statMs), "%10.2f"},
         {"CPU, scheduler run time (ms/s)", rate(master0.runtimeMs, master1.runtimeMs),
          rate(service0.runtimeMs, service1.runtimeMs), rate(floor0.runtimeMs, floor1.runtimeMs),
-         rate(polling0.runtimeMs, polling1.runtimeMs), "%10.2f"},
+         rate(polling0.runtimeMs, polling1.runtimeMs), rate(keyed0.runtimeMs, keyed1.runtimeMs), "%10.2f"},
         {"wakeups, all threads (/s)", rate(master0.switches, master1.switches),
          rate(service0.switches, service1.switches), rate(floor0.switches, floor1.switches),
-         rate(polling0.switches, polling1.switches), "%10.1f"},
-        {"RSS (MiB)", masterRss, serviceRss, floorRss, pollingRss, "%10.1f"},
+         rate(polling0.switches, polling1.switches), rate(keyed0.switches, keyed1.switches), "%10.1f"},
+        {"RSS (MiB)", masterRss, serviceRss, floorRss, pollingRss, keyedRss, "%10.1f"},
     };
     std::printf("window %.1f s after %.0f s settling; load average %s at start, %s at end\n", elapsed,
                 kSettleSeconds, loadBefore.c_str(), loadAfter.c_str());
-    std::printf("%-32s%10s%10s%10s%10s%14s%16s%16s%17s\n", "", "master", "service", "floor", "polling",
-                "master/floor", "master/polling", "service/master", "service/polling");
+    std::printf("%-32s%10s%10s%10s%10s%10s%14s%16s%16s%17s%14s\n", "", "master", "service", "floor",
+                "polling", "keyed", "master/floor", "master/polling", "service/master", "service/polling",
+                "keyed/master");
     const auto ratio = [](double a, double b) {
         char text[32] = "-";
         if (b > 0) std::snprintf(text, sizeof text, "%.2f", a / b);
@@ -535,20 +298,20 @@ bool IdleBench(const std::string& bin, double seconds) {
     };
     for (const Row& row : rows) {
         std::printf("%-32s", row.name);
-        for (const double value : {row.master, row.service, row.floor, row.polling})
+        for (const double value : {row.master, row.service, row.floor, row.polling, row.keyed})
             std::printf(row.format, value);
-        std::printf("%14s%16s%16s%17s\n", ratio(row.master, row.floor).c_str(),
+        std::printf("%14s%16s%16s%17s%14s\n", ratio(row.master, row.floor).c_str(),
                     ratio(row.master, row.polling).c_str(), ratio(row.service, row.master).c_str(),
-                    ratio(row.service, row.polling).c_str());
+                    ratio(row.service, row.polling).c_str(), ratio(row.keyed, row.master).c_str());
     }
-    std::printf("%-32s%10d%10d%10d%10d\n", "threads", master1.threads, service1.threads, floor1.threads,
-                polling1.threads);
+    std::printf("%-32s%10d%10d%10d%10d%10d\n", "threads", master1.threads, service1.threads, floor1.threads,
+                polling1.threads, keyed1.threads);
     std::printf(
         "(utime+stime moves in whole clock ticks of %.0f ms: below about 1 ms/s it cannot tell much;\n"
         " the scheduler's run time, summed over the threads alive at the end, is exact)\n",
         1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK)));
-    std::printf(
-        "(master: TarnixM, the desktop master; service: tarnixd --master, the same logic headless)\n");
+    std::printf("(master: TarnixM, the desktop master; service: tarnixd --master, the same logic headless;\n"
+                " keyed: TarnixM with a key file, its peers keyed too)\n");
     std::printf("(polling: the floor that also reads four sockets and sends four polls each tick, the\n"
                 " master's datagrams and nothing else; on loopback the sender pays for the peer's\n"
                 " receive path too)\n");
@@ -560,11 +323,17 @@ bool IdleBench(const std::string& bin, double seconds) {
     std::printf("  CPU service/polling floor  %8s  (aim <= 1.2)\n",
                 ratio(runTime.service, runTime.polling).c_str());
     std::printf("  RSS service/desktop master %8s  (aim < 0.5)\n", ratio(rss.service, rss.master).c_str());
+    std::printf("keyed aim (CPU by the scheduler's run time):\n");
+    std::printf("  CPU keyed/unkeyed desktop master %8s  (aim <= 1.1)\n",
+                ratio(runTime.keyed, runTime.master).c_str());
+    std::printf("polls answered by the keyed responder: %ld (%.1f/s; the keyed master's make 8/s)\n",
+                keyedAnswered, static_cast<double>(keyedAnswered) / elapsed);
     std::printf("polls answered by the responder: %ld (%.1f/s; the two masters' and the polling floor's make "
                 "24/s)\n",
                 answered, static_cast<double>(answered) / elapsed);
     PrintStayedInRun("master", masterFolder);
     PrintStayedInRun("service", serviceFolder);
+    PrintStayedInRun("keyed master", keyedFolder);
     if (!serviceRanThrough) std::printf("  the service ended during the window\n");
     return true;
 }
@@ -579,6 +348,14 @@ const char* const kMalformed[] = {"<TNA10>",
                                   "GET / HTTP/1.0\r\n\r\n",
                                   "<TNA1xx0123456789012345678901234567890123456789>"};
 
+// What a forger who lacks the key sends a keyed slave: keyed datagrams whose tag cannot be
+// right, which cost the slave a tag each, and unkeyed resets.
+const char* const kForgedKeyed[] = {"TNK1sessionnchallengeecho....sequence<TNC000>tag.............",
+                                    "TNK1sessionnchallengeecho....sequence<TNA100>tag.............",
+                                    "<TNC000>"};
+
+enum class FloodKind { Malformed, WellFormed, ForgedKeyed };
+
 // This harness as the slave's master: polls twice a second and reads every reply, the error
 // replies to the flood included, so that its own buffer never hides a status reply.
 class Poller {
@@ -588,8 +365,10 @@ public:
         char state;
     };
 
-    Poller(std::uint16_t ownPort, std::uint16_t slavePort)
-        : socket_("127.0.0.1", ownPort), slave_(Address("127.0.0.1", slavePort)) {
+    // keyed: polls sealed with the bench's key, as a keyed master sends them.
+    Poller(std::uint16_t ownPort, std::uint16_t slavePort, bool keyed)
+        : socket_("127.0.0.1", ownPort), slave_(Address("127.0.0.1", slavePort)),
+          seal_(keyed ? std::make_unique<HarnessSeal>(tarnix::SealSide::Master) : nullptr) {
         const int size = 16 << 20;
         // Beyond net.core.rmem_max only with the right to; the plain request is capped there.
         if (::setsockopt(socket_.Fd(), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
@@ -602,14 +381,14 @@ public:
     void Poll(const std::atomic<bool>& stop) {
         for (Clock::time_point next = Clock::now(); !stop && !g_stop; next += 500ms) {
             std::this_thread::sleep_until(next);
-            socket_.SendTo(kPoll, slave_);
+            socket_.SendTo(seal_ ? seal_->Seal(kPoll) : std::string(kPoll), slave_);
             std::lock_guard lock(mutex_);
             polls_.push_back(Clock::now());
         }
     }
     void Read(const std::atomic<bool>& stop) {
         constexpr int kBatch = 256;
-        char buffers[kBatch][64];
+        char buffers[kBatch][128];
         mmsghdr messages[kBatch]{};
         iovec vectors[kBatch]{};
         for (int i = 0; i < kBatch; ++i) {
@@ -626,7 +405,13 @@ public:
             if (count <= 0) std::this_thread::sleep_for(2ms);
             const Clock::time_point now = Clock::now();
             for (int i = 0; i < count; ++i) {
-                const std::string text(buffers[i], messages[i].msg_len);
+                std::string text(buffers[i], messages[i].msg_len);
+                if (seal_ != nullptr) {
+                    HarnessSeal::Opened opened = seal_->Open(text);
+                    if (opened.answer) socket_.SendTo(*opened.answer, slave_);
+                    if (!opened.frame) continue;
+                    text = std::move(*opened.frame);
+                }
                 if (text == kErrorReply) {
                     ++errorReplies_;
                 } else if (text.size() >= 5) {
@@ -653,6 +438,7 @@ public:
 private:
     Socket socket_;
     sockaddr_in slave_;
+    std::unique_ptr<HarnessSeal> seal_;
     mutable std::mutex mutex_;
     std::vector<Clock::time_point> polls_;
     std::vector<Reply> replies_;
@@ -718,7 +504,7 @@ private:
 
 // Sends as fast as it can, in bursts of each kind of datagram in turn, from `fromIp` to the
 // slave's port, for at most `seconds`.
-long Flood(const char* fromIp, std::uint16_t slavePort, bool malformed, double seconds,
+long Flood(const char* fromIp, std::uint16_t slavePort, FloodKind kind, double seconds,
            double& floodSeconds) {
     Socket socket(fromIp, 0);
     const sockaddr_in slave = Address("127.0.0.1", slavePort);
@@ -726,11 +512,18 @@ long Flood(const char* fromIp, std::uint16_t slavePort, bool malformed, double s
         ::connect(socket.Fd(), reinterpret_cast<const sockaddr*>(&slave), sizeof slave) != 0)
         return 0;
     std::vector<std::unique_ptr<Burst>> bursts;
-    if (malformed) {
+    switch (kind) {
+    case FloodKind::Malformed:
         for (const char* text : kMalformed)
             bursts.push_back(std::make_unique<Burst>(text));
-    } else {
+        break;
+    case FloodKind::WellFormed:
         bursts.push_back(std::make_unique<Burst>(kPoll));
+        break;
+    case FloodKind::ForgedKeyed:
+        for (const char* text : kForgedKeyed)
+            bursts.push_back(std::make_unique<Burst>(text));
+        break;
     }
     bool segmented = true;
     long sent = 0;
@@ -770,14 +563,16 @@ std::vector<std::string> SlaveIni(std::uint16_t masterPort, std::uint16_t slaveP
             ""};
 }
 
-FloodResult FloodBench(const std::string& bin, const char* fromIp, bool malformed, double seconds) {
+FloodResult FloodBench(const std::string& bin, const char* fromIp, FloodKind kind, double seconds) {
     FloodResult result;
     const std::optional<std::uint16_t> ports = FreePorts(2);
     if (!ports) return std::printf("no two free consecutive ports\n"), result;
     const std::uint16_t masterPort = *ports, slavePort = static_cast<std::uint16_t>(*ports + 1);
-    Poller poller(masterPort, slavePort);
+    const bool keyed = kind == FloodKind::ForgedKeyed;
+    Poller poller(masterPort, slavePort, keyed);
     ProgramFolder folder("TarnixS.ini", SlaveIni(masterPort, slavePort));
     if (!poller.Valid() || !folder.Valid()) return std::printf("cannot bind or make the folder\n"), result;
+    if (keyed) WriteKeyFile(folder, "TarnixS.key");
 
     Worker reading([&](const std::atomic<bool>& stop) { poller.Read(stop); });
     Child slave(bin + "/TarnixS", {"-InhibitShutdown", "-AllowMulti"}, folder.Root());
@@ -800,7 +595,7 @@ FloodResult FloodBench(const std::string& bin, const char* fromIp, bool malforme
     const long errors0 = poller.ErrorReplies();
     const Clock::time_point floodStart = Clock::now();
     const std::time_t wallStart = std::time(nullptr);
-    result.sent = Flood(fromIp, slavePort, malformed, seconds, result.floodSeconds);
+    result.sent = Flood(fromIp, slavePort, kind, seconds, result.floodSeconds);
     const Clock::time_point floodEnd = Clock::now();
     const std::time_t wallEnd = std::time(nullptr);
     // What the buffer held at the end is still the slave's work: let it finish.
@@ -852,15 +647,16 @@ FloodResult FloodBench(const std::string& bin, const char* fromIp, bool malforme
     return result;
 }
 
-void PrintFloods(const FloodResult& a, const FloodResult& b, double seconds, const std::string& load) {
+void PrintFloods(const FloodResult& a, const FloodResult& b, const FloodResult& c, double seconds,
+                 const std::string& load) {
     std::printf("\n== Flood: a slave on loopback, %.0f s per run, polled twice a second by its master\n",
                 seconds);
     std::printf("load average %s at the end\n", load.c_str());
-    std::printf("%-40s%20s%20s\n", "", "malformed from", "well-formed from");
-    std::printf("%-40s%20s%20s\n", "", "master 127.0.0.1", "stranger 127.0.0.9");
+    std::printf("%-40s%20s%20s%20s\n", "", "malformed from", "well-formed from", "keyed, forged from");
+    std::printf("%-40s%20s%20s%20s\n", "", "master 127.0.0.1", "stranger 127.0.0.9", "master 127.0.0.1");
     auto line = [&](const char* name, const char* format, auto pick) {
         std::printf("%-40s", name);
-        for (const FloodResult* r : {&a, &b}) {
+        for (const FloodResult* r : {&a, &b, &c}) {
             if (!r->ran) {
                 std::printf("%20s", "-");
                 continue;
@@ -896,17 +692,17 @@ void PrintFloods(const FloodResult& a, const FloodResult& b, double seconds, con
     line("longest gap between status replies (ms)", "%.0f",
          [](const FloodResult& r) { return r.longestGapMs; });
     std::printf("%-40s", "timer: seconds supervised / in the flood");
-    for (const FloodResult* r : {&a, &b}) {
+    for (const FloodResult* r : {&a, &b, &c}) {
         char text[32] = "-";
         if (r->ran) std::snprintf(text, sizeof text, "%d / %d", r->runSecondsLogged, r->wholeSeconds);
         std::printf("%20s", text);
     }
     std::printf("\n");
     std::printf("%-40s", "stayed in Run");
-    for (const FloodResult* r : {&a, &b})
+    for (const FloodResult* r : {&a, &b, &c})
         std::printf("%20s", !r->ran ? "-" : r->stayedInRun ? "yes" : "no");
     std::printf("\n");
-    for (const FloodResult* r : {&a, &b})
+    for (const FloodResult* r : {&a, &b, &c})
         if (r->ran && !r->stayedInRun) std::printf("  not in Run: %s\n", r->notInRun.c_str());
 }
 
@@ -930,10 +726,13 @@ int main(int argc, char** argv) {
 
     const bool idle = IdleBench(bin, idleSeconds);
     if (g_stop) return 130;
-    const FloodResult a = FloodBench(bin, "127.0.0.1", true, floodSeconds);
+    const FloodResult a = FloodBench(bin, "127.0.0.1", FloodKind::Malformed, floodSeconds);
     if (g_stop) return 130;
-    const FloodResult b = FloodBench(bin, "127.0.0.9", false, floodSeconds);
+    const FloodResult b = FloodBench(bin, "127.0.0.9", FloodKind::WellFormed, floodSeconds);
     if (g_stop) return 130;
-    PrintFloods(a, b, floodSeconds, LoadAverage());
-    return idle && a.ran && b.ran ? 0 : 1;
+    const FloodResult c = FloodBench(bin, "127.0.0.1", FloodKind::ForgedKeyed, floodSeconds);
+    if (g_stop) return 130;
+    PrintFloods(a, b, c, floodSeconds, LoadAverage());
+    std::printf("keyed aim: the keyed slave absorbs >= 200000 forged datagrams a second and stays in Run\n");
+    return idle && a.ran && b.ran && c.ran ? 0 : 1;
 }

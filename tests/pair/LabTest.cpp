@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sys/stat.h>
 
 #include "support/Rigs.h"
 
@@ -247,15 +245,11 @@ TEST_F(Lab, TheMastersTestReachesEverySlave) {
 // Keyed pairs: the master and its slaves share a key in their key files.
 class KeyedLab : public Lab {
 protected:
-    void WriteKeys(bool master = true, bool slave = true, mode_t mode = 0600) {
+    void WriteKeys(bool master = true, bool slave = true,
+                   std::filesystem::perms mode = std::filesystem::perms::owner_read) {
         const std::string key(64, 'c');
-        if (master) WriteKey("TarnixM.key", key, mode);
-        if (slave) WriteKey("TarnixS.key", key, mode);
-    }
-    void WriteKey(const std::string& name, const std::string& text, mode_t mode) {
-        const std::filesystem::path file = folder.Root() / "Data" / name;
-        std::ofstream(file, std::ios::binary) << text << "\n";
-        ::chmod(file.c_str(), mode);
+        if (master) folder.WriteKey("TarnixM.key", key, mode);
+        if (slave) folder.WriteKey("TarnixS.key", key, mode);
     }
     std::vector<std::string> Dropped(const std::string& log) const {
         std::vector<std::string> lines;
@@ -344,7 +338,8 @@ TEST_F(KeyedLab, AKeyOnOneSideOnlyLosesTheLinkAndTheLogSaysWhyOnceAMinute) {
 }
 
 TEST_F(KeyedLab, AKeyFileOthersMayReadEndsTheProgramAtStart) {
-    WriteKeys(false, true, 0644);
+    using std::filesystem::perms;
+    WriteKeys(false, true, perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
     folder.WriteSlave(SlaveSettings());
     SlaveRig slave(network);
     EXPECT_TRUE(Ends([&] { slave.program->Load(); }));

@@ -87,6 +87,13 @@ public:
 
     void WriteMaster(const Settings& s) const { Write(root_ / "Data" / "TarnixM.ini", IniText(true, s)); }
     void WriteSlave(const Settings& s) const { Write(root_ / "Data" / "TarnixS.ini", IniText(false, s)); }
+    // A key file in Data/ as a user makes one: the text and a line end, with the given mode.
+    void WriteKey(const std::string& name, const std::string& text,
+                  std::filesystem::perms mode = std::filesystem::perms::owner_read |
+                                                std::filesystem::perms::owner_write) const {
+        Write(root_ / "Data" / name, text + "\n");
+        std::filesystem::permissions(root_ / "Data" / name, mode);
+    }
 
     // The log's lines without their CR LF ends.
     std::vector<std::string> LogLines(const std::string& name) const {
