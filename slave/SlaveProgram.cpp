@@ -59,8 +59,9 @@ bool SlaveProgram::OpenPort() {
     // An unconfigured slave has no master address yet; it still binds its receive port.
     const std::string& master = config_.MasterAddress();
     if (!master.empty() && !port_.SetRemoteHost(master)) return false;
-    // Known from the start, so that a keyed link can answer before the first reply.
-    if (!port_.SetRemotePort(config_.Port1)) return false;
+    // Known from the start, so that a keyed link can answer before the first reply; a port the
+    // replies could not use either is no reason to give up listening.
+    (void)port_.SetRemotePort(config_.Port1);
     return port_.Bind(config_.Port2);
 }
 
