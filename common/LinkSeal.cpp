@@ -1,5 +1,7 @@
 #include "common/LinkSeal.h"
 
+#include <utility>
+
 namespace tarnix {
 namespace {
 
@@ -94,6 +96,11 @@ LinkSeal::Verdict LinkSeal::Open(std::string_view datagram, std::string& frame) 
 void LinkSeal::TakeUpPeerSession(std::uint64_t session) {
     peerSession_ = session;
     challenge_ = sealing_.RandomNumber();
+    newChallenge_ = true;
+}
+
+bool LinkSeal::TakeNewChallengeNotice() {
+    return std::exchange(newChallenge_, false);
 }
 
 } // namespace tarnix

@@ -70,6 +70,9 @@ public:
     Verdict Open(std::string_view datagram, std::string& frame);
     // The answer to the last Handshake: this end's session and challenge, echoing the sender's.
     std::string Answer();
+    // True once after this end took up a new session of its peer and drew a new challenge: the
+    // peer must learn it before its next datagram, which would echo the old one.
+    bool TakeNewChallengeNotice();
 
 private:
     std::string SealEchoing(std::uint64_t echo, std::string_view frame);
@@ -86,6 +89,7 @@ private:
     std::uint64_t peerChallenge_ = 0;
     std::uint64_t peerSequence_ = 0;
     std::uint64_t handshakeChallenge_ = 0; // the challenge of the last Handshake datagram
+    bool newChallenge_ = false;
 };
 
 } // namespace tarnix

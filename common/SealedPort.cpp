@@ -27,7 +27,17 @@ bool SealedPort::Send(const std::string& datagram) {
 }
 
 void SealedPort::Reply(const std::string& datagram) {
+    replied_ = true;
     socket_.Reply(seal_ ? seal_->Seal(datagram) : datagram);
+}
+
+// A program that does not answer at once (a slave that is not listening yet, a master) would
+// leave its peer echoing the old challenge, and the peer's next datagram, a command perhaps,
+// would be out of date: an empty datagram tells it the new one. A seal may be gone if the handler
+// reopened the port without a key.
+void SealedPort::TellNewChallenge() {
+    if (seal_ == nullptr || !seal_->TakeNewChallengeNotice() || replied_) return;
+    socket_.Reply(seal_->Seal({}));
 }
 
 void SealedPort::OnArrival(const Arrival& arrival) {
@@ -45,10 +55,12 @@ void SealedPort::OnArrival(const Arrival& arrival) {
 void SealedPort::OpenSealed(const std::string& datagram) {
     switch (seal_->Open(datagram, frame_)) {
     case LinkSeal::Verdict::Frame:
+        replied_ = false;
         if (handler_) handler_(Arrival{frame_, true});
-        return;
+        return TellNewChallenge();
     case LinkSeal::Verdict::Accepted:
-        return;
+        replied_ = false;
+        return TellNewChallenge();
     case LinkSeal::Verdict::Handshake:
         ++total_.outdated;
         if (answersLeft_ > 0) {

@@ -52,6 +52,7 @@ public:
 private:
     void OnArrival(const Arrival& arrival);
     void OpenSealed(const std::string& datagram);
+    void TellNewChallenge();
     void Count(std::uint64_t Drops::*reason);
     std::string ReportText() const;
 
@@ -64,6 +65,7 @@ private:
     Drops total_;
     Drops unreported_;
     int answersLeft_ = kAnswersPerTick;
+    bool replied_ = false;             // the program answered the arrival being handled
     std::optional<int> sinceReportMs_; // nothing: no report made yet
 };
 

@@ -105,6 +105,19 @@ TEST_F(SealedLink, AKeyedPairIsHeardFromTheSecondPollAndCarriesFramesUnchanged) 
     EXPECT_EQ(master.port->Dropped(), SealedPort::Drops{});
 }
 
+// A slave that is not answering yet (in its activation, or counting down) when it takes up a
+// restarted master still hears the command that follows the master's first poll.
+TEST_F(SealedLink, AnEndThatDoesNotAnswerStillHearsTheNextDatagram) {
+    KeyBoth();
+    slave.answer = nullptr;
+    for (const std::string frame : {"<TNA100>", "<TNA100>", "<TNC000>"}) {
+        master.port->Send(frame);
+        network.Deliver();
+    }
+    EXPECT_EQ(slave.heard, (std::vector<std::string>{"<TNA100>", "<TNC000>"}));
+    EXPECT_TRUE(master.heard.empty());
+}
+
 // After any restart, in any order, the pair is heard again by the second poll.
 TEST_F(SealedLink, EitherEndOrBothRestartedAreConnectedAgainWithinTwoPolls) {
     const std::vector<std::pair<const char*, std::string>> orders = {
