@@ -3,10 +3,14 @@
 // Test computers made of network namespaces joined by veth links, created and removed by the
 // test itself. Their addresses exist only inside these namespaces.
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarnix::e2e {
@@ -36,6 +40,23 @@ public:
     }
     bool SetLink(const std::string& ns, const std::string& interface, bool up) {
         return Run("ip -n " + Name(ns) + " link set " + interface + (up ? " up" : " down"));
+    }
+    // Runs a command inside a namespace.
+    bool Exec(const std::string& ns, const std::string& command) {
+        return Run("ip netns exec " + Name(ns) + " " + command);
+    }
+    // A socket of the namespace (it stays there whichever namespace uses it); -1 when it cannot be
+    // made. Only a thread of its own enters the namespace, so the test's other sockets stay where
+    // they are.
+    int Socket(const std::string& ns, int domain, int type, int protocol) const {
+        int fd = -1;
+        std::thread([&] {
+            const int net = ::open(("/run/netns/" + Name(ns)).c_str(), O_RDONLY | O_CLOEXEC);
+            if (net < 0) return;
+            if (::setns(net, CLONE_NEWNET) == 0) fd = ::socket(domain, type | SOCK_CLOEXEC, protocol);
+            ::close(net);
+        }).join();
+        return fd;
     }
     std::string Name(const std::string& name) const { return "tarnix" + std::to_string(getpid()) + name; }
 
