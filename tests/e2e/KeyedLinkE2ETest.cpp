@@ -145,9 +145,6 @@ TEST(KeyedLink, ASlaveHearsNoForgedOrReplayedDatagramsAndActsWhenItsMasterHasGon
                                                 masterEnv, true);
     RealProgram slave(slaveDir, {}, In(nets, "s"), env);
     ASSERT_TRUE(slaveDir.WaitForLog("Comms: -OK-", 15s)) << master->ErrorOutput();
-    // Only once the master has heard the slave since the slave took up the master's session does
-    // it echo the slave's challenge in force; a command sent before then goes to the handshake.
-    ASSERT_TRUE(masterDir.WaitForLog("Comms: 2, 0, 0, 0", 5s));
 
     const std::size_t beforeReset = slaveDir.LogLines().size();
     QProcess ctl;
