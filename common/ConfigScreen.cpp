@@ -89,6 +89,7 @@ void ConfigScreen::Load() {
     view_.SetButtonEnabled(ConfigButton::Save, saveEnabled_);
     view_.SetButtonEnabled(ConfigButton::Restore, restoreEnabled_);
     DataLoad();
+    ShowLinkKeys();
     view_.SetTitle(programTitle_ + " Configuration");
     view_.SetCloseMessage("");
     auxEvents_.ConfigScreenLoaded(setup_.inhibitShutdown ? InhibitedCloseSeconds : NormalCloseSeconds);
@@ -157,6 +158,15 @@ void ConfigScreen::AddressModeRefresh() {
 void ConfigScreen::PowerActionRefresh() {
     fields_.ShutType = ShutTypeCodeOf(shutNameItem_);
     view_.SetLabelCaption(ConfigLabel::ShutTypeM, ShutTypeDescription(fields_.ShutType));
+}
+
+// The keys are read at start and at the re-initialisation after a save, so the screen shows
+// those in force while it is open.
+void ConfigScreen::ShowLinkKeys() {
+    const bool master = setup_.kind == ProgramKind::Master;
+    const int first = master ? 1 : 0, last = master ? RemoteComputerCount : 0;
+    for (int link = first; link <= last; ++link)
+        view_.SetLinkKeyed(link, setup_.linkKeyed[static_cast<std::size_t>(link)]);
 }
 
 void ConfigScreen::StartStatusTimer() {

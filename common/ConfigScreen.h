@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 
 #include "common/AuxWindows.h"
@@ -30,6 +31,8 @@ public:
         ConfigRecord record;
         bool inhibitShutdown = false;
         std::filesystem::path configFile;
+        // Which links the keys in force seal, by link (ProgramBase::LinkKeyed).
+        std::array<bool, RemoteComputerCount + 1> linkKeyed{};
     };
 
     ConfigScreen(Setup setup, ConfigScreenView& view, MessageBoxes& boxes, ConfigScreenHost& host,
@@ -69,6 +72,7 @@ private:
     void LabelReset();
     void AddressModeRefresh();
     void PowerActionRefresh();
+    void ShowLinkKeys();
     void StartStatusTimer();
     std::string* TextOf(ConfigTextBox box);
     void EndWithBox(const BoxText& box);

@@ -68,6 +68,9 @@ public:
     virtual void SetLabelCaption(ConfigLabel label, const std::string& text) = 0;
     virtual void SetLabelStyle(ConfigLabel label, Colour colour, bool bold) = 0;
     virtual void SetButtonEnabled(ConfigButton button, bool enabled) = 0;
+    // Whether a link's datagrams are sealed with a key: link 0 is a slave's master, 1..4 a
+    // master's remote computers. The screen shows that a key is in force, never the key.
+    virtual void SetLinkKeyed(int link, bool keyed) = 0;
     virtual void SetStatusText(const std::string& text) = 0;   // `Status`
     virtual void SetCloseMessage(const std::string& text) = 0; // `TMessage`
     // `Timer2`, which clears the status two seconds after it starts; starting it again restarts it.

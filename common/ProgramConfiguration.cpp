@@ -15,8 +15,10 @@ void ProgramBase::OpenConfigScreen() {
     configWindow_->RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
         // The record holds the file's values: "-InhibitShutdown" shortens the delays in force
         // inside supervision only, so the screen never shows or saves the test values.
-        screen.emplace(ConfigScreen::Setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)},
-                       view, boxes_, *this, auxWindows_, clock_);
+        ConfigScreen::Setup setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)};
+        for (int link = 0; link <= RemoteComputerCount; ++link)
+            setup.linkKeyed[static_cast<std::size_t>(link)] = LinkKeyed(link);
+        screen.emplace(std::move(setup), view, boxes_, *this, auxWindows_, clock_);
         screen->Load();
         return *screen;
     });

@@ -14,6 +14,7 @@
 
 #include "common/ConfigSchema.h"
 #include "common/ConfigScreenRules.h"
+#include "common/PeerKey.h"
 #include "common/ProgramNames.h"
 #include "ui/Artwork.h"
 #include "ui/ClickLabel.h"
@@ -93,6 +94,15 @@ QLabel* frmConfig::AddLabel(ConfigLabel id, const char* name, const char* captio
     QLabel* label = PlainLabel(caption);
     label->setObjectName(QString::fromLatin1(name));
     labels_[id] = label;
+    return label;
+}
+
+// Whether the link is keyed; the logic says which, until then it shows "Not keyed".
+QLabel* frmConfig::AddKeyLabel(int link) {
+    QLabel* label = PlainLabel("");
+    label->setObjectName(QStringLiteral("KeyM%1").arg(link));
+    keyLabels_[link] = label;
+    SetLinkKeyed(link, false);
     return label;
 }
 
@@ -189,6 +199,7 @@ QWidget* frmConfig::CreateCommunications() {
     if (kind_ == ProgramKind::Master) {
         grid->addWidget(AddLabel(ConfigLabel::CompL, "CompL", "Computer Name"), 1, 1);
         grid->addWidget(AddLabel(ConfigLabel::IPAddL, "IPAddL", "IP address"), 1, 2);
+        grid->addWidget(PlainLabel("Key"), 1, 3);
         grid->addWidget(AddLabel(ConfigLabel::IPAddM0, "IPAddM0", "Local Computer:"), 2, 0);
         grid->addWidget(AddTextBox(ConfigTextBox::CompT0, "CompT0", QStringLiteral("Local Computer:"),
                                    "Name of Local Computer (Must be set and be no more than 25 characters)"),
@@ -207,6 +218,7 @@ QWidget* frmConfig::CreateCommunications() {
                             2 + k, 1);
             grid->addWidget(AddTextBox(Offset(ConfigTextBox::IPAddT, k), addressName.c_str(), QString(), ""),
                             2 + k, 2);
+            grid->addWidget(AddKeyLabel(k), 2 + k, 3);
         }
         // The ports follow the local computer's row and the remote computers' rows.
         const int portsRow = 3 + RemoteComputerCount;
@@ -218,6 +230,8 @@ QWidget* frmConfig::CreateCommunications() {
         grid->addWidget(AddLabel(ConfigLabel::IPAddM, "IPAddM", SlaveAddressHint(false).c_str()), 1, 2);
         grid->addWidget(PlainLabel("Ports:"), 2, 0);
         grid->addWidget(PortsRow(), 2, 1, 1, 2);
+        grid->addWidget(PlainLabel("Key:"), 3, 0);
+        grid->addWidget(AddKeyLabel(0), 3, 1);
     }
     RenameAddressBoxes();
     return group;
@@ -422,6 +436,21 @@ void frmConfig::SetLabelStyle(ConfigLabel label, Colour colour, bool bold) {
 
 void frmConfig::SetButtonEnabled(ConfigButton button, bool enabled) {
     buttons_.at(button)->setEnabled(enabled);
+}
+
+void frmConfig::SetLinkKeyed(int link, bool keyed) {
+    const auto it = keyLabels_.find(link);
+    if (it == keyLabels_.end()) return;
+    const QString caption = keyed ? QStringLiteral("Keyed") : QStringLiteral("Not keyed");
+    const std::string files = link == 0 ? SlaveKeyFile().string()
+                                        : MasterKeyFile(link).string() + " or " + MasterKeyFile(0).string();
+    const QString toolTip =
+        keyed ? QStringLiteral("Datagrams on this link carry a tag made with the shared key file")
+              : QString::fromStdString("Datagrams on this link carry no tag: there is no key file " + files);
+    it->second->setText(caption);
+    it->second->setAccessibleName(caption);
+    it->second->setToolTip(toolTip);
+    it->second->setAccessibleDescription(toolTip);
 }
 
 void frmConfig::SetStatusText(const std::string& text) {

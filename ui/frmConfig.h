@@ -37,6 +37,7 @@ public:
     void SetLabelCaption(ConfigLabel label, const std::string& text) override;
     void SetLabelStyle(ConfigLabel label, Colour colour, bool bold) override;
     void SetButtonEnabled(ConfigButton button, bool enabled) override;
+    void SetLinkKeyed(int link, bool keyed) override;
     void SetStatusText(const std::string& text) override;
     void SetCloseMessage(const std::string& text) override;
     void SetStatusTimerRunning(bool running) override;
@@ -57,6 +58,7 @@ private:
     QWidget* CreateFooter();
     QLabel* AddLabel(ConfigLabel label, const char* name, const char* caption);
     QLabel* PlainLabel(const char* caption);
+    QLabel* AddKeyLabel(int link);
     QLineEdit* AddTextBox(ConfigTextBox box, const char* name, const QString& label, const char* toolTip);
     QCheckBox* AddCheckBox(ConfigCheckBox box, const char* name, const char* label, const char* toolTip);
     QComboBox* AddList(ConfigList list, const char* name, const char* label, const char* toolTip,
@@ -80,6 +82,7 @@ private:
     std::map<ConfigList, QComboBox*> lists_;
     std::map<ConfigLabel, QLabel*> labels_;
     std::map<ConfigButton, QPushButton*> buttons_;
+    std::map<int, QLabel*> keyLabels_; // by link
     QLabel* status_ = nullptr;
     QLabel* message_ = nullptr;
     QTimer* timer1_ = nullptr;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <set>
 
@@ -27,6 +28,7 @@ struct FakeScreenView : ConfigScreenView {
     std::map<ConfigLabel, std::string> caption;
     std::map<ConfigLabel, Style> style;
     std::map<ConfigButton, bool> enabled;
+    std::map<int, bool> keyed; // by link
     std::string title, status, closeMessage;
     bool statusTimer = false;
     int keptOnTop = 0;
@@ -40,6 +42,7 @@ struct FakeScreenView : ConfigScreenView {
     void SetLabelCaption(ConfigLabel l, const std::string& t) override { caption[l] = t; }
     void SetLabelStyle(ConfigLabel l, Colour c, bool b) override { style[l] = {c, b}; }
     void SetButtonEnabled(ConfigButton b, bool e) override { enabled[b] = e; }
+    void SetLinkKeyed(int l, bool k) override { keyed[l] = k; }
     void SetStatusText(const std::string& t) override { status = t; }
     void SetCloseMessage(const std::string& t) override { closeMessage = t; }
     void SetStatusTimerRunning(bool r) override { statusTimer = r; }
@@ -525,6 +528,34 @@ TEST_F(ConfigScreenTest, ViewLogOpensTheLogInForceOrEndsWithTheBoxOfItsFault) {
         EXPECT_EQ(boxes_.shown[0].icon, c.level < 2 ? BoxIcon::Information : BoxIcon::Warning);
     }
     EXPECT_EQ(boxes_.shown[0].lines[0], "Unable to opem the log file TarnixM.log.");
+}
+
+// The master shows its four remote computers' links, the slave its master's; a link the
+// program does not have is never shown, even when the setup says it is keyed.
+TEST_F(ConfigScreenTest, LoadTellsTheViewWhichOfTheProgramsLinksAreKeyed) {
+    struct Case {
+        ProgramKind kind;
+        std::array<bool, RemoteComputerCount + 1> linkKeyed;
+        std::map<int, bool> shown;
+    };
+    const std::vector<Case> cases{
+        {ProgramKind::Master,
+         {false, false, false, false, false},
+         {{1, false}, {2, false}, {3, false}, {4, false}}},
+        {ProgramKind::Master,
+         {true, false, true, false, true},
+         {{1, false}, {2, true}, {3, false}, {4, true}}},
+        {ProgramKind::Slave, {false, true, true, true, true}, {{0, false}}},
+        {ProgramKind::Slave, {true, false, false, false, false}, {{0, true}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases.data());
+        view_ = FakeScreenView{};
+        setup_.record = ValidRecord(c.kind, LogPath());
+        setup_.linkKeyed = c.linkKeyed;
+        Open(c.kind);
+        EXPECT_EQ(view_.keyed, c.shown);
+    }
 }
 
 TEST_F(ConfigScreenTest, ActivationKeepsTheScreenOnTopOnlyWhenTheProgramRunsOnTop) {

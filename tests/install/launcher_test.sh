@@ -74,6 +74,7 @@ for home in - '' home; do
 2 HOME.*XDG_DATA_HOME --folder
 2 HOME.*XDG_CONFIG_HOME --autostart on
 2 HOME.*XDG_CONFIG_HOME --autostart off
+2 HOME.*XDG_DATA_HOME --new-key
 CASES
 done
 [ "$(env -u HOME XDG_DATA_HOME="$tmp/data" "$launchers/tarnix-master" --folder)" = "$tmp/data/tarnix/master" ] ||
@@ -90,7 +91,59 @@ cmp "$dist/Data/TarnixM.ini" "$master/Data/TarnixM.ini" || fail "master configur
 start_until_log tarnix-slave "$slave/Log/TarnixS.log"
 cmp "$dist/Data/TarnixS.ini" "$slave/Data/TarnixS.ini" || fail "slave configuration differs from the shipped one"
 
-# A later start: what the user changed stays, what went missing comes back.
+# Keys: a fresh one is 64 lowercase hexadecimal digits on one line, readable by its owner only,
+# and an existing key file is never replaced without --replace.
+is_key_file() {
+    [ "$(stat -c %a "$1")" = 600 ] || fail "$1 has mode $(stat -c %a "$1")"
+    if [ "$(wc -c <"$1")" -ne 65 ] || ! grep -qx '[0-9a-f]\{64\}' "$1"; then fail "$1 holds no key: $(cat "$1")"; fi
+}
+key=$master/Data/TarnixM.key
+[ "$("$launchers/tarnix-master" --new-key)" = "$key" ] || fail "--new-key printed no path"
+is_key_file "$key"
+cp "$key" "$tmp/first.key"
+got=0
+"$launchers/tarnix-master" --new-key >/dev/null 2>"$tmp/err" || got=$?
+[ "$got" = 1 ] || fail "--new-key over a key: status $got"
+grep -q -- --replace "$tmp/err" || fail "--new-key over a key does not say how to replace it: $(cat "$tmp/err")"
+cmp -s "$tmp/first.key" "$key" || fail "--new-key replaced a key without --replace"
+"$launchers/tarnix-master" --new-key --replace >/dev/null
+is_key_file "$key"
+if cmp -s "$tmp/first.key" "$key"; then fail "--replace kept the old key"; fi
+[ "$("$launchers/tarnix-master" --new-key 4)" = "$master/Data/TarnixM4.key" ] || fail "--new-key 4"
+is_key_file "$master/Data/TarnixM4.key"
+for args in "--new-key 5" "--new-key 1 2" "--set-key x" "--new-key --force"; do
+    got=0
+    # shellcheck disable=SC2086 # the arguments, split on purpose
+    "$launchers/tarnix-master" $args </dev/null >/dev/null 2>&1 || got=$?
+    [ "$got" = 2 ] || fail "tarnix-master $args: status $got"
+done
+got=0
+"$launchers/tarnix-slave" --new-key 1 >/dev/null 2>&1 || got=$?
+[ "$got" = 2 ] || fail "a slave took a computer's number: status $got"
+
+# --set-key takes one line of 64 hexadecimal digits, as a key file holds it, and nothing else.
+good=0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789abcdef
+for bad in "" "${good%?}" "${good}0" "${good%?}g" " $good" "$good $good"; do
+    got=0
+    printf '%s\n' "$bad" | "$launchers/tarnix-slave" --set-key >/dev/null 2>&1 || got=$?
+    [ "$got" = 1 ] || fail "--set-key of '$bad': status $got"
+done
+got=0
+"$launchers/tarnix-slave" --set-key </dev/null >/dev/null 2>&1 || got=$?
+[ "$got" = 1 ] || fail "--set-key without input: status $got"
+[ ! -e "$slave/Data/TarnixS.key" ] || fail "--set-key wrote a refused key"
+printf '%s\r\n' "$good" | "$launchers/tarnix-slave" --set-key >/dev/null
+is_key_file "$slave/Data/TarnixS.key"
+[ "$(cat "$slave/Data/TarnixS.key")" = "$(echo "$good" | tr A-F a-f)" ] || fail "--set-key wrote another key"
+# The master's key given to the slave, as its owner would: only with --replace over the one there.
+if "$launchers/tarnix-slave" --set-key <"$key" >/dev/null 2>&1; then fail "--set-key replaced a key"; fi
+"$launchers/tarnix-slave" --set-key --replace <"$key" >/dev/null
+cmp "$key" "$slave/Data/TarnixS.key" || fail "the slave has not the master's key"
+left=$(find "$master/Data" "$slave/Data" -name '.*')
+[ -z "$left" ] || fail "temporary files left: $left"
+
+# A later start: what the user changed stays, what went missing comes back, and the program takes
+# the keys made above (a key it refused would end it before it logs).
 sed -i 's/^# Configuration File/# Configuration File, edited/' "$master/Data/TarnixM.ini"
 if cmp -s "$dist/Data/TarnixM.ini" "$master/Data/TarnixM.ini"; then fail "the edit changed nothing"; fi
 cp "$master/Data/TarnixM.ini" "$tmp/edited.ini"
@@ -116,4 +169,4 @@ grep -qx "Name=Tarnix Slave" "$tmp/config/autostart/tarnix-slave.desktop" || fai
 # On the PATH the entry names the launcher, not where it lies.
 PATH=$launchers:$PATH XDG_CONFIG_HOME=$tmp/config tarnix-slave --autostart on >/dev/null
 grep -qx "Exec=tarnix-slave" "$tmp/config/autostart/tarnix-slave.desktop" || fail "PATH launcher autostart Exec"
-echo "launcher: folders, no home, first and later starts, autostart on and off"
+echo "launcher: folders, no home, first and later starts, keys, autostart on and off"

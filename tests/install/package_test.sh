@@ -27,7 +27,8 @@ for path in usr/lib/tarnix/TarnixM usr/lib/tarnix/TarnixS usr/bin/tarnix-master 
     usr/share/tarnix/template/Log/ usr/share/applications/tarnix-master.desktop \
     usr/share/applications/tarnix-slave.desktop usr/share/polkit-1/rules.d/60-tarnix.rules \
     lib/systemd/system/tarnix-master.service lib/systemd/system/tarnix-slave.service \
-    usr/share/dbus-1/system.d/io.tarnix.Watchdog.conf etc/tarnix/TarnixM.ini etc/tarnix/TarnixS.ini; do
+    usr/share/dbus-1/system.d/io.tarnix.Watchdog.conf etc/tarnix/TarnixM.ini etc/tarnix/TarnixS.ini \
+    usr/sbin/tarnix-key; do
     grep -q " \./$path\( \|$\)" "$tmp/list" || fail "$path missing from the package"
 done
 for side in 16 22 24 32 48 64 128 256; do
@@ -66,16 +67,17 @@ done
 awk '{print $6}' "$tmp/list" | grep '^\./etc/.*[^/]$' | sed 's/^\.//' | sort >"$tmp/etc-files"
 sort "$tmp/control/conffiles" | diff -u "$tmp/etc-files" - || fail "conffiles are not the files under /etc"
 
+dpkg-deb -x "$deb" "$tmp/root"
+sh -n "$tmp/root/usr/sbin/tarnix-key"
 if [ "$(id -u)" -eq 0 ] && command -v adduser >/dev/null && unshare --mount --propagation private true 2>/dev/null; then
     mkdir -p "$tmp/sandbox/etc"
     cp -a /etc/. "$tmp/sandbox/etc/"
-    unshare --mount --propagation private sh "$(dirname "$0")/maintainer_scripts.sh" "$tmp/control" "$tmp/sandbox" ||
-        fail "maintainer scripts"
+    unshare --mount --propagation private sh "$(dirname "$0")/maintainer_scripts.sh" "$tmp/control" "$tmp/sandbox" \
+        "$tmp/root/usr/sbin/tarnix-key" || fail "maintainer scripts"
 else
-    echo "maintainer scripts only checked for syntax: running them in a throw-away /etc needs root, adduser and unshare"
+    echo "maintainer scripts and tarnix-key only checked for syntax: running them in a throw-away /etc needs root, adduser and unshare"
 fi
 
-dpkg-deb -x "$deb" "$tmp/root"
 if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$tmp"/root/usr/share/applications/*.desktop || fail "invalid menu entry"
 else

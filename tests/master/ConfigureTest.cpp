@@ -206,5 +206,24 @@ TEST_F(Configure, UnderInhibitShutdownTheScreenKeepsTheFilesDelays) {
     EXPECT_NE(saved.find("ShutTime=40"), std::string::npos);
 }
 
+// The screen shows the keys the program read for its links.
+TEST_F(Configure, TheScreenShowsWhichComputersLinksTheProgramKeyed) {
+    folder.WriteMaster(MasterSettings());
+    const std::filesystem::path key = folder.Root() / "Data" / "TarnixM3.key";
+    std::ofstream(key) << std::string(64, 'a') << "\n";
+    std::filesystem::permissions(key,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    MasterRig rig(network);
+    rig.program->Load();
+    ASSERT_TRUE(rig.program->LinkKeyed(3));
+    std::map<int, bool> shown;
+    rig.configWindow.user = [&](ConfigScreenEvents& screen, FakeConfigView& view) {
+        shown = view.keyed;
+        screen.OnCloseClicked();
+    };
+    rig.program->OnButtonClicked(Button::Config);
+    EXPECT_EQ(shown, (std::map<int, bool>{{1, false}, {2, false}, {3, true}, {4, false}}));
+}
+
 } // namespace
 } // namespace tarnix::testing

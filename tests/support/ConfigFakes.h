@@ -24,6 +24,7 @@ public:
     void SetLabelCaption(ConfigLabel, const std::string&) override {}
     void SetLabelStyle(ConfigLabel, Colour, bool) override {}
     void SetButtonEnabled(ConfigButton button, bool on) override { enabled[button] = on; }
+    void SetLinkKeyed(int link, bool on) override { keyed[link] = on; }
     void SetStatusText(const std::string& text) override { status = text; }
     void SetCloseMessage(const std::string&) override {}
     void SetStatusTimerRunning(bool) override {}
@@ -35,6 +36,7 @@ public:
     std::map<ConfigCheckBox, bool> checked;
     std::map<ConfigList, std::string> items;
     std::map<ConfigButton, bool> enabled;
+    std::map<int, bool> keyed; // by link
     bool unloaded = false;
 };
 

@@ -144,7 +144,8 @@ ConfigScreen::Setup MasterWithOneComputer(const config_test::TempFolder& folder,
 // The real logic drives the real dialog: what a user sees on opening an unfinished master.
 TEST(ConfigDialog, ShowsTheScreensValidationOnOpening) {
     config_test::TempFolder folder;
-    const ConfigScreen::Setup setup = MasterWithOneComputer(folder, "", 4);
+    ConfigScreen::Setup setup = MasterWithOneComputer(folder, "", 4);
+    setup.linkKeyed[1] = true;
     struct Host : ConfigScreenHost {
         bool IsAdministrator() override { return false; }
         bool OpenLogFile(const std::filesystem::path&) override { return true; }
@@ -178,6 +179,16 @@ TEST(ConfigDialog, ShowsTheScreensValidationOnOpening) {
     EXPECT_FALSE(Child<QPushButton>(dialog, "Save")->isEnabled());
     EXPECT_EQ(Child<QLabel>(dialog, "IPAddL")->text(), "IP Address");
     EXPECT_EQ(Child<QLineEdit>(dialog, "IPAddT1")->accessibleName(), "IP Address of Remote Computer 1");
+    // Which links are keyed, named and described for screen readers like every control.
+    for (const auto& [name, caption] : {std::pair{"KeyM1", "Keyed"}, std::pair{"KeyM2", "Not keyed"}}) {
+        SCOPED_TRACE(name);
+        const QLabel* key = Child<QLabel>(dialog, name);
+        EXPECT_EQ(key->text(), caption);
+        EXPECT_EQ(key->accessibleName(), caption);
+        EXPECT_FALSE(key->toolTip().isEmpty());
+        EXPECT_EQ(key->accessibleDescription(), key->toolTip());
+    }
+    EXPECT_NE(Child<QLabel>(dialog, "KeyM1")->toolTip(), Child<QLabel>(dialog, "KeyM2")->toolTip());
 
     Child<QLineEdit>(dialog, "CompT0")->setText("ignored"); // not an edit by the user
     Child<QCheckBox>(dialog, "DNameT")->click();
