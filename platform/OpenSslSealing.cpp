@@ -77,17 +77,4 @@ std::uint64_t OpenSslSealing::RandomNumber() {
     return value;
 }
 
-std::string NewKeyText() {
-    PeerKey key;
-    RandomBytes(key.bytes.data(), static_cast<int>(key.bytes.size()));
-    static constexpr char Digits[] = "0123456789abcdef";
-    std::string text;
-    for (const std::uint8_t byte : key.bytes) {
-        text += Digits[byte >> 4];
-        text += Digits[byte & 0xF];
-    }
-    OPENSSL_cleanse(key.bytes.data(), key.bytes.size());
-    return text;
-}
-
 } // namespace tarnix

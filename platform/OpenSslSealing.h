@@ -11,7 +11,4 @@ public:
     std::uint64_t RandomNumber() override;
 };
 
-// A fresh key as a key file holds it: 64 hexadecimal digits.
-std::string NewKeyText();
-
 } // namespace tarnix
