@@ -19,7 +19,7 @@
 
 #include "bench/BenchKit.h"
 #include "common/LinkSeal.h"
-#include "platform/OpenSslSealing.h"
+#include "platform/SodiumSealing.h"
 
 #include <QTemporaryDir>
 
@@ -101,7 +101,7 @@ public:
     }
 
 private:
-    tarnix::OpenSslSealing sealing_;
+    tarnix::SodiumSealing sealing_;
     std::mutex mutex_;
     tarnix::LinkSeal seal_;
 };

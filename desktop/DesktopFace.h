@@ -11,9 +11,9 @@
 #include "platform/AbstractSocketMutex.h"
 #include "platform/LinuxDesktop.h"
 #include "platform/LogindPower.h"
-#include "platform/OpenSslSealing.h"
 #include "platform/ProcessControl.h"
 #include "platform/QtSupervisionTimer.h"
+#include "platform/SodiumSealing.h"
 #include "platform/SystemClock.h"
 #include "ui/MainWindowBase.h"
 #include "ui/QtMessageBoxes.h"
@@ -53,7 +53,7 @@ private:
     LinuxDesktop desktop_;
     ProcessControl control_;
     QtSupervisionTimer timer_;
-    OpenSslSealing sealing_;
+    SodiumSealing sealing_;
     std::optional<QtMessageBoxes> boxes_;
 };
 

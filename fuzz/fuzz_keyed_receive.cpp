@@ -22,7 +22,7 @@ struct KeyedPrograms {
     FakeNetwork network;
     std::unique_ptr<MasterRig> master;
     std::unique_ptr<SlaveRig> slave;
-    OpenSslSealing sealing;
+    SodiumSealing sealing;
     std::unique_ptr<MessageTagger> tagger;
 
     KeyedPrograms() {

@@ -9,10 +9,10 @@
 #include "common/ShutdownModule.h"
 #include "common/StatusJournal.h"
 #include "platform/LogindPower.h"
-#include "platform/OpenSslSealing.h"
 #include "platform/QtSupervisionTimer.h"
 #include "platform/SdNotify.h"
 #include "platform/ServiceClaim.h"
+#include "platform/SodiumSealing.h"
 #include "platform/SystemClock.h"
 #include "platform/TerminalWall.h"
 
@@ -87,7 +87,7 @@ private:
     SystemClock clock_;
     ServiceControl control_;
     QtSupervisionTimer timer_;
-    OpenSslSealing sealing_;
+    SodiumSealing sealing_;
     SdNotify notify_;
     WatchdogPing ping_;
     TerminalWall wall_;

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "common/SealedPort.h"
-#include "platform/OpenSslSealing.h"
+#include "platform/SodiumSealing.h"
 #include "support/FakeNetwork.h"
 
 namespace tarnix::testing {
@@ -44,7 +44,7 @@ struct End {
     FakePort& socket;
     SealSide side;
     std::string peerHost;
-    OpenSslSealing sealing;
+    SodiumSealing sealing;
     std::unique_ptr<SealedPort> port;
     std::vector<std::string> heard;
     std::function<std::string(const std::string&)> answer;

@@ -20,7 +20,7 @@
 #include "RealProgram.h"
 #include "common/Datagram.h"
 #include "common/LinkSeal.h"
-#include "platform/OpenSslSealing.h"
+#include "platform/SodiumSealing.h"
 #include "support/FakeLogind.h"
 
 namespace tarnix::e2e {
@@ -168,7 +168,7 @@ TEST(KeyedLink, ASlaveHearsNoForgedOrReplayedDatagramsAndActsWhenItsMasterHasGon
 
     // Sealed as the master seals, its latest session, challenge and echo and a sequence number
     // beyond any, but with another key.
-    OpenSslSealing sealing;
+    SodiumSealing sealing;
     PeerKey wrongKey;
     wrongKey.bytes.fill(0x5A);
     const auto tagger = sealing.TaggerFor(wrongKey);

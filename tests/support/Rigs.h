@@ -7,7 +7,7 @@
 #include <string>
 
 #include "master/MasterProgram.h"
-#include "platform/OpenSslSealing.h"
+#include "platform/SodiumSealing.h"
 #include "slave/SlaveProgram.h"
 #include "support/ConfigFakes.h"
 #include "support/FakeNetwork.h"
@@ -24,7 +24,7 @@ struct Outside {
     FakeControl control;
     FakeConfigWindow configWindow;
     FakeDesktop desktop;
-    OpenSslSealing sealing;
+    SodiumSealing sealing;
     ProgramServices Services() {
         return ProgramServices{.timer = window,
                                .boxes = boxes,
