@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "support/Rigs.h"
+#include "FuzzPrograms.h"
 
 using namespace tarnix;
 using namespace tarnix::testing;
@@ -17,30 +17,14 @@ namespace {
 
 const std::string KeyDigits(64, '5');
 
-struct KeyedPrograms {
-    ProgramFolder folder;
-    FakeNetwork network;
-    std::unique_ptr<MasterRig> master;
-    std::unique_ptr<SlaveRig> slave;
+struct KeyedPrograms : FuzzPrograms {
     SodiumSealing sealing;
     std::unique_ptr<MessageTagger> tagger;
 
     KeyedPrograms() {
         folder.WriteKey("TarnixM.key", KeyDigits);
         folder.WriteKey("TarnixS.key", KeyDigits);
-        Settings m = MasterSettings();
-        m["IPAdd1"] = "127.0.0.2";
-        m["StartDelay"] = "1";
-        folder.WriteMaster(m);
-        master = std::make_unique<MasterRig>(network);
-        master->program->Load();
-        Settings s = SlaveSettings();
-        s["StartDelay"] = "1";
-        s["ShutTime"] = "600";
-        s["CPUDelay"] = "600";
-        folder.WriteSlave(s);
-        slave = std::make_unique<SlaveRig>(network, "", "127.0.0.2");
-        slave->program->Load();
+        Start({{"IPAdd1", "127.0.0.2"}}, "127.0.0.2");
         PeerKey key;
         key.bytes.fill(0x55);
         tagger = sealing.TaggerFor(key);

@@ -5,34 +5,15 @@
 #include <cstdint>
 #include <string>
 
-#include "support/Rigs.h"
+#include "FuzzPrograms.h"
 
 using namespace tarnix;
 using namespace tarnix::testing;
 
 namespace {
 
-struct Programs {
-    ProgramFolder folder;
-    FakeNetwork network;
-    std::unique_ptr<MasterRig> master;
-    std::unique_ptr<SlaveRig> slave;
-
-    Programs() {
-        Settings m = MasterSettings();
-        m["IPAdd2"] = "127.0.0.2";
-        m["StartDelay"] = "1";
-        folder.WriteMaster(m);
-        master = std::make_unique<MasterRig>(network);
-        master->program->Load();
-        Settings s = SlaveSettings();
-        s["StartDelay"] = "1";
-        s["ShutTime"] = "600";
-        s["CPUDelay"] = "600";
-        folder.WriteSlave(s);
-        slave = std::make_unique<SlaveRig>(network);
-        slave->program->Load();
-    }
+struct Programs : FuzzPrograms {
+    Programs() { Start({{"IPAdd2", "127.0.0.2"}}, "127.0.0.1"); }
 };
 
 } // namespace
