@@ -61,10 +61,7 @@ using namespace bench;
 constexpr const char* kKeyDigits = "0f1e2d3c4b5a69788796a5b4c3d2e1f00f1e2d3c4b5a69788796a5b4c3d2e1f0";
 
 tarnix::PeerKey BenchKey() {
-    tarnix::PeerKey key;
-    for (std::size_t i = 0; i < key.bytes.size(); ++i)
-        key.bytes[i] = static_cast<std::uint8_t>(std::stoi(std::string(kKeyDigits + 2 * i, 2), nullptr, 16));
-    return key;
+    return *tarnix::KeyFromText(kKeyDigits);
 }
 
 void WriteKeyFile(const ProgramFolder& folder, const std::string& name) {

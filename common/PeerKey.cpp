@@ -22,7 +22,13 @@ int HexValue(char c) {
     return -1;
 }
 
-std::optional<PeerKey> ParseKey(std::string text) {
+KeyFileContents Fault(const std::filesystem::path& file, const std::string& what) {
+    return {std::nullopt, "The key file " + file.string() + " " + what};
+}
+
+} // namespace
+
+std::optional<PeerKey> KeyFromText(std::string text) {
     if (text.ends_with("\n")) text.pop_back();
     if (text.ends_with("\r")) text.pop_back();
     if (text.size() != KeyDigits) return std::nullopt;
@@ -34,12 +40,6 @@ std::optional<PeerKey> ParseKey(std::string text) {
     }
     return key;
 }
-
-KeyFileContents Fault(const std::filesystem::path& file, const std::string& what) {
-    return {std::nullopt, "The key file " + file.string() + " " + what};
-}
-
-} // namespace
 
 KeyFileContents ReadKeyFile(const std::filesystem::path& file) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -59,7 +59,7 @@ KeyFileContents ReadKeyFile(const std::filesystem::path& file) {
                            "(chmod 600).");
     if (length < 0) return Fault(file, std::string("cannot be read: ") + std::strerror(errno) + ".");
     text.resize(static_cast<std::size_t>(length));
-    std::optional<PeerKey> key = ParseKey(std::move(text));
+    std::optional<PeerKey> key = KeyFromText(std::move(text));
     if (!key) return Fault(file, "does not hold one line of 64 hexadecimal digits.");
     return {key, std::nullopt};
 }

@@ -24,6 +24,9 @@ struct KeyFileContents {
     std::optional<std::string> fault;
 };
 
+// A key file's text as a key: 64 hexadecimal digits and at most a line end; nothing otherwise.
+std::optional<PeerKey> KeyFromText(std::string text);
+
 // Reads a key file. It must be a regular file that only its owner may read, holding 64
 // hexadecimal digits and at most a line end.
 KeyFileContents ReadKeyFile(const std::filesystem::path& file);

@@ -17,7 +17,8 @@ void ProgramBase::ReadKeys() {
 }
 
 void ProgramBase::SealLink(SealedPort& port, int link) {
-    if (sealing_ != nullptr && keys_.Keyed(link)) {
+    // ReadKeys leaves no key without sealing.
+    if (keys_.Keyed(link)) {
         port.UseKey(*sealing_, keys_.For(link));
     } else {
         port.UseNoKey();

@@ -14,9 +14,8 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
         const auto index = static_cast<std::size_t>(i);
         if (ports[index] == nullptr) continue;
         sealed_[index] = std::make_unique<SealedPort>(*ports[index], SealSide::Master);
-        ports_[index] = sealed_[index].get();
         // Only remote computer i may speak on its socket: anything else is dropped unseen.
-        ports_[static_cast<std::size_t>(i)]->SetArrivalHandler([this, i](const Arrival& arrival) {
+        sealed_[index]->SetArrivalHandler([this, i](const Arrival& arrival) {
             if (arrival.fromRemoteHost) OnDatagram(i, arrival.datagram);
         });
     }
@@ -77,7 +76,7 @@ void MasterProgram::ClearRows(int firstRow) {
 }
 
 bool MasterProgram::OpenPort(int i) {
-    DatagramPort* port = ports_[static_cast<std::size_t>(i)];
+    DatagramPort* port = sealed_[static_cast<std::size_t>(i)].get();
     if (port == nullptr) return false;
     port->Close();
     return port->SetRemoteHost(config_.IPAdd[static_cast<std::size_t>(i)]) &&
@@ -116,7 +115,7 @@ void MasterProgram::OnTimerTick() {
 
 void MasterProgram::ReadAllPorts() {
     for (int i = 1; i <= RemoteComputerCount; ++i)
-        if (DatagramPort* port = ports_[static_cast<std::size_t>(i)]) port->ReadArrived();
+        if (DatagramPort* port = sealed_[static_cast<std::size_t>(i)].get()) port->ReadArrived();
 }
 
 void MasterProgram::Evaluate() {
@@ -160,7 +159,7 @@ void MasterProgram::PollPeers() {
     bool allSent = true;
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
-        DatagramPort* port = ports_[static_cast<std::size_t>(i)];
+        DatagramPort* port = sealed_[static_cast<std::size_t>(i)].get();
         if (port == nullptr || !port->Send(outgoingMessage_)) allSent = false;
     }
     ShowNetworkState(allSent);

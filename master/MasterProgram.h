@@ -52,9 +52,8 @@ private:
     void ShowNetworkState(bool allSent);
 
     PeerRowsPresenter rows_;
-    // Over the sockets the face gives; ports_ points at them.
+    // Over the sockets the face gives, [1..4]; none where the face gave none.
     std::array<std::unique_ptr<SealedPort>, RemoteComputerCount + 1> sealed_;
-    std::array<DatagramPort*, RemoteComputerCount + 1> ports_{};
     std::array<PeerStatus, RemoteComputerCount + 1> peerStatus_{};
     std::array<std::string, RemoteComputerCount + 1> peerReply_;
     // What the rows show since the last evaluation, for how things stand.
