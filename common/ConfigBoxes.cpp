@@ -6,7 +6,7 @@ namespace tarnix {
 namespace {
 
 constexpr const char* FileErrorTitle = " Configuration File Error";
-constexpr const char* Reinstall = "Reinstall the program to restore the file.";
+constexpr const char* Reinstall = ReinstallToRestore;
 
 } // namespace
 

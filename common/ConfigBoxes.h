@@ -7,6 +7,9 @@
 
 namespace tarnix {
 
+// The advice of the boxes of a configuration file that is missing, corrupted or out of range.
+inline constexpr const char* ReinstallToRestore = "Reinstall the program to restore the file.";
+
 // The message boxes of the configuration file. Titles are ProgramTitleOf(kind) + titleSuffix.
 FatalError ConfigMissingBox();                     // no file at start-up, or gone at the slave's save
 FatalError ConfigCorruptedBox();                   // keys or sections not all present exactly once

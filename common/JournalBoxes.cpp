@@ -1,5 +1,9 @@
 #include "common/JournalBoxes.h"
 
+#include <string_view>
+
+#include "common/ConfigBoxes.h"
+
 namespace tarnix {
 
 JournalPriority JournalBoxes::PriorityOf(BoxIcon icon) {
@@ -18,7 +22,6 @@ JournalPriority JournalBoxes::PriorityOf(BoxIcon icon) {
 BoxAnswer JournalBoxes::Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
                              BoxButtons buttons) {
     Write(title, lines, icon);
-    if (icon == BoxIcon::Error || icon == BoxIcon::Warning) failed_ = true;
     return buttons == BoxButtons::YesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
 }
 
@@ -26,10 +29,32 @@ void JournalBoxes::Notify(const std::string& title, const std::vector<std::strin
     Write(title, lines, icon);
 }
 
+// A box breaks its lines where its width asks, mid-sentence or not; on one line of text the
+// sentences the face itself adds after a box's own text need the one before them ended.
+bool JournalBoxes::StartsSentence(const std::string& line) const {
+    return line == ProgramWillTerminate || line == ConfigurationKept || line == configAdvice_;
+}
+
 void JournalBoxes::Write(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon) {
+    std::vector<std::string> sentences;
+    bool advised = false;
+    for (const std::string& line : lines) {
+        if (line == ReinstallToRestore && !configAdvice_.empty()) {
+            advised = true;
+            continue;
+        }
+        sentences.push_back(line);
+    }
+    if (advised) sentences.push_back(configAdvice_);
     std::string text = title + ":";
-    for (const std::string& line : lines)
-        text += " " + line;
+    for (std::string sentence : sentences) {
+        while (!sentence.empty() && sentence.back() == ' ')
+            sentence.pop_back();
+        if (sentence.empty()) continue;
+        if (StartsSentence(sentence) && std::string_view(".?!:").find(text.back()) == std::string_view::npos)
+            text += ".";
+        text += " " + sentence;
+    }
     sink_.Line(PriorityOf(icon), text);
 }
 

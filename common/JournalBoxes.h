@@ -10,27 +10,29 @@
 namespace tarnix {
 
 // The message boxes of a face that nobody looks at: each box is one journal line with its title
-// and text, at the box's severity, and nothing waits for anyone. A question (the port in use)
-// is answered Yes, "end the program", as nobody can resolve it there. A box that warns or
-// reports an error ends the program with a failure when the program ends after it.
+// and its lines as sentences, at the box's severity, and nothing waits for anyone. A question
+// (the port in use) is answered Yes, "end the program", as nobody can resolve it there.
 class JournalBoxes final : public MessageBoxes {
 public:
     explicit JournalBoxes(JournalSink& sink) : sink_(sink) {}
+
+    // What to do about a configuration file that fails its checks, where the file is the
+    // administrator's to edit rather than the package's to restore: it takes the place of the
+    // advice to reinstall, at the line's end.
+    void SetConfigurationAdvice(std::string advice) { configAdvice_ = std::move(advice); }
 
     BoxAnswer Show(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon,
                    BoxButtons buttons) override;
     void Notify(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon) override;
 
-    // Whether a warning or an error was shown: the program's end is then a failure.
-    bool Failed() const { return failed_; }
-
     static JournalPriority PriorityOf(BoxIcon icon);
 
 private:
     void Write(const std::string& title, const std::vector<std::string>& lines, BoxIcon icon);
+    bool StartsSentence(const std::string& line) const;
 
     JournalSink& sink_;
-    bool failed_ = false;
+    std::string configAdvice_;
 };
 
 // The power actions, each announced as a critical line before it is asked for.

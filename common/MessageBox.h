@@ -29,6 +29,8 @@ struct BoxText {
 
 // The last line of the box of a failure that ends the program.
 inline constexpr const char* ProgramWillTerminate = "The program will now terminate.";
+// Where a reload of the configuration refuses the files: the last line of its box.
+inline constexpr const char* ConfigurationKept = "The configuration in force is kept.";
 
 // A failure that makes the program unusable: the program shows the box, removes its tray
 // icon and ends at once.

@@ -1,5 +1,7 @@
 #include "common/ProgramBase.h"
 
+#include <algorithm>
+
 #include "common/CommandLine.h"
 #include "common/ConfigFile.h"
 #include "common/ConfigQueries.h"
@@ -22,14 +24,14 @@ bool ProgramBase::InhibitShutdownSwitch() const {
     return InhibitShutdownGiven(commandLine_);
 }
 
-void ProgramBase::Fatal(const FatalError& error) {
+void ProgramBase::Fatal(const FatalError& error, ProgramEnd end) {
     // Until the box is closed and the program ends, nothing may bring supervision back: no
     // datagram is handled and no tick runs.
     ending_ = true;
     timer_.SetTimerEnabled(false);
     boxes_.Show(programTitle_ + error.titleSuffix, error.lines, error.icon, BoxButtons::Ok);
     RemoveTrayIcon();
-    control_.EndProgram();
+    control_.EndProgram(end);
 }
 
 void ProgramBase::ResetSupervision() {
@@ -45,15 +47,6 @@ ProgramStatus ProgramBase::Status() const {
     return status;
 }
 
-void ProgramBase::ReadConfigurationAndLog() {
-    if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, config_, configText_))
-        return Fatal(*error);
-    if (auto error = ValidateConfiguration(kind_, config_, unconfigured_)) return Fatal(*error);
-    ReadKeys();
-    if (ending_) return;
-    if (auto error = log_.CreateLogFile()) return Fatal(*error);
-}
-
 void ProgramBase::RunSupervisionSecond() {
     try {
         switch (supervision_.RunPhaseOperations()) {
@@ -67,6 +60,14 @@ void ProgramBase::RunSupervisionSecond() {
     } catch (const PowerActionError& error) {
         Fatal(PowerErrorBox(error));
     }
+}
+
+bool ProgramBase::ResumeCountdown(int secondsLeft) {
+    if (unconfigured_ || ending_) return false;
+    supervision_.ResumeCountdown(static_cast<std::int16_t>(std::min(secondsLeft, 0x7fff)));
+    if (LogsNormal(config_)) Log("Resume", supervision_.ShutTypeName());
+    NotifyStatus();
+    return true;
 }
 
 void ProgramBase::EndTestRun() {
@@ -91,7 +92,7 @@ void ProgramBase::EndTestRun() {
 }
 
 void ProgramBase::ActOnExpiredCountdown() {
-    if (expiry_.Act() == ExpiryEnd::ProgramCloses) return control_.EndProgram();
+    if (expiry_.Act() == ExpiryEnd::ProgramCloses) return control_.EndProgram(ProgramEnd::Closed);
     // Reset before suspending, so that after resumption supervision starts with its activation.
     ResetProgram();
     expiry_.Suspend();
@@ -153,7 +154,7 @@ void ProgramBase::AskPortQuestion() {
         boxes_.Show(programTitle_ + " Port Error", lines, BoxIcon::Error, BoxButtons::YesNo);
     if (answer == BoxAnswer::Yes) {
         RemoveTrayIcon();
-        control_.EndProgram();
+        control_.EndProgram(ProgramEnd::Failed);
         return;
     }
     unconfigured_ = true;
@@ -181,7 +182,7 @@ void ProgramBase::RefreshWindowTexts() {
 
 void ProgramBase::EndProgram() {
     RemoveTrayIcon();
-    control_.EndProgram();
+    control_.EndProgram(ProgramEnd::Failed);
 }
 
 void ProgramBase::RemoveTrayIcon() {
@@ -231,7 +232,7 @@ void ProgramBase::OnWindowClosing() {
     timer_.SetTimerEnabled(false);
     if (!unconfigured_ && LogsNormal(config_)) Log("Exit", supervision_.PhaseDetail());
     RemoveTrayIcon();
-    control_.EndProgram();
+    control_.EndProgram(ProgramEnd::Closed);
 }
 
 void ProgramBase::OnTerminationSignal() {
@@ -242,7 +243,7 @@ void ProgramBase::OnTerminationSignal() {
         (void)log_.WriteLogLine("Exit", supervision_.PhaseDetail(), CurrentLogState());
     ending_ = true;
     RemoveTrayIcon();
-    control_.EndProgram();
+    control_.EndProgram(ProgramEnd::Closed);
 }
 
 void ProgramBase::RecomputeWindowStateOverride() {

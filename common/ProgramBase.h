@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "common/Clock.h"
@@ -43,6 +45,14 @@ struct ProgramServices {
     Sealing* sealing = nullptr;               // the crypto of keyed links; none: keys are refused
 };
 
+// The configuration and keys as read and checked, not yet in force.
+struct CheckedConfiguration {
+    ConfigRecord record;
+    std::string text;
+    bool unconfigured = false;
+    LinkKeys keys;
+};
+
 // What the master and the slave do alike: configuration and log at start, the log writer with
 // its fatal errors, the window texts, the tray and on-top rules, the about box, and the end.
 // The two programs derive from it and add their datagram handling and their own load order.
@@ -63,7 +73,8 @@ public:
     // ends the program inside this call; from then on it is reported once and the line kept.
     void Log(const std::string& event, const std::string& detail) override;
     void RefreshWindowTexts();
-    // Removes the tray icon and ends the program at once.
+    // After the configuration screen's box: removes the tray icon and ends the program at once,
+    // as a failure.
     void EndProgram() override;
 
     // How things stand now.
@@ -78,6 +89,13 @@ public:
 
     // The system asks the program to end (logout, shutdown, kill).
     void OnTerminationSignal();
+    // Reads the configuration and key files again and restarts supervision with them, as the
+    // configuration screen's Close does. Files that fail their checks are refused whole: the
+    // box says why (without ending the program) and everything in force stays. True when taken.
+    bool ReloadConfiguration();
+    // Takes up a countdown that an earlier process of this program left with secondsLeft to go;
+    // false when there is nothing to resume it in (not configured, ending).
+    bool ResumeCountdown(int secondsLeft);
 
     void ResetClick() override = 0;
     void TestClick() override = 0;
@@ -108,10 +126,13 @@ protected:
     // with the configuration listing.
     void WriteConfigUpdatedLog();
 
-    // Reads and checks the configuration and creates the log; a failure ends the program.
+    // Takes up the configuration and keys that a reload checked, or else reads and checks them,
+    // and creates the log; a failure ends the program.
     void ReadConfigurationAndLog();
-    // Reads the key files; a key that cannot be used ends the program.
-    void ReadKeys();
+    // Reads and checks the configuration file and the key files, changing nothing in force.
+    std::variant<CheckedConfiguration, FatalError> ReadCheckedConfiguration() const;
+    // Reads the key files; the box of a key that cannot be used.
+    std::optional<FatalError> ReadKeys(LinkKeys& keys) const;
     // Gives a link's port the key read for it, or none.
     void SealLink(SealedPort& port, int link);
     // Once per tick: the link's report of dropped datagrams when one is due, in the log.
@@ -119,7 +140,7 @@ protected:
     // The two empty lines, the start-up header and the "UnConfig" line.
     void WriteStartUpLog();
     // Shows a fatal error's box, removes the tray icon and ends the program.
-    void Fatal(const FatalError& error);
+    void Fatal(const FatalError& error, ProgramEnd end = ProgramEnd::Failed);
     // The load sequence is over: from now on a log failure no longer ends the program.
     void StartGuarding();
     // Once a second: the log lines kept while the log could not be written.
@@ -173,6 +194,7 @@ protected:
     StatusObserver* statusObserver_;
     Sealing* sealing_;
     LinkKeys keys_;
+    std::optional<CheckedConfiguration> reloaded_; // checked by a reload, for the re-initialisation
     AuxWindows auxWindows_;
 
     std::string programTitle_;

@@ -27,6 +27,43 @@ void ProgramBase::OpenConfigScreen() {
     if (screen) screen->Closed();
 }
 
+std::variant<CheckedConfiguration, FatalError> ProgramBase::ReadCheckedConfiguration() const {
+    CheckedConfiguration checked;
+    if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, checked.record, checked.text))
+        return *error;
+    if (auto error = ValidateConfiguration(kind_, checked.record, checked.unconfigured)) return *error;
+    if (auto error = ReadKeys(checked.keys)) return *error;
+    return checked;
+}
+
+void ProgramBase::ReadConfigurationAndLog() {
+    std::variant<CheckedConfiguration, FatalError> read =
+        reloaded_ ? std::move(*reloaded_) : ReadCheckedConfiguration();
+    reloaded_.reset();
+    if (const auto* error = std::get_if<FatalError>(&read)) return Fatal(*error, ProgramEnd::NotConfigured);
+    auto& checked = std::get<CheckedConfiguration>(read);
+    config_ = std::move(checked.record);
+    configText_ = std::move(checked.text);
+    unconfigured_ = checked.unconfigured;
+    keys_ = std::move(checked.keys);
+    if (auto error = log_.CreateLogFile()) return Fatal(*error);
+}
+
+bool ProgramBase::ReloadConfiguration() {
+    if (ending_) return false;
+    std::variant<CheckedConfiguration, FatalError> read = ReadCheckedConfiguration();
+    if (const auto* error = std::get_if<FatalError>(&read)) {
+        std::vector<std::string> lines = error->lines;
+        if (!lines.empty() && lines.back() == ProgramWillTerminate) lines.pop_back();
+        lines.emplace_back(ConfigurationKept);
+        boxes_.Notify(programTitle_ + error->titleSuffix, lines, error->icon);
+        return false;
+    }
+    reloaded_ = std::move(std::get<CheckedConfiguration>(read));
+    ReinitialiseAfterConfiguration();
+    return !ending_;
+}
+
 bool ProgramBase::IsAdministrator() {
     return desktop_ != nullptr && desktop_->IsAdministrator();
 }

@@ -6,14 +6,13 @@
 
 namespace tarnix {
 
-void ProgramBase::ReadKeys() {
-    if (auto error = keys_.Read(kind_)) return Fatal(*error);
-    if (sealing_ != nullptr) return;
+std::optional<FatalError> ProgramBase::ReadKeys(LinkKeys& keys) const {
+    if (auto error = keys.Read(kind_)) return error;
+    if (sealing_ != nullptr) return std::nullopt;
     for (int link = 0; link <= RemoteComputerCount; ++link)
-        if (keys_.Keyed(link)) {
-            keys_ = {};
-            return Fatal(KeyFileBox("This program cannot seal datagrams, so it cannot use a key file."));
-        }
+        if (keys.Keyed(link))
+            return KeyFileBox("This program cannot seal datagrams, so it cannot use a key file.");
+    return std::nullopt;
 }
 
 void ProgramBase::SealLink(SealedPort& port, int link) {

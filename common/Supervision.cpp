@@ -1,5 +1,7 @@
 #include "common/Supervision.h"
 
+#include <algorithm>
+
 #include "common/ConfigQueries.h"
 #include "common/ShutType.h"
 
@@ -92,6 +94,14 @@ void Supervision::StartTestRun() {
     testRun_ = true;
     lostCommsLimit_ = 5;
     phaseCounter_ = 2;
+}
+
+void Supervision::ResumeCountdown(std::int16_t secondsLeft) {
+    phase_ = PhaseCountdown;
+    phaseCounter_ =
+        static_cast<std::int16_t>(shutTime_ - std::clamp<std::int16_t>(secondsLeft, 0, shutTime_));
+    timeLeft_ = static_cast<std::int16_t>(shutTime_ - phaseCounter_);
+    display_.ShowSupervision(SupervisionChange::CountdownShown);
 }
 
 std::string Supervision::PhaseDetail() const {

@@ -59,6 +59,9 @@ public:
     void ResetSupervision();
     // Starts a test run: two seconds of activation, a loss limit of five seconds.
     void StartTestRun();
+    // Goes straight into the countdown with secondsLeft of it to go (0: it expires at the next
+    // second), as when a restarted process takes up the countdown its predecessor left.
+    void ResumeCountdown(std::int16_t secondsLeft);
     // "-InhibitShutdown": the loss limit and the countdown shrink to six seconds and the
     // action is only simulated. Takes effect at the next reset.
     void SetInhibitShutdown(bool inhibit) { inhibitShutdown_ = inhibit; }

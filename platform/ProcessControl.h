@@ -8,7 +8,7 @@ namespace tarnix {
 class ProcessControl : public ProgramControl {
 public:
     void RaisePriority() override;
-    void EndProgram() override;
+    void EndProgram(ProgramEnd end) override;
 };
 
 } // namespace tarnix

@@ -23,6 +23,7 @@ public:
 
     // False when another service holds the claim or it cannot be made; whyNot says which.
     bool Claim(std::string& whyNot);
+    const std::filesystem::path& Folder() const { return folder_; }
 
 private:
     std::filesystem::path folder_;

@@ -2,17 +2,33 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "common/CommandLine.h"
+#include "common/ConfigFile.h"
 #include "common/ProgramNames.h"
 #include "common/TextEncoding.h"
 #include "platform/Priority.h"
 #include "platform/TerminationSignal.h"
-#include "platform/WatchdogBus.h"
 
 namespace tarnix {
+namespace {
+
+// The file the service reads, as the administrator knows it: its program folder's Data/ is a
+// link to /etc/tarnix.
+std::string ConfigFileShown(ProgramKind kind) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(ConfigFileName(kind), error);
+    return (error ? std::filesystem::absolute(ConfigFileName(kind), error) : real).string();
+}
+
+std::string UnitOf(ProgramKind kind) {
+    return kind == ProgramKind::Master ? "tarnix-master" : "tarnix-slave";
+}
+
+} // namespace
 
 void StderrJournal::Line(JournalPriority priority, const std::string& text) {
     // A value from a file must not start a line of its own in the journal.
@@ -25,24 +41,32 @@ void ServiceControl::RaisePriority() {
     RaiseProcessPriority();
 }
 
-void ServiceControl::EndProgram() {
+void ServiceControl::EndProgram(ProgramEnd end) {
+    if (beforeEnd_) beforeEnd_();
     std::fflush(nullptr);
-    std::_Exit(boxes_.Failed() ? 1 : 0);
+    std::_Exit(ExitStatusOf(end));
 }
 
 ServiceFace::ServiceFace(int& argc, char** argv, ProgramKind kind, std::string commandLine)
     : kind_(kind), commandLine_(std::move(commandLine)), app_(argc, argv), boxes_(journal_),
-      shutdown_(logind_, ExecutableName(argv[0])), power_(shutdown_, journal_), control_(boxes_),
-      timer_(SupervisionTickMs(kind)), ping_(notify_), statusJournal_(journal_, &wall_),
+      shutdown_(logind_, ExecutableName(argv[0])), power_(shutdown_, journal_),
+      timer_(SupervisionTickMs(kind)), ticks_(notify_), statusJournal_(journal_, &wall_),
       claim_(ServiceClaim::DefaultFolder()) {
-    timer_.SetObserver(&ping_);
+    timer_.SetObserver(&ticks_);
     followers_.Add(statusJournal_);
+    const std::string file = ConfigFileShown(kind);
+    boxes_.SetConfigurationAdvice("Correct " + file + ", then start the service again (systemctl restart " +
+                                  UnitOf(kind) + ").");
 }
 
 bool ServiceFace::ClaimInstance() {
     if (AllowMultiGiven(commandLine_)) return true;
     std::string whyNot;
-    if (claim_.Claim(whyNot)) return true;
+    if (claim_.Claim(whyNot)) {
+        countdown_.emplace(claim_.Folder());
+        control_.BeforeEnd([this] { countdown_->Drop(); });
+        return true;
+    }
     journal_.Line(JournalPriority::Error, ProgramTitleOf(kind_) + ": " + whyNot);
     return false;
 }
@@ -57,21 +81,51 @@ ProgramServices ServiceFace::Services() {
                            .sealing = &sealing_};
 }
 
+void ServiceFace::FollowSignals(ProgramBase& program) {
+    const auto stop = [this, &program](const char* name) {
+        return [this, &program, name] {
+            journal_.Line(JournalPriority::Notice,
+                          ProgramTitleOf(kind_) + ": " + name + " received: supervision ends");
+            program.OnTerminationSignal();
+        };
+    };
+    CallOnSignal(SIGTERM, stop("SIGTERM"));
+    CallOnSignal(SIGINT, stop("SIGINT"));
+    CallOnSignal(SIGHUP, [this, &program] { Reload(program); });
+}
+
+// What a failed check refuses, the box's line says; what was taken, this line.
+void ServiceFace::Reload(ProgramBase& program) {
+    if (program.ReloadConfiguration())
+        journal_.Line(JournalPriority::Notice, ProgramTitleOf(kind_) +
+                                                   ": configuration and key files read again from " +
+                                                   ConfigFileShown(kind_) + "; supervision starts again");
+}
+
+void ServiceFace::ResumeCountdown(ProgramBase& program, std::optional<int> leftOver) {
+    if (!leftOver) return;
+    journal_.Line(JournalPriority::Warning, ProgramTitleOf(kind_) +
+                                                ": countdown resumed after a restart of the service, " +
+                                                std::to_string(*leftOver) + " seconds left");
+    if (!program.ResumeCountdown(*leftOver))
+        journal_.Line(JournalPriority::Notice,
+                      ProgramTitleOf(kind_) + ": the countdown cannot be resumed without a configuration");
+}
+
 // The bus is a window onto the service, not part of its guarding: without it the service still
-// supervises, and says so.
+// supervises, says so, and tries again.
 int ServiceFace::Run(ProgramBase& program) {
     timer_.SetEvents(&program);
-    CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
-    WatchdogBus bus(program, QDBusConnection::systemBus());
-    QString whyNot;
-    if (bus.Register(whyNot)) {
-        followers_.Add(bus);
-    } else {
-        journal_.Line(JournalPriority::Warning,
-                      ProgramTitleOf(kind_) +
-                          ": no status or commands on the system bus: " + whyNot.toStdString());
-    }
+    FollowSignals(program);
+    ServiceBus bus(program, journal_, notify_, ProgramTitleOf(kind_));
+    bus.Keep();
+    followers_.Add(bus);
+    ticks_.Follow(bus);
+    // Read before the load sequence's activation reports a phase that would drop it.
+    const std::optional<int> leftOver = countdown_ ? countdown_->TakeLeftOver() : std::nullopt;
+    if (countdown_) followers_.Add(*countdown_);
     program.Load();
+    ResumeCountdown(program, leftOver);
     notify_.Send("READY=1");
     return app_.exec();
 }

@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "common/JournalBoxes.h"
@@ -15,6 +18,8 @@
 #include "platform/SodiumSealing.h"
 #include "platform/SystemClock.h"
 #include "platform/TerminalWall.h"
+#include "service/CountdownRecord.h"
+#include "service/ServiceBus.h"
 
 namespace tarnix {
 
@@ -24,26 +29,33 @@ public:
     void Line(JournalPriority priority, const std::string& text) override;
 };
 
-// The program ends at once; after a warning or an error box, with exit status 1.
+// The program ends at once, with the exit status its end calls for, after whatever the face
+// must do before any end.
 class ServiceControl final : public ProgramControl {
 public:
-    explicit ServiceControl(const JournalBoxes& boxes) : boxes_(boxes) {}
     void RaisePriority() override;
-    void EndProgram() override;
+    void EndProgram(ProgramEnd end) override;
+    void BeforeEnd(std::function<void()> step) { beforeEnd_ = std::move(step); }
 
 private:
-    const JournalBoxes& boxes_;
+    std::function<void()> beforeEnd_;
 };
 
 // The service manager hears of every tick: a service whose timer stops is killed and restarted.
-class WatchdogPing final : public TickObserver {
+// The bus is looked after at the same beat, so keeping it costs no wakeup of its own.
+class ServiceTicks final : public TickObserver {
 public:
-    explicit WatchdogPing(SdNotify& notify) : notify_(notify) {}
+    explicit ServiceTicks(SdNotify& notify) : notify_(notify) {}
+    void Follow(ServiceBus& bus) { bus_ = &bus; }
     void TickBegins() override {}
-    void TickEnded() override { notify_.Send("WATCHDOG=1"); }
+    void TickEnded() override {
+        notify_.Send("WATCHDOG=1");
+        if (bus_ != nullptr) bus_->Tick();
+    }
 
 private:
     SdNotify& notify_;
+    ServiceBus* bus_ = nullptr;
 };
 
 // Fans how things stand out to every face part that follows it.
@@ -72,10 +84,15 @@ public:
     ProgramServices Services();
     StatusFanOut& StatusFollowers() { return followers_; }
     JournalSink& Journal() { return journal_; }
-    // The load sequence, then READY=1 and the event loop.
+    // The load sequence, a countdown taken up where an earlier process left it, then READY=1
+    // and the event loop.
     int Run(ProgramBase& program);
 
 private:
+    void FollowSignals(ProgramBase& program);
+    void Reload(ProgramBase& program);
+    void ResumeCountdown(ProgramBase& program, std::optional<int> leftOver);
+
     ProgramKind kind_;
     std::string commandLine_;
     QCoreApplication app_;
@@ -89,11 +106,12 @@ private:
     QtSupervisionTimer timer_;
     SodiumSealing sealing_;
     SdNotify notify_;
-    WatchdogPing ping_;
+    ServiceTicks ticks_;
     TerminalWall wall_;
     StatusJournal statusJournal_;
     StatusFanOut followers_;
     ServiceClaim claim_;
+    std::optional<CountdownRecord> countdown_; // only where this service holds the computer's claim
 };
 
 } // namespace tarnix

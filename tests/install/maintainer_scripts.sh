@@ -45,8 +45,9 @@ getent group tarnix >/dev/null || addgroup --quiet --system tarnix
 mkdir -p /run/systemd/system
 sh "$control/postinst" configure "4.1-1" >/dev/null
 user_is_right "upgrade keeping the group"
-[ "$(cat "$sandbox/systemctl.log")" = "--system daemon-reload" ] ||
-    fail "systemctl called as: $(cat "$sandbox/systemctl.log")"
+# The bus policy names the user just made: the running bus must read it again.
+printf '%s\n' "--system daemon-reload" "--system --quiet is-active dbus.service" "--system reload dbus.service" |
+    diff -u - "$sandbox/systemctl.log" || fail "systemctl not called to reload units and the bus policy"
 
 # Again, as a reinstallation does: nothing changes, nothing fails; never enable or start a unit.
 sh "$control/postinst" configure "4.2-1" >/dev/null

@@ -27,6 +27,7 @@ for path in usr/lib/tarnix/TarnixM usr/lib/tarnix/TarnixS usr/bin/tarnix-master 
     usr/share/tarnix/template/Log/ usr/share/applications/tarnix-master.desktop \
     usr/share/applications/tarnix-slave.desktop usr/share/polkit-1/rules.d/60-tarnix.rules \
     lib/systemd/system/tarnix-master.service lib/systemd/system/tarnix-slave.service \
+    lib/systemd/system-preset/50-tarnix.preset \
     usr/share/dbus-1/system.d/io.tarnix.Watchdog.conf etc/tarnix/TarnixM.ini etc/tarnix/TarnixS.ini \
     usr/sbin/tarnix-key; do
     grep -q " \./$path\( \|$\)" "$tmp/list" || fail "$path missing from the package"
@@ -44,6 +45,7 @@ done
 # Outside /usr only the units where Debian 12's systemd looks, and the configuration files.
 outside=$(awk '{print $6}' "$tmp/list" | grep -v '^\./usr/' | grep -v '^\./$' |
     grep -vx '\./lib/\|\./lib/systemd/\|\./lib/systemd/system/\|\./lib/systemd/system/tarnix-[a-z]*\.service' |
+    grep -vx '\./lib/systemd/system-preset/\|\./lib/systemd/system-preset/50-tarnix\.preset' |
     grep -vx '\./etc/\|\./etc/tarnix/\|\./etc/tarnix/Tarnix[MS]\.ini' || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 bad=$(awk '{print $1, $2, $6}' "$tmp/list" |

@@ -25,13 +25,39 @@ if ! systemd-analyze verify "$tmp/tarnix-master.service" "$tmp/tarnix-slave.serv
 fi
 
 # Hardening changed in one unit only is a fault: with both roles' names blotted out they read the
-# same, and each excludes the other.
+# same but for the one ordering between them (and its comment), and each excludes the other. Without that ordering
+# starting one role while the other runs fails: the old one's stop removes the runtime folder
+# under the new one's start.
+ordering='^After=tarnix-slave\.service$'
 for role in master slave; do
-    sed 's/[Mm]aster/@role@/g; s/[Ss]lave/@role@/g; s/Tarnix[MS]\.ini/@file@/g' "$packaging/tarnix-$role.service" >"$tmp/$role"
+    grep -v "$ordering" "$packaging/tarnix-$role.service" | grep -v '^#' |
+        sed 's/[Mm]aster/@role@/g; s/[Ss]lave/@role@/g; s/Tarnix[MS]\.ini/@file@/g' >"$tmp/$role"
 done
 diff -u "$tmp/master" "$tmp/slave" || fail "the units differ beyond their roles"
 grep -qx "Conflicts=tarnix-slave.service" "$packaging/tarnix-master.service" || fail "the master does not exclude the slave"
 grep -qx "Conflicts=tarnix-master.service" "$packaging/tarnix-slave.service" || fail "the slave does not exclude the master"
+grep -q "$ordering" "$packaging/tarnix-master.service" || fail "the roles' stop and start are not ordered"
+
+# A configuration error is not restarted; anything else that ends the service with a failure is.
+for role in master slave; do
+    unit=$packaging/tarnix-$role.service
+    grep -qx "Restart=on-failure" "$unit" && grep -qx "RestartPreventExitStatus=6" "$unit" ||
+        fail "tarnix-$role restarts a configuration error, or nothing"
+done
+
+# The package's preset leaves both units disabled, even where the distribution's presets enable
+# every unit not named (as Debian's do): preset-all must never enable two conflicting watchdogs.
+root=$tmp/root
+mkdir -p "$root/lib/systemd/system" "$root/lib/systemd/system-preset" "$root/etc/systemd/system"
+cp "$tmp/tarnix-master.service" "$tmp/tarnix-slave.service" "$root/lib/systemd/system/"
+cp "$packaging/50-tarnix.preset" "$root/lib/systemd/system-preset/"
+echo "enable *" >"$root/lib/systemd/system-preset/90-systemd.preset"
+systemctl --root="$root" preset tarnix-master.service tarnix-slave.service >"$tmp/preset" 2>&1 || {
+    cat "$tmp/preset" >&2
+    fail "systemctl preset"
+}
+enabled=$(find "$root/etc/systemd/system" -name 'tarnix-*')
+[ -z "$enabled" ] || fail "the presets enable $enabled"
 
 # The exposure systemd computes from the unit alone (0 best, 10 worst), with 2.5 the most allowed.
 for role in master slave; do

@@ -26,12 +26,14 @@ struct ProgramEnded : std::exception {};
 class FakeControl : public ProgramControl {
 public:
     void RaisePriority() override { ++priorityRaised; }
-    void EndProgram() override {
+    void EndProgram(ProgramEnd end) override {
         ++ended;
+        lastEnd = end;
         throw ProgramEnded{};
     }
     int priorityRaised = 0;
     int ended = 0;
+    ProgramEnd lastEnd = ProgramEnd::Closed;
 };
 
 using FakeClock = FixedClock;
