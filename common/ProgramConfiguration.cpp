@@ -61,6 +61,7 @@ bool ProgramBase::ReloadConfiguration() {
     }
     reloaded_ = std::move(std::get<CheckedConfiguration>(read));
     ReinitialiseAfterConfiguration();
+    NotifyStatus();
     return !ending_;
 }
 

@@ -1,6 +1,7 @@
 #include "common/StatusJournal.h"
 
 #include "common/ProgramNames.h"
+#include "common/WatchdogBusNames.h"
 
 namespace tarnix {
 namespace {
@@ -97,7 +98,8 @@ void StatusJournal::WarnTerminals(const ProgramStatus& before, const ProgramStat
         const bool due = started || (now.timeLeft > 0 && (now.timeLeft % 60 == 0 || now.timeLeft == 10));
         if (changed && due)
             terminals_->Broadcast(title + ": " + WhatIsLost(now) + "; " + ActionIn(now) +
-                                  ". Run 'tarnixctl reset' to cancel.");
+                                  ". Root and members of the group " + WatchdogOperatorGroup +
+                                  " can cancel it: tarnixctl reset.");
         return;
     }
     if (CountdownShown(before))

@@ -24,7 +24,7 @@ constexpr int UsageError = 2;
 constexpr int CallTimeoutMs = 10000;
 
 constexpr const char* Usage =
-    "Usage: tarnixctl [--master|--slave] status|reset|test [--json]\n"
+    "Usage: tarnixctl [--master|--slave] status [--json] | reset | test\n"
     "  status   how the watchdog stands (--json: as one JSON object)\n"
     "  reset    press Reset\n"
     "  test     press Test\n"

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,7 +38,25 @@ ServiceClaim::~ServiceClaim() {
     ::close(fd_);
 }
 
+// systemd makes the folder for the unit; root starting the service by hand makes it as the unit
+// would. Anyone else cannot, and is told where the claim lives and who makes it.
+bool ServiceClaim::MakeFolder(std::string& whyNot) const {
+    std::error_code error;
+    if (std::filesystem::is_directory(folder_, error)) return true;
+    if (::geteuid() == 0) {
+        if (::mkdir(folder_.c_str(), 0755) == 0 || errno == EEXIST) return true;
+        whyNot = "Cannot make " + folder_.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    whyNot = "There is no " + folder_.string() +
+             ", where the service claims the computer: systemd makes it for the unit "
+             "(systemctl start tarnix-master or tarnix-slave), or root starting the service by hand; "
+             "-AllowMulti runs one without the claim";
+    return false;
+}
+
 bool ServiceClaim::Claim(std::string& whyNot) {
+    if (!MakeFolder(whyNot)) return false;
     const std::filesystem::path lock = folder_ / LockName;
     // Only the owner may open the lock, so nobody else can hold it, shared or not.
     fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -56,7 +75,9 @@ bool ServiceClaim::Claim(std::string& whyNot) {
     const std::string pid = std::to_string(::getpid()) + "\n";
     const std::filesystem::path pidFile = folder_ / PidName;
     const int out = ::open(pidFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (out < 0 || !WriteAll(out, pid)) {
+    // Every user's desktop program reads it, whatever umask the service runs under (the unit's
+    // takes the bits for others away).
+    if (out < 0 || ::fchmod(out, 0644) != 0 || !WriteAll(out, pid)) {
         whyNot = "Cannot write " + pidFile.string() + ": " + std::strerror(errno);
         if (out >= 0) ::close(out);
         return false;

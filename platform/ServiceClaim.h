@@ -26,6 +26,8 @@ public:
     const std::filesystem::path& Folder() const { return folder_; }
 
 private:
+    bool MakeFolder(std::string& whyNot) const;
+
     std::filesystem::path folder_;
     int fd_ = -1;
 };

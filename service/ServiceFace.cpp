@@ -53,10 +53,8 @@ ServiceFace::ServiceFace(int& argc, char** argv, ProgramKind kind, std::string c
       timer_(SupervisionTickMs(kind)), ticks_(notify_), statusJournal_(journal_, &wall_),
       claim_(ServiceClaim::DefaultFolder()) {
     timer_.SetObserver(&ticks_);
-    followers_.Add(statusJournal_);
     const std::string file = ConfigFileShown(kind);
-    boxes_.SetConfigurationAdvice("Correct " + file + ", then start the service again (systemctl restart " +
-                                  UnitOf(kind) + ").");
+    boxes_.SetConfigurationAdvice("Correct " + file + ", then: systemctl restart " + UnitOf(kind) + ".");
 }
 
 bool ServiceFace::ClaimInstance() {
@@ -124,7 +122,11 @@ int ServiceFace::Run(ProgramBase& program) {
     // Read before the load sequence's activation reports a phase that would drop it.
     const std::optional<int> leftOver = countdown_ ? countdown_->TakeLeftOver() : std::nullopt;
     if (countdown_) followers_.Add(*countdown_);
+    // A resumed countdown's journal begins with the countdown, not with the activation the load
+    // sequence passes through on its way there.
+    if (!leftOver) followers_.Add(statusJournal_);
     program.Load();
+    if (leftOver) followers_.Add(statusJournal_);
     ResumeCountdown(program, leftOver);
     notify_.Send("READY=1");
     return app_.exec();

@@ -56,7 +56,7 @@ TEST(StatusJournal, TellsTheStoryOfACountdownAndWarnsTheTerminals) {
                   "<6>Activation: supervision starts in 2 seconds",
                   "<5>Countdown cancelled: nothing will be powered down",
               }));
-    const std::string end = " Run 'tarnixctl reset' to cancel.";
+    const std::string end = " Root and members of the group tarnix can cancel it: tarnixctl reset.";
     EXPECT_EQ(
         out.broadcasts,
         (std::vector<std::string>{
