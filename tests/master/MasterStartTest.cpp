@@ -74,6 +74,7 @@ TEST_F(MasterStart, MissingConfigurationEndsWithItsBoxAndNoLog) {
     EXPECT_EQ(rig->boxes.shown[0].icon, BoxIcon::Error);
     EXPECT_FALSE(std::filesystem::exists(folder.Root() / "Log" / "TarnixM.log"));
     EXPECT_FALSE(rig->window.trayIcon);
+    EXPECT_EQ(rig->control.lastEnd, ProgramEnd::NotConfigured) << "exit status 6, which no restart cures";
 }
 
 TEST_F(MasterStart, MissingLogFolderEndsWithTheLogBox) {
@@ -83,6 +84,7 @@ TEST_F(MasterStart, MissingLogFolderEndsWithTheLogBox) {
     EXPECT_TRUE(Ends([&] { rig.program->Load(); }));
     ASSERT_EQ(rig.boxes.shown.size(), 1u);
     EXPECT_EQ(rig.boxes.shown[0].title, "Tarnix Log Directory Error");
+    EXPECT_EQ(rig.control.lastEnd, ProgramEnd::Failed);
 }
 
 TEST_F(MasterStart, SocketsBindPort2PlusIndexForConfiguredComputersOnly) {
@@ -131,6 +133,7 @@ TEST_F(MasterStart, YesToThePortQuestionEndsTheProgram) {
     rig.boxes.answers = {BoxAnswer::Yes};
     EXPECT_TRUE(Ends([&] { rig.program->Load(); }));
     EXPECT_EQ(rig.control.ended, 1);
+    EXPECT_EQ(rig.control.lastEnd, ProgramEnd::Failed);
 }
 
 TEST_F(MasterStart, InhibitShutdownOnlyAtTheVeryStartOfTheCommandLine) {
@@ -194,6 +197,7 @@ TEST_F(MasterStart, ExitLogsThePhaseRemovesTheTrayIconAndEnds) {
     ASSERT_EQ(rig->program->Machine().Phase(), PhaseRun);
     rig->window.trayIcon = true;
     EXPECT_TRUE(Ends([&] { rig->program->OnButtonClicked(Button::Exit); }));
+    EXPECT_EQ(rig->control.lastEnd, ProgramEnd::Closed);
     EXPECT_EQ(folder.LogEvents("TarnixM.log").back(), "Exit,Run");
     EXPECT_FALSE(rig->window.trayIcon);
     EXPECT_FALSE(rig->window.timerEnabled);

@@ -348,6 +348,7 @@ TEST_F(KeyedLab, AKeyFileOthersMayReadEndsTheProgramAtStart) {
     EXPECT_NE(slave.boxes.shown[0].lines[0].find("Data/TarnixS.key may be read by others"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(folder.Root() / "Log" / "TarnixS.log")) << "it ends before its log";
+    EXPECT_EQ(slave.control.lastEnd, ProgramEnd::NotConfigured);
 }
 
 } // namespace
