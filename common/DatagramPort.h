@@ -37,6 +37,8 @@ public:
     // For a port that leaves arrivals queued until its owner asks: hands them to the handler now.
     // A port that hands each arrival over as it comes has nothing queued.
     virtual void ReadArrived() {}
+    // Why the remote host's domain name has no address, while it has none; empty otherwise.
+    virtual std::string LookupFailure() const { return {}; }
 };
 
 } // namespace tarnix

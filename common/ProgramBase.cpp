@@ -44,6 +44,9 @@ ProgramStatus ProgramBase::Status() const {
     status.resets = resets_;
     status.tests = tests_;
     AddProgramStatus(status);
+    status.masterLookupFailure = kind_ == ProgramKind::Slave ? lookupFailures_[0] : std::string();
+    for (std::size_t i = 0; kind_ == ProgramKind::Master && i < status.remote.size(); ++i)
+        status.remote[i].lookupFailure = lookupFailures_[i + 1];
     return status;
 }
 

@@ -135,8 +135,9 @@ protected:
     std::optional<FatalError> ReadKeys(LinkKeys& keys) const;
     // Gives a link's port the key read for it, or none.
     void SealLink(SealedPort& port, int link);
-    // Once per tick: the link's report of dropped datagrams when one is due, in the log.
-    void ReportDrops(SealedPort& port);
+    // Once per tick: the link's report of dropped datagrams when one is due, in the log, and
+    // a domain name that cannot be looked up, once per outage, in the log and the status.
+    void WatchLink(SealedPort& port, int link);
     // The two empty lines, the start-up header and the "UnConfig" line.
     void WriteStartUpLog();
     // Shows a fatal error's box, removes the tray icon and ends the program.
@@ -194,6 +195,7 @@ protected:
     StatusObserver* statusObserver_;
     Sealing* sealing_;
     LinkKeys keys_;
+    std::array<std::string, RemoteComputerCount + 1> lookupFailures_{}; // by link, as in LinkKeyed
     std::optional<CheckedConfiguration> reloaded_; // checked by a reload, for the re-initialisation
     AuxWindows auxWindows_;
 

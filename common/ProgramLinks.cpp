@@ -24,9 +24,14 @@ void ProgramBase::SealLink(SealedPort& port, int link) {
     }
 }
 
-void ProgramBase::ReportDrops(SealedPort& port) {
+void ProgramBase::WatchLink(SealedPort& port, int link) {
     const std::optional<std::string> report = port.OnTick(SupervisionTickMs(kind_));
     if (report && LogsNormal(config_)) AppendToLog(log_.FormatNote("Dropped", *report));
+    std::string& known = lookupFailures_.at(static_cast<std::size_t>(link));
+    std::string failure = port.LookupFailure();
+    if (!failure.empty() && known.empty() && LogsNormal(config_))
+        AppendToLog(log_.FormatNote("Lookup", failure));
+    known = std::move(failure);
 }
 
 } // namespace tarnix

@@ -16,6 +16,7 @@ struct RemoteComputerStatus {
     std::string address; // IPAdd
     std::string status;  // "Connected", "Not Connected", "Data Error", or empty before the first evaluation
     std::string letter;  // the slave's action letter, with "**" while it counts down
+    std::string lookupFailure; // why its domain name has no address, while it has none
 };
 
 // How things stand, in plain values: what every face of a program (its window, its journal
@@ -33,6 +34,7 @@ struct ProgramStatus {
     std::uint32_t resets = 0; // Reset pressed or commanded, counted since the start
     std::uint32_t tests = 0;  // Test likewise
     std::array<RemoteComputerStatus, RemoteComputerCount> remote{}; // the master's computers 1..4
+    std::string masterLookupFailure; // a slave's: why its master's domain name has no address
 };
 
 // The part of how things stand that the supervision machine holds.

@@ -48,6 +48,7 @@ public:
     void Reply(const std::string& datagram) override;
     void SetArrivalHandler(ArrivalHandler handler) override { handler_ = std::move(handler); }
     void ReadArrived() override { socket_.ReadArrived(); }
+    std::string LookupFailure() const override { return socket_.LookupFailure(); }
 
 private:
     void OnArrival(const Arrival& arrival);

@@ -37,6 +37,7 @@ void StatusJournal::StatusChanged(const ProgramStatus& status) {
     CommandLines(before, status);
     PhaseLines(before, status);
     RemoteLines(before, status);
+    LookupLines(before, status);
     WarnTerminals(before, status);
     last_ = status;
 }
@@ -84,6 +85,18 @@ void StatusJournal::RemoteLines(const ProgramStatus& before, const ProgramStatus
         if (was.status.empty() && !connected) continue;
         sink_.Line(connected ? JournalPriority::Info : JournalPriority::Warning,
                    "Remote computer " + std::to_string(i + 1) + ", " + RemoteName(is) + ": " + is.status);
+    }
+}
+
+// Once per outage of a name: the link counts as lost meanwhile, and this says why.
+void StatusJournal::LookupLines(const ProgramStatus& before, const ProgramStatus& now) {
+    if (!now.masterLookupFailure.empty() && before.masterLookupFailure.empty())
+        sink_.Line(JournalPriority::Warning, "The master: " + now.masterLookupFailure);
+    for (std::size_t i = 0; i < now.remote.size(); ++i) {
+        const RemoteComputerStatus& is = now.remote[i];
+        if (is.lookupFailure.empty() || !before.remote[i].lookupFailure.empty()) continue;
+        sink_.Line(JournalPriority::Warning, "Remote computer " + std::to_string(i + 1) + ", " +
+                                                 RemoteName(is) + ": " + is.lookupFailure);
     }
 }
 

@@ -38,6 +38,7 @@ private:
     void CommandLines(const ProgramStatus& before, const ProgramStatus& now);
     void PhaseLines(const ProgramStatus& before, const ProgramStatus& now);
     void RemoteLines(const ProgramStatus& before, const ProgramStatus& now);
+    void LookupLines(const ProgramStatus& before, const ProgramStatus& now);
     void WarnTerminals(const ProgramStatus& before, const ProgramStatus& now);
     std::string WhatIsLost(const ProgramStatus& status) const;
 

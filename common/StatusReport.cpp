@@ -82,6 +82,7 @@ std::string StatusReport::Text() const {
     text += "Time left  " + std::to_string(s.timeLeft) + "\n";
     if (s.testRun) text += "Test run   yes\n";
     if (s.unconfigured) text += "Not configured\n";
+    if (!s.masterLookupFailure.empty()) text += "Master     " + s.masterLookupFailure + "\n";
     if (s.kind != ProgramKind::Master) return text;
 
     std::vector<std::array<std::string, 5>> table = {{"#", "Computer", "Address", "Status", "Action"}};
@@ -103,6 +104,9 @@ std::string StatusReport::Text() const {
             out += c + 1 < line.size() ? Padded(line[c], widths[c] + 2) : line[c];
         text += out.substr(0, out.find_last_not_of(' ') + 1) + "\n";
     }
+    for (std::size_t i = 0; i < s.remote.size(); ++i)
+        if (!s.remote[i].lookupFailure.empty())
+            text += "Computer " + std::to_string(i + 1) + ": " + s.remote[i].lookupFailure + "\n";
     return text;
 }
 
@@ -115,6 +119,7 @@ std::string StatusReport::Json() const {
     json += ",\"action\":" + JsonString(s.action);
     json += std::string(",\"testRun\":") + JsonBool(s.testRun);
     json += std::string(",\"unconfigured\":") + JsonBool(s.unconfigured);
+    if (s.kind == ProgramKind::Slave) json += ",\"lookupFailure\":" + JsonString(s.masterLookupFailure);
     if (s.kind == ProgramKind::Master) {
         json += ",\"remoteComputers\":[";
         for (std::size_t i = 0; i < s.remote.size(); ++i) {
@@ -122,7 +127,8 @@ std::string StatusReport::Json() const {
             if (i > 0) json += ',';
             json += std::string("{\"configured\":") + JsonBool(r.configured);
             json += ",\"name\":" + JsonString(r.name) + ",\"address\":" + JsonString(r.address);
-            json += ",\"status\":" + JsonString(r.status) + ",\"letter\":" + JsonString(r.letter) + '}';
+            json += ",\"status\":" + JsonString(r.status) + ",\"letter\":" + JsonString(r.letter);
+            json += ",\"lookupFailure\":" + JsonString(r.lookupFailure) + '}';
         }
         json += ']';
     }

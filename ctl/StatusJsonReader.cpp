@@ -33,6 +33,7 @@ std::optional<ProgramStatus> StatusFromJson(const QString& json) {
     status.action = StdString(object.value(QLatin1String("action")));
     status.testRun = object.value(QLatin1String("testRun")).toBool();
     status.unconfigured = object.value(QLatin1String("unconfigured")).toBool();
+    status.masterLookupFailure = StdString(object.value(QLatin1String("lookupFailure")));
     const QJsonArray remote = object.value(QLatin1String("remoteComputers")).toArray();
     for (qsizetype i = 0; i < remote.size() && i < qsizetype(status.remote.size()); ++i) {
         const QJsonObject computer = remote.at(i).toObject();
@@ -42,6 +43,7 @@ std::optional<ProgramStatus> StatusFromJson(const QString& json) {
         into.address = StdString(computer.value(QLatin1String("address")));
         into.status = StdString(computer.value(QLatin1String("status")));
         into.letter = StdString(computer.value(QLatin1String("letter")));
+        into.lookupFailure = StdString(computer.value(QLatin1String("lookupFailure")));
     }
     return status;
 }

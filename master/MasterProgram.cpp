@@ -103,8 +103,8 @@ void MasterProgram::OpenDatagramPorts() {
 void MasterProgram::OnTimerTick() {
     ReadAllPorts();
     if (ending_) return;
-    for (const std::unique_ptr<SealedPort>& port : sealed_)
-        if (port != nullptr) ReportDrops(*port);
+    for (int i = 1; i <= RemoteComputerCount; ++i)
+        if (SealedPort* port = sealed_[static_cast<std::size_t>(i)].get()) WatchLink(*port, i);
     if (pollCounter_ == 1) Evaluate();
     --pollCounter_;
     const bool lastActivationSecond =

@@ -55,6 +55,7 @@ void RemoteHostAddress::Set(const std::string& host) {
     AbortLookup();
     host_ = host;
     address_ = ParseDottedIpv4(host);
+    failure_.clear();
     known_.clear();
     if (address_) known_.push_back(*address_);
     isName_ = !host.empty() && !address_;
@@ -86,7 +87,15 @@ void RemoteHostAddress::TakeAnswer(const QHostInfo& answer) {
     if (!lookupRunning_ || answer.lookupId() != lookupId_) return;
     lookupRunning_ = false;
     std::vector<std::uint32_t> addresses = Ipv4Addresses(answer);
-    if (addresses.empty()) return;
+    if (addresses.empty()) {
+        // A working address stays in use; only a name without one has failed.
+        if (!address_)
+            failure_ = "the name " + host_ + " cannot be looked up: " +
+                       (answer.error() == QHostInfo::NoError ? std::string("it has no IPv4 address")
+                                                             : answer.errorString().toStdString());
+        return;
+    }
+    failure_.clear();
     address_ = addresses.front();
     known_ = std::move(addresses);
     answeredAt_.start();

@@ -35,6 +35,8 @@ public:
     std::optional<std::uint32_t> Current();
 
     bool LookupRunning() const { return lookupRunning_; }
+    // Why the name has no address, from its last answer; empty while it has one or none came yet.
+    const std::string& LookupFailure() const { return failure_; }
 
     // Whether a datagram from this IPv4 address (host byte order) comes from the host: the
     // address itself, or any IPv4 address of the name's last answer. Nothing matches an empty
@@ -55,6 +57,7 @@ private:
     std::vector<std::uint32_t> known_; // every address the host stands for
     QElapsedTimer answeredAt_;
     bool lookupRunning_ = false;
+    std::string failure_;
     int lookupId_ = -1; // answers of other lookups are stale
     // Receives the lookup answers; destroying it (with this object) drops pending answers.
     std::unique_ptr<HostAnswerReceiver> receiver_;

@@ -56,6 +56,7 @@ public:
     // send where the system offers it. Elsewhere, and once the port is closed, it is a Send.
     void Reply(const std::string& datagram) override;
     void SetArrivalHandler(ArrivalHandler handler) override;
+    std::string LookupFailure() const override { return remoteHost_.LookupFailure(); }
 
     // Hands what has arrived to the handler now (at most kReadsOnRequest datagrams).
     void ReadArrived() override;

@@ -68,7 +68,7 @@ bool SlaveProgram::OpenPort() {
 void SlaveProgram::OnTimerTick() {
     if (ending_) return;
     RetryLostLog();
-    ReportDrops(port_);
+    WatchLink(port_, 0);
     if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
     NotifyStatus();

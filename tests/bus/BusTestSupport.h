@@ -30,9 +30,10 @@ inline ProgramStatus MasterWithFourPeers() {
     status.phase = PhaseRun;
     status.count = 3;
     status.action = "Power Off";
-    status.remote[0] = {true, "PC1", "127.0.0.2", "Connected", "P"};
-    status.remote[1] = {true, "", "127.0.0.3", "Data Error", "R**"};
-    status.remote[3] = {true, "PC4", "127.0.0.5", "", ""};
+    status.remote[0] = {true, "PC1", "127.0.0.2", "Connected", "P", ""};
+    status.remote[1] = {true, "", "127.0.0.3", "Data Error", "R**", ""};
+    status.remote[3] = {true, "PC4", "pc4.lab",
+                        "",   "",    "the name pc4.lab cannot be looked up: Host not found"};
     return status;
 }
 
@@ -45,6 +46,7 @@ inline ProgramStatus SlaveCountingDown() {
     status.action = "Reboot";
     status.testRun = true;
     status.unconfigured = true;
+    status.masterLookupFailure = "the name m.lab cannot be looked up: Host not found";
     return status;
 }
 

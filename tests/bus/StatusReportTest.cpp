@@ -20,23 +20,28 @@ TEST(StatusReport, TextShowsTheMastersRowsAsItsWindowDoes) {
               "1  PC1        127.0.0.2  Connected   P\n"
               "2  127.0.0.3  127.0.0.3  Data Error  R**\n"
               "3  ---        ---        ---         ---\n"
-              "4  PC4        127.0.0.5\n");
+              "4  PC4        pc4.lab\n"
+              "Computer 4: the name pc4.lab cannot be looked up: Host not found\n");
 }
 
 TEST(StatusReport, TextOfASlaveHasNoTableAndNamesATestRun) {
-    EXPECT_EQ(StatusReport(test::SlaveCountingDown()).Text(), "Program    slave\n"
-                                                              "Phase      Countdown\n"
-                                                              "Count      4\n"
-                                                              "Action     Reboot\n"
-                                                              "Time left  7\n"
-                                                              "Test run   yes\n"
-                                                              "Not configured\n");
+    EXPECT_EQ(StatusReport(test::SlaveCountingDown()).Text(),
+              "Program    slave\n"
+              "Phase      Countdown\n"
+              "Count      4\n"
+              "Action     Reboot\n"
+              "Time left  7\n"
+              "Test run   yes\n"
+              "Not configured\n"
+              "Master     the name m.lab cannot be looked up: "
+              "Host not found\n");
 }
 
 TEST(StatusReport, JsonOfASlaveIsOneObjectWithoutComputers) {
     EXPECT_EQ(StatusReport(test::SlaveCountingDown()).Json(),
               R"({"program":"slave","phase":"Countdown","count":4,"timeLeft":7,"action":"Reboot",)"
-              R"("testRun":true,"unconfigured":true})");
+              R"("testRun":true,"unconfigured":true,)"
+              R"("lookupFailure":"the name m.lab cannot be looked up: Host not found"})");
 }
 
 ProgramStatus OddlyNamed() {

@@ -79,26 +79,38 @@ TEST(StatusJournal, AMastersLinksGoingAndComingBackAndATestRun) {
     status.phase = PhaseRun;
     status.action = "Reboot";
     status.lostCommsLimit = 6;
-    status.remote[0] = {true, "Alpha", "10.0.0.2", "", ""};
-    status.remote[2] = {true, "", "10.0.0.4", "", ""};
+    status.remote[0] = {true, "Alpha", "10.0.0.2", "", "", ""};
+    status.remote[2] = {true, "", "pc3.lab", "", "", ""};
     journal.StatusChanged(status);
     out.lines.clear();
+    const std::string noName = "the name pc3.lab cannot be looked up: Host not found";
     const struct {
         const char* first;
         const char* third;
+        std::string thirdLookup;
         std::vector<std::string> lines;
     } steps[] = {
-        {"Connected", "Not Connected", {"<6>Remote computer 1, Alpha (10.0.0.2): Connected"}},
-        {"Connected", "Not Connected", {}},
+        {"Connected", "Not Connected", "", {"<6>Remote computer 1, Alpha (10.0.0.2): Connected"}},
+        {"Connected", "Not Connected", "", {}},
         {"Not Connected",
          "Connected",
+         "",
          {"<4>Remote computer 1, Alpha (10.0.0.2): Not Connected",
-          "<6>Remote computer 3, 10.0.0.4: Connected"}},
-        {"Data Error", "Connected", {"<4>Remote computer 1, Alpha (10.0.0.2): Data Error"}},
+          "<6>Remote computer 3, pc3.lab: Connected"}},
+        {"Data Error", "Connected", "", {"<4>Remote computer 1, Alpha (10.0.0.2): Data Error"}},
+        // A name that cannot be looked up is said once per outage, however long it lasts.
+        {"Data Error",
+         "Not Connected",
+         noName,
+         {"<4>Remote computer 3, pc3.lab: Not Connected", "<4>Remote computer 3, pc3.lab: " + noName}},
+        {"Data Error", "Not Connected", noName, {}},
+        {"Data Error", "Not Connected", "", {}},
+        {"Data Error", "Not Connected", noName, {"<4>Remote computer 3, pc3.lab: " + noName}},
     };
     for (const auto& step : steps) {
         status.remote[0].status = step.first;
         status.remote[2].status = step.third;
+        status.remote[2].lookupFailure = step.thirdLookup;
         journal.StatusChanged(status);
         EXPECT_EQ(out.lines, step.lines) << step.first << "/" << step.third;
         out.lines.clear();

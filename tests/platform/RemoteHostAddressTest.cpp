@@ -55,6 +55,19 @@ TEST(RemoteHostAddress, AFreshAnswerIsKeptWithoutALookup) {
     EXPECT_FALSE(host.LookupRunning()) << "an answer younger than the refresh age is not renewed";
 }
 
+// A name the resolver refuses outright (no query leaves the machine) says why until another
+// host is set.
+TEST(RemoteHostAddress, ANameWithoutAnAnswerSaysWhy) {
+    RemoteHostAddress host;
+    host.Set("pc..lab");
+    ASSERT_TRUE(test::RunEventsUntil([&] { return !host.LookupRunning(); }));
+    EXPECT_EQ(host.Current(), std::nullopt);
+    EXPECT_EQ(host.LookupFailure().rfind("the name pc..lab cannot be looked up: ", 0), 0u)
+        << host.LookupFailure();
+    host.Set("127.0.0.2");
+    EXPECT_EQ(host.LookupFailure(), "");
+}
+
 // The name comes from a hosts file that only a child process sees (see ChildRoles.cpp).
 TEST(RemoteHostAddress, EveryAddressOfANameIsTheHostsAndTheFirstIsSentTo) {
     QTemporaryDir folder;

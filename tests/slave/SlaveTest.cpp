@@ -343,5 +343,28 @@ TEST_F(Slave, ALostLogLeavesTheSlaveAnsweringAndIsReportedOnce) {
               (std::vector<std::string>{"Reset,Run", "Start,Initialise", "Enter,Run", "Log Lost,0s"}));
 }
 
+// A master's name that cannot be looked up: one log line and one status per outage, however
+// many seconds it lasts.
+TEST_F(Slave, AMastersNameThatCannotBeLookedUpIsSaidOncePerOutage) {
+    settings["LogLevel"] = "2";
+    Load();
+    const std::string noName = "the name m.lab cannot be looked up: Host not found";
+    const struct {
+        std::string failure;
+        std::size_t lookupLines;
+    } seconds[] = {{noName, 1}, {noName, 1}, {"", 1}, {noName, 2}};
+    for (const auto& second : seconds) {
+        rig->port.lookupFailure = second.failure;
+        Seconds(1);
+        EXPECT_EQ(rig->program->Status().masterLookupFailure, second.failure);
+        const auto lines = folder.LogLines("TarnixS.log");
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [&](const std::string& line) {
+                                    return line.find("Lookup   , " + noName) != std::string::npos;
+                                }),
+                  static_cast<std::ptrdiff_t>(second.lookupLines));
+    }
+}
+
 } // namespace
 } // namespace tarnix::testing

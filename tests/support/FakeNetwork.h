@@ -35,6 +35,8 @@ public:
     bool Bind(std::int32_t localPort) override;
     bool Send(const std::string& datagram) override;
     void SetArrivalHandler(ArrivalHandler handler) override { handler_ = std::move(handler); }
+    std::string LookupFailure() const override { return lookupFailure; }
+    std::string lookupFailure; // what a failed lookup of the remote host's name said
 
     // A datagram from the given sender; by default from the host this port sends to. A port
     // that holds its arrivals keeps them until ReadArrived(), as a socket read at set times does.
