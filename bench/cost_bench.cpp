@@ -18,7 +18,7 @@
 // countdown that expired would only be simulated.
 
 #include "bench/BenchKit.h"
-#include "common/LinkSeal.h"
+#include "common/link/LinkSeal.h"
 #include "platform/SodiumSealing.h"
 
 #include <QTemporaryDir>

@@ -4,7 +4,7 @@
 //
 //   flood_bench [seconds (default 5)] [datagrams read per event (default 64)]
 
-#include "common/Datagram.h"
+#include "common/link/Datagram.h"
 #include "platform/UdpDatagramPort.h"
 
 #include <QCoreApplication>

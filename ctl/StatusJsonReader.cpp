@@ -4,7 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "common/StatusReport.h"
+#include "common/program/StatusReport.h"
 
 namespace tarnix {
 

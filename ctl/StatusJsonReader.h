@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "common/ProgramStatus.h"
+#include "common/program/ProgramStatus.h"
 
 namespace tarnix {
 

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "common/StatusReport.h"
-#include "common/WatchdogBusNames.h"
+#include "common/program/StatusReport.h"
+#include "common/program/WatchdogBusNames.h"
 #include "ctl/StatusJsonReader.h"
 
 namespace {

@@ -1,10 +1,10 @@
 #include "desktop/DesktopFace.h"
 
-#include "common/CommandLine.h"
+#include "common/base/CommandLine.h"
+#include "desktop/ui/ApplicationSetup.h"
+#include "desktop/ui/MultiInst.h"
 #include "platform/ServiceClaim.h"
 #include "platform/TerminationSignal.h"
-#include "ui/ApplicationSetup.h"
-#include "ui/MultiInst.h"
 
 namespace tarnix {
 

@@ -5,9 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "common/InstanceGuard.h"
-#include "common/ProgramBase.h"
-#include "common/ShutdownModule.h"
+#include "common/program/InstanceGuard.h"
+#include "common/program/ProgramBase.h"
+#include "common/supervision/ShutdownModule.h"
+#include "desktop/ui/MainWindowBase.h"
+#include "desktop/ui/QtMessageBoxes.h"
 #include "platform/AbstractSocketMutex.h"
 #include "platform/LinuxDesktop.h"
 #include "platform/LogindPower.h"
@@ -15,8 +17,6 @@
 #include "platform/QtSupervisionTimer.h"
 #include "platform/SodiumSealing.h"
 #include "platform/SystemClock.h"
-#include "ui/MainWindowBase.h"
-#include "ui/QtMessageBoxes.h"
 
 namespace tarnix {
 

@@ -9,8 +9,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "common/ConfigFile.h"
-#include "common/ConfigSchema.h"
+#include "common/config/ConfigFile.h"
+#include "common/config/ConfigSchema.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "common/Datagram.h"
+#include "common/link/Datagram.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view datagram(reinterpret_cast<const char*>(data), size);

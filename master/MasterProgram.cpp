@@ -1,8 +1,8 @@
 #include "master/MasterProgram.h"
 
-#include "common/ConfigQueries.h"
-#include "common/Datagram.h"
-#include "common/ShutType.h"
+#include "common/config/ConfigQueries.h"
+#include "common/link/Datagram.h"
+#include "common/supervision/ShutType.h"
 
 namespace tarnix {
 

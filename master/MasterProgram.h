@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "common/DatagramPort.h"
-#include "common/ProgramBase.h"
+#include "common/link/DatagramPort.h"
+#include "common/program/ProgramBase.h"
 #include "master/PeerRowsPresenter.h"
 
 namespace tarnix {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "common/MainWindowView.h"
-#include "common/ProgramStatus.h"
+#include "common/display/MainWindowView.h"
+#include "common/program/ProgramStatus.h"
 
 namespace tarnix {
 

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "ui/Artwork.h"
+#include "desktop/ui/Artwork.h"
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/InstanceGuard.h"
+#include "common/program/InstanceGuard.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/UserDesktop.h"
+#include "common/program/UserDesktop.h"
 
 namespace tarnix {
 

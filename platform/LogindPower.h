@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/ShutdownModule.h"
+#include "common/supervision/ShutdownModule.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

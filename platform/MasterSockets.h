@@ -3,7 +3,7 @@
 #include <array>
 #include <memory>
 
-#include "common/ConfigRecord.h"
+#include "common/config/ConfigRecord.h"
 #include "platform/UdpDatagramPort.h"
 
 namespace tarnix {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/ProgramControl.h"
+#include "common/program/ProgramControl.h"
 
 namespace tarnix {
 

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include "common/SupervisionTimer.h"
+#include "common/supervision/SupervisionTimer.h"
 
 namespace tarnix {
 

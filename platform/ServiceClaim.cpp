@@ -11,7 +11,7 @@
 #include <fstream>
 #include <signal.h>
 
-#include "common/AtomicFile.h"
+#include "common/base/AtomicFile.h"
 
 namespace tarnix {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/LinkSeal.h"
+#include "common/link/LinkSeal.h"
 
 namespace tarnix {
 

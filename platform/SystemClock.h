@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/Clock.h"
+#include "common/base/Clock.h"
 
 namespace tarnix {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <set>
 
-#include "common/AtomicFile.h"
+#include "common/base/AtomicFile.h"
 
 namespace tarnix {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/StatusJournal.h"
+#include "common/program/Journal.h"
 
 namespace tarnix {
 

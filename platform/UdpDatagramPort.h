@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/DatagramPort.h"
+#include "common/link/DatagramPort.h"
 #include "platform/RemoteHostAddress.h"
 
 #include <array>

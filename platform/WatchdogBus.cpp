@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "common/StatusReport.h"
+#include "common/program/StatusReport.h"
 
 namespace tarnix {
 

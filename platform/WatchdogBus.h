@@ -12,8 +12,8 @@
 #include <string>
 #include <sys/types.h>
 
-#include "common/WatchdogBusNames.h"
-#include "common/WatchdogCommands.h"
+#include "common/program/WatchdogBusNames.h"
+#include "common/program/WatchdogCommands.h"
 
 namespace tarnix {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "common/AtomicFile.h"
+#include "common/base/AtomicFile.h"
 
 namespace tarnix {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "common/WatchdogCommands.h"
+#include "common/program/WatchdogCommands.h"
 
 namespace tarnix {
 

@@ -1,6 +1,6 @@
 #include "service/ServiceBus.h"
 
-#include "common/WatchdogBusNames.h"
+#include "common/program/WatchdogBusNames.h"
 
 namespace tarnix {
 namespace {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "common/StatusJournal.h"
-#include "common/WatchdogCommands.h"
+#include "common/program/WatchdogCommands.h"
 #include "platform/SdNotify.h"
 #include "platform/WatchdogBus.h"
+#include "service/StatusJournal.h"
 
 namespace tarnix {
 

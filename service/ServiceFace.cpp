@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/CommandLine.h"
-#include "common/ConfigFile.h"
-#include "common/ProgramNames.h"
-#include "common/TextEncoding.h"
+#include "common/base/CommandLine.h"
+#include "common/base/TextEncoding.h"
+#include "common/config/ConfigFile.h"
+#include "common/program/ProgramNames.h"
 #include "platform/Priority.h"
 #include "platform/TerminationSignal.h"
 

@@ -7,10 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "common/JournalBoxes.h"
-#include "common/ProgramBase.h"
-#include "common/ShutdownModule.h"
-#include "common/StatusJournal.h"
+#include "common/program/ProgramBase.h"
+#include "common/supervision/ShutdownModule.h"
 #include "platform/LogindPower.h"
 #include "platform/QtSupervisionTimer.h"
 #include "platform/SdNotify.h"
@@ -19,7 +17,9 @@
 #include "platform/SystemClock.h"
 #include "platform/TerminalWall.h"
 #include "service/CountdownRecord.h"
+#include "service/JournalBoxes.h"
 #include "service/ServiceBus.h"
+#include "service/StatusJournal.h"
 
 namespace tarnix {
 

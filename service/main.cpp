@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/CommandLine.h"
+#include "common/base/CommandLine.h"
 #include "master/MasterProgram.h"
 #include "platform/MasterSockets.h"
 #include "platform/UdpDatagramPort.h"

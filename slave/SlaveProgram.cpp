@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "common/Datagram.h"
-#include "common/ShutType.h"
+#include "common/link/Datagram.h"
+#include "common/supervision/ShutType.h"
 
 namespace tarnix {
 

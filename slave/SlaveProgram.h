@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "common/DatagramPort.h"
-#include "common/ProgramBase.h"
+#include "common/link/DatagramPort.h"
+#include "common/program/ProgramBase.h"
 
 namespace tarnix {
 

@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <array>
 
-#include "ui/ControlStyle.h"
-#include "ui/Twips.h"
+#include "desktop/ui/ControlStyle.h"
+#include "desktop/ui/Twips.h"
 
 namespace tarnix {
 namespace {

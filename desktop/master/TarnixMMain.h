@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "common/SupervisionTimer.h"
-#include "ui/MainWindowBase.h"
+#include "common/supervision/SupervisionTimer.h"
+#include "desktop/ui/MainWindowBase.h"
 
 class QLineEdit;
 

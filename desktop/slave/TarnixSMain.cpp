@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "common/Colour.h"
-#include "ui/ControlStyle.h"
-#include "ui/Twips.h"
+#include "common/display/Colour.h"
+#include "desktop/ui/ControlStyle.h"
+#include "desktop/ui/Twips.h"
 
 namespace tarnix {
 namespace {

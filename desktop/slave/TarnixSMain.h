@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/MainWindowBase.h"
+#include "desktop/ui/MainWindowBase.h"
 
 class QLabel;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/WatchdogCommands.h"
+#include "common/program/WatchdogCommands.h"
 
 namespace tarnix::test {
 

@@ -1,4 +1,4 @@
-#include "common/StatusReport.h"
+#include "common/program/StatusReport.h"
 #include "ctl/StatusJsonReader.h"
 
 #include <gtest/gtest.h>

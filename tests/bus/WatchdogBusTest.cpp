@@ -22,7 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "bus/BusTestSupport.h"
-#include "common/StatusReport.h"
+#include "common/program/StatusReport.h"
 #include "support/FakeLogind.h"
 
 namespace tarnix {

@@ -18,8 +18,8 @@
 
 #include "NetNamespaces.h"
 #include "RealProgram.h"
-#include "common/Datagram.h"
-#include "common/LinkSeal.h"
+#include "common/link/Datagram.h"
+#include "common/link/LinkSeal.h"
 #include "platform/SodiumSealing.h"
 #include "support/FakeLogind.h"
 

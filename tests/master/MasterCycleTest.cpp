@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "common/Datagram.h"
+#include "common/link/Datagram.h"
 #include "support/Rigs.h"
 
 namespace tarnix::testing {

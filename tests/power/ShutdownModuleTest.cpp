@@ -1,4 +1,4 @@
-#include "common/ShutdownModule.h"
+#include "common/supervision/ShutdownModule.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "common/ConfigScreenView.h"
-#include "common/UserDesktop.h"
+#include "common/config/ConfigScreenView.h"
+#include "common/program/UserDesktop.h"
 
 namespace tarnix::testing {
 

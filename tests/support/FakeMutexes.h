@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "common/InstanceGuard.h"
+#include "common/program/InstanceGuard.h"
 
 namespace tarnix::testing {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/DatagramPort.h"
+#include "common/link/DatagramPort.h"
 
 namespace tarnix::testing {
 

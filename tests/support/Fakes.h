@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "common/Clock.h"
-#include "common/MainWindowView.h"
-#include "common/MessageBox.h"
-#include "common/PowerActions.h"
-#include "common/ProgramControl.h"
-#include "common/SupervisionTimer.h"
+#include "common/base/Clock.h"
+#include "common/display/MainWindowView.h"
+#include "common/program/MessageBox.h"
+#include "common/program/ProgramControl.h"
+#include "common/supervision/PowerActions.h"
+#include "common/supervision/SupervisionTimer.h"
 #include "support/FixedClock.h"
 
 namespace tarnix::testing {

@@ -3,7 +3,7 @@
 // A clock that says 07-Dec-26 05:04:29, so log lines can be compared literally, until a test
 // moves it on.
 
-#include "common/Clock.h"
+#include "common/base/Clock.h"
 
 #include <ctime>
 

@@ -1,0 +1,323 @@
+#include "common/config/ConfigSchema.h"
+
+#include <utility>
+
+#include "common/base/LenientNumber.h"
+#include "common/base/TextEncoding.h"
+#include "common/config/IPAddress.h"
+#include "common/program/ProgramNames.h"
+
+namespace tarnix {
+namespace {
+
+template <auto RecordMember, auto ScreenMember> constexpr FieldAccess MemberAccess() {
+    using Stored = std::remove_cvref_t<decltype(std::declval<ConfigRecord&>().*RecordMember)>;
+    using Shown = std::remove_cvref_t<decltype(std::declval<ConfigScreenValues&>().*ScreenMember)>;
+    FieldAccess access;
+    constexpr auto stored = [](ConfigRecord& r) -> Stored& { return r.*RecordMember; };
+    constexpr auto shown = [](ConfigScreenValues& v) -> Shown& { return v.*ScreenMember; };
+    if constexpr (std::is_same_v<Stored, std::string>) access.recordText = stored;
+    if constexpr (std::is_same_v<Stored, std::int16_t>) access.recordShort = stored;
+    if constexpr (std::is_same_v<Stored, std::int32_t>) access.recordLong = stored;
+    if constexpr (std::is_same_v<Shown, std::string>) access.screenText = shown;
+    if constexpr (std::is_same_v<Shown, bool>) access.screenFlag = shown;
+    if constexpr (std::is_same_v<Shown, std::int16_t>) access.screenCode = shown;
+    return access;
+}
+
+// CName[I] or IPAdd[I] of both the record and the screen's values.
+template <std::size_t I, auto RecordArray, auto ScreenArray> constexpr FieldAccess ElementAccess() {
+    FieldAccess access;
+    access.recordText = [](ConfigRecord& r) -> std::string& { return (r.*RecordArray)[I]; };
+    access.screenText = [](ConfigScreenValues& v) -> std::string& { return (v.*ScreenArray)[I]; };
+    return access;
+}
+
+template <std::size_t I> constexpr ConfigField ComputerName(bool required = false) {
+    constexpr std::string_view keys[] = {"CName0", "CName1", "CName2", "CName3", "CName4"};
+    static_assert(I < std::size(keys));
+    return {.key = keys[I],
+            .section = ConfigSection::Comms,
+            .kind = FieldKind::Text,
+            .programs = FieldPrograms::Master,
+            .lowest = 0,
+            .highest = static_cast<std::int32_t>(MaxComputerName),
+            .required = required,
+            .access = ElementAccess<I, &ConfigRecord::CName, &ConfigScreenValues::CName>()};
+}
+
+// Address 0 is the slave's one (its master's); 1 to 4 are the master's remote computers.
+template <std::size_t I> constexpr ConfigField AddressOf() {
+    constexpr std::string_view keys[] = {"IPAdd", "IPAdd1", "IPAdd2", "IPAdd3", "IPAdd4"};
+    static_assert(I < std::size(keys));
+    return {.key = keys[I],
+            .section = ConfigSection::Comms,
+            .kind = FieldKind::Address,
+            .programs = I == 0 ? FieldPrograms::Slave : FieldPrograms::Master,
+            .lowest = 0,
+            .highest = static_cast<std::int32_t>(MaxDomainName),
+            .required = I == 0, // a master may leave a remote computer unused
+            .access = ElementAccess<I, &ConfigRecord::IPAdd, &ConfigScreenValues::IPAdd>()};
+}
+
+using R = ConfigRecord;
+using V = ConfigScreenValues;
+using enum ConfigSection;
+using enum FieldKind;
+
+constexpr ConfigField Fields[] = {
+    {.key = "DName",
+     .section = Comms,
+     .kind = Flag,
+     .lowest = FlagClear,
+     .highest = FlagSet,
+     .access = MemberAccess<&R::DName, &V::DomainNames>()},
+    ComputerName<0>(true),
+    ComputerName<1>(),
+    ComputerName<2>(),
+    ComputerName<3>(),
+    ComputerName<4>(),
+    AddressOf<1>(),
+    AddressOf<2>(),
+    AddressOf<3>(),
+    AddressOf<4>(),
+    AddressOf<0>(),
+    {.key = "Port1",
+     .section = Comms,
+     .kind = Number,
+     .lowest = 1024,
+     .highest = 65532,
+     .restore = "10001",
+     .hint = HintForm::Range, // the note beside both ports
+     .access = MemberAccess<&R::Port1, &V::Port1>()},
+    {.key = "Port2",
+     .section = Comms,
+     .kind = Number,
+     .lowest = 1024,
+     .highest = 65532,
+     .restore = "10000",
+     .access = MemberAccess<&R::Port2, &V::Port2>()},
+    {.key = "CPUDelay",
+     .section = Run,
+     .kind = Number,
+     .lowest = 5,
+     .highest = 600,
+     .restore = "60",
+     .hint = HintForm::Seconds,
+     .access = MemberAccess<&R::CPUDelay, &V::CPUDelay>()},
+    {.key = "LogLevel",
+     .section = Run,
+     .kind = Choice,
+     .lowest = 1,
+     .highest = 3,
+     .restore = "2",
+     .hint = HintForm::Plain,
+     .hintText = "(Setting this to full will generate big log files)",
+     .access = MemberAccess<&R::LogLevel, &V::LogLevel>()},
+    {.key = "LogName",
+     .section = Run,
+     .kind = Text,
+     .lowest = 8,
+     .highest = 20,
+     .restore = ".log",
+     .restoreAfterProgram = true,
+     .hint = HintForm::Characters,
+     .access = MemberAccess<&R::LogName, &V::LogName>()},
+    {.key = "LogPath",
+     .section = Run,
+     .kind = Text,
+     .lowest = 2,
+     .highest = 100,
+     .restore = "Log\\",
+     .hint = HintForm::Folder,
+     .access = MemberAccess<&R::LogPath, &V::LogPath>()},
+    {.key = "RunOnTop",
+     .section = Run,
+     .kind = Flag,
+     .lowest = FlagClear,
+     .highest = FlagSet,
+     .restore = "1",
+     .access = MemberAccess<&R::RunOnTop, &V::RunOnTop>()},
+    {.key = "StartDelay",
+     .section = Run,
+     .kind = Number,
+     .lowest = 1,
+     .highest = 3600,
+     .restore = "2",
+     .hint = HintForm::Seconds,
+     .access = MemberAccess<&R::StartDelay, &V::StartDelay>()},
+    {.key = "StartMin",
+     .section = Run,
+     .kind = Flag,
+     .lowest = FlagClear,
+     .highest = FlagSet,
+     .restore = "1",
+     .access = MemberAccess<&R::StartMin, &V::StartMin>()},
+    {.key = "ShutTime",
+     .section = Shutdown,
+     .kind = Number,
+     .lowest = 2,
+     .highest = 600,
+     .restore = "60",
+     .hint = HintForm::Seconds,
+     .access = MemberAccess<&R::ShutTime, &V::ShutTime>()},
+    {.key = "ShutType",
+     .section = Shutdown,
+     .kind = Choice,
+     .lowest = 1,
+     .highest = 6,
+     .restore = "1",
+     .access = MemberAccess<&R::ShutType, &V::ShutType>()},
+};
+
+bool BelongsTo(const ConfigField& field, ProgramKind kind) {
+    switch (field.programs) {
+    case FieldPrograms::Both:
+        return true;
+    case FieldPrograms::Master:
+        return kind == ProgramKind::Master;
+    case FieldPrograms::Slave:
+        return kind == ProgramKind::Slave;
+    }
+    return false;
+}
+
+std::vector<const ConfigField*> Select(ProgramKind kind) {
+    std::vector<const ConfigField*> fields;
+    for (const ConfigField& field : Fields)
+        if (BelongsTo(field, kind)) fields.push_back(&field);
+    return fields;
+}
+
+} // namespace
+
+std::span<const ConfigField> ConfigFields() {
+    return Fields;
+}
+
+const std::vector<const ConfigField*>& FieldsOf(ProgramKind kind) {
+    static const std::vector<const ConfigField*> master = Select(ProgramKind::Master);
+    static const std::vector<const ConfigField*> slave = Select(ProgramKind::Slave);
+    return kind == ProgramKind::Master ? master : slave;
+}
+
+const ConfigField* FindField(std::string_view key) {
+    for (const ConfigField& field : Fields)
+        if (field.key == key) return &field;
+    return nullptr;
+}
+
+bool HoldsNumber(const ConfigField& field) {
+    return field.kind == Number || field.kind == Choice || field.kind == Flag;
+}
+
+// One accessor serves reading and writing; these only read through it.
+std::int32_t StoredNumber(const ConfigField& field, const ConfigRecord& record) {
+    auto& r = const_cast<ConfigRecord&>(record);
+    if (field.access.recordLong != nullptr) return field.access.recordLong(r);
+    return field.access.recordShort(r);
+}
+
+const std::string& StoredText(const ConfigField& field, const ConfigRecord& record) {
+    return field.access.recordText(const_cast<ConfigRecord&>(record));
+}
+
+const std::string& ShownText(const ConfigField& field, const ConfigScreenValues& values) {
+    return field.access.screenText(const_cast<ConfigScreenValues&>(values));
+}
+
+bool ShownFlag(const ConfigField& field, const ConfigScreenValues& values) {
+    return field.access.screenFlag(const_cast<ConfigScreenValues&>(values));
+}
+
+std::int16_t ShownCode(const ConfigField& field, const ConfigScreenValues& values) {
+    return field.access.screenCode(const_cast<ConfigScreenValues&>(values));
+}
+
+bool StoreValue(const ConfigField& field, std::string_view value, ConfigRecord& record) {
+    if (field.access.recordText != nullptr) {
+        field.access.recordText(record) = std::string(value);
+        return true;
+    }
+    if (field.access.recordShort != nullptr) {
+        const auto number = ToInt16(LeadingNumber(value));
+        if (!number) return false;
+        field.access.recordShort(record) = *number;
+        return true;
+    }
+    const auto number = ToInt32(LeadingNumber(value));
+    if (!number) return false;
+    field.access.recordLong(record) = *number;
+    return true;
+}
+
+ConfigScreenValues ScreenValuesOf(ProgramKind kind, const ConfigRecord& record) {
+    ConfigScreenValues values;
+    for (const ConfigField* field : FieldsOf(kind)) {
+        const FieldAccess& a = field->access;
+        if (a.screenFlag != nullptr) {
+            a.screenFlag(values) = StoredNumber(*field, record) == FlagSet;
+        } else if (a.screenCode != nullptr) {
+            a.screenCode(values) = static_cast<std::int16_t>(StoredNumber(*field, record));
+        } else if (HoldsNumber(*field)) {
+            a.screenText(values) = std::to_string(StoredNumber(*field, record));
+        } else {
+            a.screenText(values) = StoredText(*field, record);
+        }
+    }
+    return values;
+}
+
+void RestoreDefaults(ProgramKind kind, ConfigScreenValues& values) {
+    for (const ConfigField* field : FieldsOf(kind)) {
+        if (field->restore.empty()) continue;
+        const FieldAccess& a = field->access;
+        std::string value(field->restore);
+        if (field->restoreAfterProgram) value = ExecutableNameOf(kind) + value;
+        if (a.screenFlag != nullptr) {
+            a.screenFlag(values) = LeadingNumber(value) == FlagSet;
+        } else if (a.screenCode != nullptr) {
+            a.screenCode(values) = static_cast<std::int16_t>(LeadingNumber(value));
+        } else {
+            a.screenText(values) = std::move(value);
+        }
+    }
+}
+
+std::string HintOf(const ConfigField& field) {
+    const std::string lowest = std::to_string(field.lowest), highest = std::to_string(field.highest);
+    switch (field.hint) {
+    case HintForm::None:
+        return {};
+    case HintForm::Plain:
+        return std::string(field.hintText);
+    case HintForm::Range:
+        return "(min " + lowest + ", max " + highest + ")";
+    case HintForm::Seconds:
+        return "seconds (min " + lowest + ", max " + highest + ")";
+    case HintForm::Characters:
+        return "(Between " + lowest + " and " + highest + " characters)";
+    case HintForm::Folder:
+        return "(Must exist and be between " + std::to_string(field.lowest - 1) + " and " +
+               std::to_string(field.highest - 1) + " characters plus '\\')";
+    }
+    return {};
+}
+
+// Only blanks are trimmed from a line, so one after "=" stays in the address.
+std::optional<std::string> AddressFault(const ConfigField& field, bool domainNames,
+                                        const std::string& address) {
+    if (!domainNames) {
+        if (address.empty() || IsValidIPAddress(address)) return std::nullopt;
+        const std::size_t blank = address.find(' ');
+        return blank == 0                   ? "begins with a blank"
+               : blank != std::string::npos ? "contains a blank"
+                                            : "is not a valid IP address";
+    }
+    if (CharacterCount(address) > static_cast<std::size_t>(field.highest))
+        return "is longer than " + std::to_string(field.highest) + " characters";
+    if (IsStrictIPAddress(address)) return "is an IP address, but DName=2 asks for a domain name";
+    return std::nullopt;
+}
+
+} // namespace tarnix

@@ -1,0 +1,222 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "common/base/Clock.h"
+#include "common/config/ConfigRecord.h"
+#include "common/config/ConfigScreenHost.h"
+#include "common/config/ConfigScreenView.h"
+#include "common/display/MachineDisplay.h"
+#include "common/display/MainWindowView.h"
+#include "common/display/StatusPresenter.h"
+#include "common/link/PeerKey.h"
+#include "common/link/SealedPort.h"
+#include "common/log/LogFile.h"
+#include "common/log/RunningLog.h"
+#include "common/program/MessageBox.h"
+#include "common/program/ProgramControl.h"
+#include "common/program/ProgramStatus.h"
+#include "common/program/UserDesktop.h"
+#include "common/program/WatchdogCommands.h"
+#include "common/supervision/CountdownExpiry.h"
+#include "common/supervision/PowerActions.h"
+#include "common/supervision/Supervision.h"
+#include "common/supervision/SupervisionTimer.h"
+
+namespace tarnix {
+
+// The outside world of a program's logic: what every face gives, then what only a face with
+// windows has. A face without one of those simply has no such part.
+struct ProgramServices {
+    SupervisionTimer& timer;
+    MessageBoxes& boxes;
+    PowerActions& power;
+    const Clock& clock;
+    ProgramControl& control;
+    StatusBandView* band = nullptr;     // the caption, Title, Counter and the buttons
+    PlacementView* placement = nullptr; // where the main window is, and its tray icon
+    AuxWindowsView* auxWindows = nullptr;
+    ConfigScreenWindow* configWindow = nullptr;
+    UserDesktop* desktop = nullptr;
+    StatusObserver* statusObserver = nullptr; // a face that follows how things stand
+    Sealing* sealing = nullptr;               // the crypto of keyed links; none: keys are refused
+};
+
+// The configuration and keys as read and checked, not yet in force.
+struct CheckedConfiguration {
+    ConfigRecord record;
+    std::string text;
+    bool unconfigured = false;
+    LinkKeys keys;
+};
+
+// What the master and the slave do alike: configuration and log at start, the log writer with
+// its fatal errors, the window texts, the tray and on-top rules, the about box, and the end.
+// The two programs derive from it and add their datagram handling and their own load order.
+class ProgramBase : public MainWindowEvents,
+                    public TickEvents,
+                    public WatchdogCommands,
+                    public SupervisionLog,
+                    public ConfigScreenHost {
+public:
+    // cpuLoad: the window's CPU-load band (the slave's); nullptr where the face has none.
+    ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services,
+                CpuLoadBandView* cpuLoad = nullptr);
+
+    // Runs the load sequence of the main window.
+    virtual void Load() = 0;
+
+    // SupervisionLog: writes one log line. Until the program guards its computer a log failure
+    // ends the program inside this call; from then on it is reported once and the line kept.
+    void Log(const std::string& event, const std::string& detail) override;
+    void RefreshWindowTexts();
+    // After the configuration screen's box: removes the tray icon and ends the program at once,
+    // as a failure.
+    void EndProgram() override;
+
+    // How things stand now.
+    ProgramStatus Status() const override;
+
+    // MainWindowEvents
+    void OnButtonClicked(Button button) override;
+    void OnWindowClosing() override;
+    void OnWindowStateChanged() override;
+    void OnTrayRestoreRequested() override;
+    void OnWindowActivated() override;
+
+    // The system asks the program to end (logout, shutdown, kill).
+    void OnTerminationSignal();
+    // Reads the configuration and key files again and restarts supervision with them, as the
+    // configuration screen's Close does. Files that fail their checks are refused whole: the
+    // box says why (without ending the program) and everything in force stays. True when taken.
+    bool ReloadConfiguration();
+    // Takes up a countdown that an earlier process of this program left with secondsLeft to go;
+    // false when there is nothing to resume it in (not configured, ending).
+    bool ResumeCountdown(int secondsLeft);
+
+    void ResetClick() override = 0;
+    void TestClick() override = 0;
+    virtual void ResetProgram() = 0;
+
+    const ConfigRecord& Config() const { return config_; }
+    const std::string& ConfigText() const { return configText_; }
+    bool Unconfigured() const override { return unconfigured_; }
+    bool MinimiseAllowed() const { return minimiseAllowed_; }
+    bool WindowStateOverride() const { return windowStateOverride_; }
+    const Supervision& Machine() const { return supervision_; }
+    const AuxWindows& Auxiliary() const { return auxWindows_; }
+    // Whether the link to the master (0, in a slave) or to remote computer 1..4 has a key.
+    bool LinkKeyed(int link) const { return keys_.Keyed(link); }
+
+    // ConfigScreenHost
+    bool IsAdministrator() override;
+    bool OpenLogFile(const std::filesystem::path& file) override;
+    bool ConfigSaved() const override { return configSaved_; }
+    void SetConfigSaved(bool saved) override { configSaved_ = saved; }
+    void ClearWindowStateOverride() override { windowStateOverride_ = false; }
+    void StopSupervisionTimer() override;
+
+protected:
+    // Opens the configuration screen modally; returns when it has closed.
+    void OpenConfigScreen();
+    // After the screen's re-initialisation: the "Config"/"Updated" line and, at Full, the header
+    // with the configuration listing.
+    void WriteConfigUpdatedLog();
+
+    // Takes up the configuration and keys that a reload checked, or else reads and checks them,
+    // and creates the log; a failure ends the program.
+    void ReadConfigurationAndLog();
+    // Reads and checks the configuration file and the key files, changing nothing in force.
+    std::variant<CheckedConfiguration, FatalError> ReadCheckedConfiguration() const;
+    // Reads the key files; the box of a key that cannot be used.
+    std::optional<FatalError> ReadKeys(LinkKeys& keys) const;
+    // Gives a link's port the key read for it, or none.
+    void SealLink(SealedPort& port, int link);
+    // Once per tick: the link's report of dropped datagrams when one is due, in the log, and
+    // a domain name that cannot be looked up, once per outage, in the log and the status.
+    void WatchLink(SealedPort& port, int link);
+    // The two empty lines, the start-up header and the "UnConfig" line.
+    void WriteStartUpLog();
+    // Shows a fatal error's box, removes the tray icon and ends the program.
+    void Fatal(const FatalError& error, ProgramEnd end = ProgramEnd::Failed);
+    // The load sequence is over: from now on a log failure no longer ends the program.
+    void StartGuarding();
+    // Once a second: the log lines kept while the log could not be written.
+    void RetryLostLog();
+    // Tells the face that follows how things stand.
+    void NotifyStatus();
+    // One second of supervision and what it ended in; a refused power action ends the program
+    // with its error box.
+    void RunSupervisionSecond();
+    // Asks the port-in-use question; Yes ends the program, No leaves it unconfigured.
+    void AskPortQuestion();
+    // Closes an auxiliary window whose countdown has run out.
+    void CloseExpiredAuxWindows();
+    bool InhibitShutdownSwitch() const;
+    // Every reset of the machine goes through here: the timer waits for the refresh that follows.
+    void ResetSupervision();
+
+    virtual LogLineState CurrentLogState() const = 0;
+    // What the master adds to how things stand (its remote computers).
+    virtual void AddProgramStatus(ProgramStatus&) const {}
+    // What the slave adds to the window-text refresh (its reply message).
+    virtual void RefreshProgramTexts() {}
+
+    // What every reset does first: give a cancelled countdown's button back its caption, and
+    // decide whether the refresh may minimise the window.
+    void BeginReset();
+    // Starts a test run on a machine that was just reset, and says so in the window and log.
+    void EnterTestMode();
+    // A minimised window lives in the tray: add the icon and hide the window.
+    void SendToTrayIfMinimised();
+    void ShowAboutBox();
+    // The test run's countdown began: report it, reset, and show the "Test" box.
+    void EndTestRun();
+    // The countdown ran out: the action, then the program's end or its reset.
+    void ActOnExpiredCountdown();
+    void RecomputeWindowStateOverride();
+    void RemoveTrayIcon();
+    void AppendToLog(const std::string& text);
+    void ReportLostLog(const FatalError& error);
+
+    ProgramKind kind_;
+    std::string commandLine_;
+    SupervisionTimer& timer_;
+    MessageBoxes& boxes_;
+    const Clock& clock_;
+    ProgramControl& control_;
+    PlacementView* placement_;
+    AuxWindowsView* auxWindowsView_;
+    ConfigScreenWindow* configWindow_;
+    UserDesktop* desktop_;
+    StatusObserver* statusObserver_;
+    Sealing* sealing_;
+    LinkKeys keys_;
+    std::array<std::string, RemoteComputerCount + 1> lookupFailures_{}; // by link, as in LinkKeyed
+    std::optional<CheckedConfiguration> reloaded_; // checked by a reload, for the re-initialisation
+    AuxWindows auxWindows_;
+
+    std::string programTitle_;
+    ConfigRecord config_;
+    std::string configText_;
+    bool unconfigured_ = false;
+    bool minimiseAllowed_ = true;
+    bool windowStateOverride_ = false;
+    bool configSaved_ = false;
+    bool ending_ = false; // a fatal box is open and the program ends when it closes
+    bool guarding_ = false;
+    bool testBoxOpen_ = false;
+    std::uint32_t resets_ = 0, tests_ = 0;
+
+    LogFile log_;
+    RunningLog runningLog_;
+    StatusPresenter presenter_;
+    MachineDisplay display_;
+    Supervision supervision_;
+    CountdownExpiry expiry_;
+};
+
+} // namespace tarnix

@@ -1,0 +1,92 @@
+// The program's side of the configuration screen: opening it, what the screen asks of the
+// program, and the log lines of the re-initialisation that follows a save.
+
+#include <optional>
+
+#include "common/config/ConfigFile.h"
+#include "common/config/ConfigQueries.h"
+#include "common/config/ConfigScreen.h"
+#include "common/program/ProgramBase.h"
+
+namespace tarnix {
+
+void ProgramBase::OpenConfigScreen() {
+    std::optional<ConfigScreen> screen;
+    configWindow_->RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
+        // The record holds the file's values: "-InhibitShutdown" shortens the delays in force
+        // inside supervision only, so the screen never shows or saves the test values.
+        ConfigScreen::Setup setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)};
+        for (int link = 0; link <= RemoteComputerCount; ++link)
+            setup.linkKeyed[static_cast<std::size_t>(link)] = LinkKeyed(link);
+        screen.emplace(std::move(setup), view, boxes_, *this, auxWindows_, clock_);
+        screen->Load();
+        return *screen;
+    });
+    // Only now that the dialog's loop has returned may the program re-read its file and reopen
+    // its ports: nothing of the re-initialisation runs under a dialog that is closing.
+    if (screen) screen->Closed();
+}
+
+std::variant<CheckedConfiguration, FatalError> ProgramBase::ReadCheckedConfiguration() const {
+    CheckedConfiguration checked;
+    if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, checked.record, checked.text))
+        return *error;
+    if (auto error = ValidateConfiguration(kind_, checked.record, checked.unconfigured)) return *error;
+    if (auto error = ReadKeys(checked.keys)) return *error;
+    return checked;
+}
+
+void ProgramBase::ReadConfigurationAndLog() {
+    std::variant<CheckedConfiguration, FatalError> read =
+        reloaded_ ? std::move(*reloaded_) : ReadCheckedConfiguration();
+    reloaded_.reset();
+    if (const auto* error = std::get_if<FatalError>(&read)) return Fatal(*error, ProgramEnd::NotConfigured);
+    auto& checked = std::get<CheckedConfiguration>(read);
+    config_ = std::move(checked.record);
+    configText_ = std::move(checked.text);
+    unconfigured_ = checked.unconfigured;
+    keys_ = std::move(checked.keys);
+    if (auto error = log_.CreateLogFile()) return Fatal(*error);
+}
+
+bool ProgramBase::ReloadConfiguration() {
+    if (ending_) return false;
+    std::variant<CheckedConfiguration, FatalError> read = ReadCheckedConfiguration();
+    if (const auto* error = std::get_if<FatalError>(&read)) {
+        std::vector<std::string> lines = error->lines;
+        if (!lines.empty() && lines.back() == ProgramWillTerminate) lines.pop_back();
+        lines.emplace_back(ConfigurationKept);
+        boxes_.Notify(programTitle_ + error->titleSuffix, lines, error->icon);
+        return false;
+    }
+    reloaded_ = std::move(std::get<CheckedConfiguration>(read));
+    ReinitialiseAfterConfiguration();
+    NotifyStatus();
+    return !ending_;
+}
+
+bool ProgramBase::IsAdministrator() {
+    return desktop_ != nullptr && desktop_->IsAdministrator();
+}
+
+// The viewer's own failure comes after the screen has gone on: it is reported, but unlike a
+// missing log it is no reason to end the watchdog.
+bool ProgramBase::OpenLogFile(const std::filesystem::path& file) {
+    if (desktop_ == nullptr) return false;
+    return desktop_->OpenTextFile(file, [this, name = config_.LogName] {
+        const BoxText box = LogFileUnopenedBox(name);
+        boxes_.Show(programTitle_ + box.titleSuffix, box.lines, box.icon, BoxButtons::Ok);
+    });
+}
+
+void ProgramBase::StopSupervisionTimer() {
+    timer_.SetTimerEnabled(false);
+}
+
+void ProgramBase::WriteConfigUpdatedLog() {
+    if (unconfigured_) return;
+    if (LogsNormal(config_)) Log("Config", "Updated");
+    if (LogsFull(config_)) AppendToLog(log_.HeaderText(1, configText_));
+}
+
+} // namespace tarnix

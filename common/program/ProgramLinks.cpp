@@ -1,0 +1,37 @@
+// The program's side of its keyed links: reading the keys, giving each link its own, and the
+// log's reports of what the links dropped.
+
+#include "common/config/ConfigQueries.h"
+#include "common/program/ProgramBase.h"
+
+namespace tarnix {
+
+std::optional<FatalError> ProgramBase::ReadKeys(LinkKeys& keys) const {
+    if (auto error = keys.Read(kind_)) return error;
+    if (sealing_ != nullptr) return std::nullopt;
+    for (int link = 0; link <= RemoteComputerCount; ++link)
+        if (keys.Keyed(link))
+            return KeyFileBox("This program cannot seal datagrams, so it cannot use a key file.");
+    return std::nullopt;
+}
+
+void ProgramBase::SealLink(SealedPort& port, int link) {
+    // ReadKeys leaves no key without sealing.
+    if (keys_.Keyed(link)) {
+        port.UseKey(*sealing_, keys_.For(link));
+    } else {
+        port.UseNoKey();
+    }
+}
+
+void ProgramBase::WatchLink(SealedPort& port, int link) {
+    const std::optional<std::string> report = port.OnTick(SupervisionTickMs(kind_));
+    if (report && LogsNormal(config_)) AppendToLog(log_.FormatNote("Dropped", *report));
+    std::string& known = lookupFailures_.at(static_cast<std::size_t>(link));
+    std::string failure = port.LookupFailure();
+    if (!failure.empty() && known.empty() && LogsNormal(config_))
+        AppendToLog(log_.FormatNote("Lookup", failure));
+    known = std::move(failure);
+}
+
+} // namespace tarnix

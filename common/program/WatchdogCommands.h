@@ -1,0 +1,25 @@
+#pragma once
+
+#include "common/program/ProgramStatus.h"
+
+namespace tarnix {
+
+// What a face without windows may ask of a running program: how things stand, and the two
+// buttons that act on supervision (logged as the buttons are).
+class WatchdogCommands {
+public:
+    virtual ~WatchdogCommands() = default;
+    virtual ProgramStatus Status() const = 0;
+    virtual void ResetClick() = 0;
+    virtual void TestClick() = 0;
+};
+
+// Told how things stand whenever they may have changed: after every tick, reset and test. It may
+// be told the same status again.
+class StatusObserver {
+public:
+    virtual ~StatusObserver() = default;
+    virtual void StatusChanged(const ProgramStatus& status) = 0;
+};
+
+} // namespace tarnix

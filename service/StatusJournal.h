@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "common/program/Journal.h"
+#include "common/program/ProgramStatus.h"
+#include "common/program/WatchdogCommands.h"
+
+namespace tarnix {
+
+// What a window would have shown, as one journal line per event: the phase changes, each remote
+// computer's link going and coming back, the countdown (and the terminals' warnings about it),
+// Reset and Test. It compares each status with the one before.
+class StatusJournal final : public StatusObserver {
+public:
+    // terminals: none where nobody is to be warned.
+    StatusJournal(JournalSink& sink, TerminalMessages* terminals);
+    void StatusChanged(const ProgramStatus& status) override;
+
+private:
+    void CommandLines(const ProgramStatus& before, const ProgramStatus& now);
+    void PhaseLines(const ProgramStatus& before, const ProgramStatus& now);
+    void RemoteLines(const ProgramStatus& before, const ProgramStatus& now);
+    void LookupLines(const ProgramStatus& before, const ProgramStatus& now);
+    void WarnTerminals(const ProgramStatus& before, const ProgramStatus& now);
+    std::string WhatIsLost(const ProgramStatus& status) const;
+
+    JournalSink& sink_;
+    TerminalMessages* terminals_;
+    std::optional<ProgramStatus> last_;
+};
+
+} // namespace tarnix
