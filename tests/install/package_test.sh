@@ -55,7 +55,7 @@ bad=$(awk '{print $1, $2, $6}' "$tmp/list" |
 # Control: version, dependencies computed from the programs, the group made on installation.
 [ "$(dpkg-deb -f "$deb" Version)" = 4.2-1 ] || fail "version $(dpkg-deb -f "$deb" Version)"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6dbus6 libsodium23 libc6 libstdc++6 adduser; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6dbus6 libsodium23 libc6 libstdc++6 adduser procps; do
     echo "$depends" | grep -q "\(^\|, \)$lib\( \|,\|$\)" || fail "Depends lacks $lib: $depends"
 done
 dpkg-deb -e "$deb" "$tmp/control"
