@@ -44,7 +44,7 @@ void MasterProgram::InitialiseProgram() {
     if (ending_) return;
     for (int i = 1; i <= RemoteComputerCount; ++i)
         if (SealedPort* port = sealed_[static_cast<std::size_t>(i)].get()) SealLink(*port, i);
-    pollCounter_ = 2;
+    pollCounter_ = FirstEvaluationTicks;
     auxWindows_.ResetCountdowns();
     networkOK_ = true;
     minimiseAllowed_ = true;
@@ -123,7 +123,7 @@ void MasterProgram::Evaluate() {
     ShowPeerStatus();
     if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
-    pollCounter_ = 3;
+    pollCounter_ = EvaluationTicks;
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         peerReply_[static_cast<std::size_t>(i)].clear();
         peerStatus_[static_cast<std::size_t>(i)] = PeerStatus::Nothing;
@@ -194,7 +194,7 @@ void MasterProgram::OnDatagram(int index, const std::optional<std::string>& data
 
 void MasterProgram::ResetClick() {
     ++resets_;
-    if (supervision_.LogNormal()) Log("Reset", supervision_.PhaseDetail());
+    LogAtNormal("Reset", supervision_.PhaseDetail());
     ResetProgram();
     outgoingMessage_ = ResetCommand;
     PollPeers();

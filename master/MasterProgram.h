@@ -63,7 +63,12 @@ private:
     // configured; kept here because the logic never reads the window back.
     std::array<bool, RemoteComputerCount + 1> shutShowsNotConfigured_{};
     std::string outgoingMessage_;
-    std::int16_t pollCounter_ = 2;
+    // Counts the ticks down to the next evaluation of the links, which runs when it reaches 1;
+    // every tick, the evaluating one too, takes one off. Set to EvaluationTicks by an evaluation,
+    // it evaluates every second 500 ms tick, once a second; the first comes at the second tick.
+    static constexpr std::int16_t FirstEvaluationTicks = 2;
+    static constexpr std::int16_t EvaluationTicks = 3;
+    std::int16_t pollCounter_ = FirstEvaluationTicks;
     bool networkOK_ = true;
 };
 

@@ -1,37 +1,11 @@
 #include "platform/Administrator.h"
 
+#include "platform/UserGroups.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <grp.h>
 #include <unistd.h>
 
 namespace tarnix {
-namespace {
-
-// Group entries can be large (a group listing many members); the buffer grows until it fits,
-// up to a bound, so a broken entry cannot make us allocate without end.
-constexpr std::size_t MaxGroupBuffer = 1 << 20;
-
-// Nothing when the look-up failed; an empty name when the group has no entry.
-std::optional<std::string> GroupName(gid_t gid) {
-    const long suggested = sysconf(_SC_GETGR_R_SIZE_MAX);
-    std::size_t size = suggested > 0 ? static_cast<std::size_t>(suggested) : 4096;
-    while (size <= MaxGroupBuffer) {
-        std::vector<char> buffer(size);
-        group entry{};
-        group* found = nullptr;
-        const int error = getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found);
-        if (error == ERANGE) {
-            size *= 2;
-            continue;
-        }
-        if (error != 0) return std::nullopt;
-        return found != nullptr && found->gr_name != nullptr ? std::string(found->gr_name) : std::string();
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 bool IsAdministratorAccount(uid_t effectiveUid, const std::vector<std::string>& groupNames) {
     if (effectiveUid == 0) return true;

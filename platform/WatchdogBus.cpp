@@ -9,14 +9,12 @@
 #include <QDBusReply>
 
 #include <algorithm>
-#include <cerrno>
-#include <grp.h>
 #include <optional>
-#include <pwd.h>
 #include <unistd.h>
 #include <vector>
 
 #include "common/program/StatusReport.h"
+#include "platform/UserGroups.h"
 
 namespace tarnix {
 
@@ -38,49 +36,9 @@ namespace {
 
 constexpr const char* PropertiesInterface = "org.freedesktop.DBus.Properties";
 constexpr const char* AccessDenied = "org.freedesktop.DBus.Error.AccessDenied";
-// A broken entry must not make us allocate without end.
-constexpr std::size_t MaxEntryBuffer = 1 << 20;
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-std::size_t FirstBufferSize(int name) {
-    const long suggested = sysconf(name);
-    return suggested > 0 ? static_cast<std::size_t>(suggested) : 4096;
-}
-
-std::optional<gid_t> GroupId(const std::string& name) {
-    for (std::size_t size = FirstBufferSize(_SC_GETGR_R_SIZE_MAX); size <= MaxEntryBuffer; size *= 2) {
-        std::vector<char> buffer(size);
-        group entry{};
-        group* found = nullptr;
-        const int error = getgrnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found);
-        if (error == ERANGE) continue;
-        if (error != 0 || found == nullptr) return std::nullopt;
-        return found->gr_gid;
-    }
-    return std::nullopt;
-}
-
-std::vector<gid_t> GroupsOfUser(uid_t uid) {
-    for (std::size_t size = FirstBufferSize(_SC_GETPW_R_SIZE_MAX); size <= MaxEntryBuffer; size *= 2) {
-        std::vector<char> buffer(size);
-        passwd entry{};
-        passwd* found = nullptr;
-        const int error = getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found);
-        if (error == ERANGE) continue;
-        if (error != 0 || found == nullptr) return {};
-        int count = 16;
-        std::vector<gid_t> groups(static_cast<std::size_t>(count));
-        while (getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count) < 0) {
-            if (static_cast<std::size_t>(count) <= groups.size()) return {}; // no progress: give up
-            groups.resize(static_cast<std::size_t>(count));
-        }
-        groups.resize(static_cast<std::size_t>(count));
-        return groups;
-    }
-    return {};
 }
 
 RemoteComputerList EntriesOf(const ProgramStatus& status) {

@@ -124,7 +124,7 @@ void SlaveProgram::SendReply() {
 
 void SlaveProgram::ResetClick() {
     ++resets_;
-    if (supervision_.LogNormal()) Log("Reset", supervision_.PhaseDetail());
+    LogAtNormal("Reset", supervision_.PhaseDetail());
     ResetProgram();
 }
 

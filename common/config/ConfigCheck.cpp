@@ -108,7 +108,7 @@ bool MasterUnconfigured(const ConfigRecord& r) {
     if (NoRemoteComputer(r)) return true;
     for (std::size_t k = 1; k <= RemoteComputerCount; ++k) {
         if (r.CName[k].empty()) continue;
-        const bool missing = r.DName == 2 ? r.IPAdd[k].empty() : !IsValidIPAddress(r.IPAdd[k]);
+        const bool missing = r.DName == FlagSet ? r.IPAdd[k].empty() : !IsValidIPAddress(r.IPAdd[k]);
         if (missing) return true;
     }
     return false;

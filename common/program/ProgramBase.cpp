@@ -68,14 +68,14 @@ void ProgramBase::RunSupervisionSecond() {
 bool ProgramBase::ResumeCountdown(int secondsLeft) {
     if (unconfigured_ || ending_) return false;
     supervision_.ResumeCountdown(static_cast<std::int16_t>(std::min(secondsLeft, 0x7fff)));
-    if (LogsNormal(config_)) Log("Resume", supervision_.ShutTypeName());
+    LogAtNormal("Resume", supervision_.ShutTypeName());
     NotifyStatus();
     return true;
 }
 
 void ProgramBase::EndTestRun() {
     const std::string& name = supervision_.ShutTypeName();
-    if (supervision_.LogNormal()) Log("Simulate", name);
+    LogAtNormal("Simulate", name);
     const std::string prompt = "Test " + name;
     if (kind_ == ProgramKind::Slave)
         minimiseAllowed_ = false; // the slave's window stays where the test left it
@@ -103,6 +103,10 @@ void ProgramBase::ActOnExpiredCountdown() {
 
 void ProgramBase::Log(const std::string& event, const std::string& detail) {
     AppendToLog(log_.FormatLine(event, detail, CurrentLogState()));
+}
+
+void ProgramBase::LogAtNormal(const std::string& event, const std::string& detail) {
+    tarnix::LogAtNormal(*this, config_, event, detail);
 }
 
 void ProgramBase::AppendToLog(const std::string& text) {
@@ -136,11 +140,11 @@ void ProgramBase::RetryLostLog() {
 }
 
 void ProgramBase::WriteStartUpLog() {
-    if (LogsNormal(config_)) Log("", "");
+    LogAtNormal("", "");
     if (LogsNormal(config_)) {
         if (auto error = log_.WriteLogHeader(0, configText_)) return Fatal(*error);
     }
-    if (LogsNormal(config_) && unconfigured_) Log("UnConfig", "********");
+    if (unconfigured_) LogAtNormal("UnConfig", "********");
 }
 
 void ProgramBase::AskPortQuestion() {
@@ -178,7 +182,7 @@ void ProgramBase::RefreshWindowTexts() {
 
     presenter_.ShowActivation(status);
     if (unconfigured_) presenter_.ShowUnconfigured();
-    if (LogsNormal(config_) && !unconfigured_) Log("Start", "Initialise");
+    if (!unconfigured_) LogAtNormal("Start", "Initialise");
     RefreshProgramTexts();
     timer_.SetTimerEnabled(true);
 }
@@ -203,7 +207,7 @@ void ProgramBase::EnterTestMode() {
     ++tests_;
     supervision_.StartTestRun();
     minimiseAllowed_ = false; // a test never moves the window
-    if (LogsNormal(config_)) Log("Enter", "Test");
+    LogAtNormal("Enter", "Test");
     RefreshWindowTexts();
     presenter_.ShowTestMode();
     NotifyStatus();

@@ -72,6 +72,8 @@ public:
     // SupervisionLog: writes one log line. Until the program guards its computer a log failure
     // ends the program inside this call; from then on it is reported once and the line kept.
     void Log(const std::string& event, const std::string& detail) override;
+    // The line, where the logging level is Normal or Full.
+    void LogAtNormal(const std::string& event, const std::string& detail);
     void RefreshWindowTexts();
     // After the configuration screen's box: removes the tray icon and ends the program at once,
     // as a failure.
@@ -102,9 +104,7 @@ public:
     virtual void ResetProgram() = 0;
 
     const ConfigRecord& Config() const { return config_; }
-    const std::string& ConfigText() const { return configText_; }
     bool Unconfigured() const override { return unconfigured_; }
-    bool MinimiseAllowed() const { return minimiseAllowed_; }
     bool WindowStateOverride() const { return windowStateOverride_; }
     const Supervision& Machine() const { return supervision_; }
     const AuxWindows& Auxiliary() const { return auxWindows_; }

@@ -85,7 +85,7 @@ void ProgramBase::StopSupervisionTimer() {
 
 void ProgramBase::WriteConfigUpdatedLog() {
     if (unconfigured_) return;
-    if (LogsNormal(config_)) Log("Config", "Updated");
+    LogAtNormal("Config", "Updated");
     if (LogsFull(config_)) AppendToLog(log_.HeaderText(1, configText_));
 }
 

@@ -16,10 +16,10 @@ ExpiryEnd CountdownExpiry::Act() {
     const std::string& name = supervision_.ShutTypeName();
     const bool suspends = config_.ShutType > ShutMonitor;
     if (supervision_.InhibitShutdown()) {
-        LogAtNormal(name, "Simulate");
+        LogAtNormal(log_, config_, name, "Simulate");
         ShowSimulationBox();
     } else {
-        LogAtNormal("Start", name);
+        LogAtNormal(log_, config_, "Start", name);
         switch (config_.ShutType) {
         case ShutPowerOff:
         case ShutReboot:
@@ -31,7 +31,7 @@ ExpiryEnd CountdownExpiry::Act() {
         }
     }
     if (suspends) return ExpiryEnd::ComputerSuspends;
-    LogAtNormal("Close", name);
+    LogAtNormal(log_, config_, "Close", name);
     return ExpiryEnd::ProgramCloses;
 }
 
@@ -41,9 +41,9 @@ void CountdownExpiry::Suspend() {
         if (config_.ShutType == ShutHibernate) power_.HibernateSystem();
         if (config_.ShutType == ShutStandby) power_.StandbySystem();
     }
-    LogAtNormal("Restart", name);
-    LogAtNormal("----------", "----------");
-    LogAtNormal("----------", "----------");
+    LogAtNormal(log_, config_, "Restart", name);
+    LogAtNormal(log_, config_, "----------", "----------");
+    LogAtNormal(log_, config_, "----------", "----------");
     supervision_.CountSuspensionSecond();
 }
 
@@ -58,10 +58,6 @@ void CountdownExpiry::ShowSimulationBox() {
     } hold(supervision_);
     const std::string& name = supervision_.ShutTypeName();
     boxes_.Show(programTitle_ + " Simulate " + name, {"Test Real " + name}, BoxIcon::None, BoxButtons::Ok);
-}
-
-void CountdownExpiry::LogAtNormal(const std::string& event, const std::string& detail) {
-    if (supervision_.LogNormal()) log_.Log(event, detail);
 }
 
 } // namespace tarnix

@@ -33,7 +33,6 @@ public:
 
 private:
     void ShowSimulationBox();
-    void LogAtNormal(const std::string& event, const std::string& detail);
 
     std::string programTitle_;
     const ConfigRecord& config_;

@@ -30,13 +30,13 @@ void Supervision::ActivationTick() {
     display_.ShowSupervision(SupervisionChange::ActivationCounted);
     if (phaseCounter_ <= 0) {
         phase_ = PhaseRun;
-        LogAtNormal("Enter", "Run");
+        LogAtNormal(log_, config_, "Enter", "Run");
         phaseCounter_ = 0;
         ListenAfresh();
     } else if (phaseCounter_ != config_.StartDelay) {
         // The first second after a hibernation or standby still shows StartDelay and is not
         // reported as a second of inactivity.
-        LogAtFull("Inactive", "");
+        LogAtFull(log_, config_, "Inactive", "");
     }
 }
 
@@ -51,7 +51,7 @@ void Supervision::LossCheckTick() {
         phase_ = PhaseCountdown;
         phaseCounter_ = 0;
     } else {
-        LogAtFull("Run", "");
+        LogAtFull(log_, config_, "Run", "");
     }
     nothingHeard_ = 1;
     ListenAfresh();
@@ -67,11 +67,11 @@ SecondOutcome Supervision::CountdownTick() {
     display_.ShowSupervision(SupervisionChange::CountdownSecond);
     if (phaseCounter_ == 0) display_.ShowSupervision(SupervisionChange::CountdownBegins);
     if (testRun_) return SecondOutcome::TestRunEnded;
-    if (phaseCounter_ == 0) LogAtNormal("Enter", shutTypeName_);
+    if (phaseCounter_ == 0) LogAtNormal(log_, config_, "Enter", shutTypeName_);
     timeLeft_ = static_cast<std::int16_t>(shutTime_ - phaseCounter_);
     display_.ShowSupervision(SupervisionChange::CountdownShown);
     if (phaseCounter_ >= shutTime_) return SecondOutcome::CountdownExpired;
-    LogAtFull(shutTypeName_, "");
+    LogAtFull(log_, config_, shutTypeName_, "");
     ++phaseCounter_;
     return SecondOutcome::Nothing;
 }
@@ -123,12 +123,14 @@ bool Supervision::LogFull() const {
     return LogsFull(config_);
 }
 
-void Supervision::LogAtNormal(const std::string& event, const std::string& detail) {
-    if (LogNormal()) log_.Log(event, detail);
+void LogAtNormal(SupervisionLog& log, const ConfigRecord& config, const std::string& event,
+                 const std::string& detail) {
+    if (LogsNormal(config)) log.Log(event, detail);
 }
 
-void Supervision::LogAtFull(const std::string& event, const std::string& detail) {
-    if (LogFull()) log_.Log(event, detail);
+void LogAtFull(SupervisionLog& log, const ConfigRecord& config, const std::string& event,
+               const std::string& detail) {
+    if (LogsFull(config)) log.Log(event, detail);
 }
 
 } // namespace tarnix

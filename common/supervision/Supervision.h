@@ -42,6 +42,12 @@ public:
     virtual void Log(const std::string& event, const std::string& detail) = 0;
 };
 
+// The line, where the configuration's logging level is Normal or Full (LogAtFull: Full only).
+void LogAtNormal(SupervisionLog& log, const ConfigRecord& config, const std::string& event,
+                 const std::string& detail);
+void LogAtFull(SupervisionLog& log, const ConfigRecord& config, const std::string& event,
+               const std::string& detail);
+
 // The supervision state machine shared by both programs: activation delay, counting of silent
 // seconds and the visible action countdown. It advances only when RunPhaseOperations is
 // called, never reads a clock, shows nothing itself and leaves acting on the countdown's end to
@@ -102,8 +108,6 @@ private:
     void ActivationTick();
     void LossCheckTick();
     SecondOutcome CountdownTick();
-    void LogAtNormal(const std::string& event, const std::string& detail);
-    void LogAtFull(const std::string& event, const std::string& detail);
     void ListenAfresh();
 
     const ConfigRecord& config_;
