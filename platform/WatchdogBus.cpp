@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "common/program/StatusFields.h"
 #include "common/program/StatusReport.h"
 #include "platform/UserGroups.h"
 
@@ -62,8 +63,8 @@ bool MayPressButtons(uid_t uid, const std::string& group) {
 
 WatchdogBus::WatchdogBus(WatchdogCommands& commands, const QDBusConnection& connection, QString operatorGroup,
                          QObject* parent)
-    : QObject(parent), commands_(commands), connection_(connection), operatorGroup_(std::move(operatorGroup)),
-      status_(commands.Status()) {
+    : QDBusVirtualObject(parent), commands_(commands), connection_(connection),
+      operatorGroup_(std::move(operatorGroup)), status_(commands.Status()) {
     qDBusRegisterMetaType<RemoteComputerEntry>();
     qDBusRegisterMetaType<RemoteComputerList>();
 }
@@ -80,9 +81,7 @@ bool WatchdogBus::Register(QString& errorText) {
                         .arg(name, connection_.lastError().message());
         return false;
     }
-    registeredObject_ =
-        connection_.registerObject(QString::fromLatin1(WatchdogObjectPath), this,
-                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
+    registeredObject_ = connection_.registerVirtualObject(QString::fromLatin1(WatchdogObjectPath), this);
     if (!registeredObject_) {
         errorText = QStringLiteral("Cannot export %1 on the bus: the path is taken")
                         .arg(QString::fromLatin1(WatchdogObjectPath));
@@ -103,17 +102,110 @@ bool WatchdogBus::Register(QString& errorText) {
     return true;
 }
 
+namespace {
+
+constexpr const char* InvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
+constexpr const char* UnknownMethod = "org.freedesktop.DBus.Error.UnknownMethod";
+constexpr const char* UnknownProperty = "org.freedesktop.DBus.Error.UnknownProperty";
+constexpr const char* ReadOnly = "org.freedesktop.DBus.Error.PropertyReadOnly";
+constexpr const char* RemoteComputersName = "RemoteComputers";
+
+QVariant BusValue(const StatusValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return Text(*text);
+    if (const auto* number = std::get_if<std::int32_t>(&value)) return int(*number);
+    return std::get<bool>(value);
+}
+
+const char* BusType(const StatusValue& value) {
+    if (std::holds_alternative<std::string>(value)) return "s";
+    if (std::holds_alternative<std::int32_t>(value)) return "i";
+    return "b";
+}
+
+QString BusName(const StatusField& field) {
+    return QString::fromLatin1(field.busName.data(), static_cast<qsizetype>(field.busName.size()));
+}
+
+} // namespace
+
 QVariantMap WatchdogBus::PropertiesOf(const ProgramStatus& status) {
-    return {
-        {QStringLiteral("Program"), Text(ProgramWord(status.kind))},
-        {QStringLiteral("Phase"), Text(PhaseWord(status.phase))},
-        {QStringLiteral("Count"), int(status.count)},
-        {QStringLiteral("TimeLeft"), int(status.timeLeft)},
-        {QStringLiteral("Action"), Text(status.action)},
-        {QStringLiteral("TestRun"), status.testRun},
-        {QStringLiteral("Unconfigured"), status.unconfigured},
-        {QStringLiteral("RemoteComputers"), QVariant::fromValue(EntriesOf(status))},
-    };
+    QVariantMap properties;
+    for (const StatusField& field : StatusFields())
+        if (!field.busName.empty()) properties.insert(BusName(field), BusValue(field.read(status)));
+    properties.insert(QString::fromLatin1(RemoteComputersName), QVariant::fromValue(EntriesOf(status)));
+    return properties;
+}
+
+QString WatchdogBus::introspect(const QString&) const {
+    QString xml = QStringLiteral("  <interface name=\"%1\">\n").arg(QString::fromLatin1(WatchdogInterface));
+    for (const StatusField& field : StatusFields())
+        if (!field.busName.empty())
+            xml += QStringLiteral("    <property name=\"%1\" type=\"%2\" access=\"read\"/>\n")
+                       .arg(BusName(field), QString::fromLatin1(BusType(field.read(ProgramStatus{}))));
+    xml += QStringLiteral("    <property name=\"%1\" type=\"a(bssss)\" access=\"read\"/>\n")
+               .arg(QString::fromLatin1(RemoteComputersName));
+    xml += QStringLiteral("    <method name=\"Reset\"/>\n"
+                          "    <method name=\"Test\"/>\n"
+                          "    <method name=\"Status\"><arg type=\"s\" direction=\"out\"/></method>\n"
+                          "  </interface>\n");
+    return xml;
+}
+
+bool WatchdogBus::handleMessage(const QDBusMessage& message, const QDBusConnection&) {
+    if (message.interface() == QLatin1String(PropertiesInterface)) return AnswerProperties(message);
+    if (message.interface() == QLatin1String(WatchdogInterface) || message.interface().isEmpty())
+        return AnswerWatchdog(message);
+    return false; // introspection and the rest: Qt's own answers
+}
+
+bool WatchdogBus::AnswerProperties(const QDBusMessage& message) {
+    const QVariantList args = message.arguments();
+    const QString member = message.member();
+    const bool ours = !args.isEmpty() && args.at(0).toString() == QLatin1String(WatchdogInterface);
+    if (member == QLatin1String("GetAll") && message.signature() == QLatin1String("s")) {
+        connection_.send(
+            message.createReply(QVariant::fromValue(ours ? PropertiesOf(status_) : QVariantMap())));
+        return true;
+    }
+    if (member == QLatin1String("Get") && message.signature() == QLatin1String("ss")) {
+        const QVariantMap properties = PropertiesOf(status_);
+        const auto found = properties.constFind(args.at(1).toString());
+        if (!ours || found == properties.constEnd()) {
+            Refuse(message, UnknownProperty,
+                   QStringLiteral("No such property: %1").arg(args.at(1).toString()));
+        } else {
+            connection_.send(message.createReply(QVariant::fromValue(QDBusVariant(found.value()))));
+        }
+        return true;
+    }
+    if (member == QLatin1String("Set")) {
+        Refuse(message, ReadOnly, QStringLiteral("The watchdog's properties are read-only"));
+        return true;
+    }
+    Refuse(message, InvalidArgs, QStringLiteral("No such call of %1").arg(member));
+    return true;
+}
+
+bool WatchdogBus::AnswerWatchdog(const QDBusMessage& message) {
+    const QString member = message.member();
+    const bool known = member == QLatin1String("Reset") || member == QLatin1String("Test") ||
+                       member == QLatin1String("Status");
+    if (!known) {
+        Refuse(message, UnknownMethod, QStringLiteral("No method %1").arg(member));
+    } else if (!message.signature().isEmpty()) {
+        Refuse(message, InvalidArgs, QStringLiteral("%1 takes no arguments").arg(member));
+    } else if (member == QLatin1String("Status")) {
+        connection_.send(message.createReply(Text(StatusReport(status_).Json())));
+    } else if (member == QLatin1String("Reset")) {
+        PressForCaller(message, &WatchdogCommands::ResetClick, member);
+    } else {
+        PressForCaller(message, &WatchdogCommands::TestClick, member);
+    }
+    return true;
+}
+
+void WatchdogBus::Refuse(const QDBusMessage& call, const char* errorName, const QString& text) {
+    connection_.send(call.createErrorReply(QString::fromLatin1(errorName), text));
 }
 
 void WatchdogBus::StatusChanged(const ProgramStatus& status) {
@@ -122,7 +214,7 @@ void WatchdogBus::StatusChanged(const ProgramStatus& status) {
     if (!registeredObject_) return;
     QVariantMap changed = PropertiesOf(status_);
     for (auto it = changed.begin(); it != changed.end();) {
-        const bool same = it.key() == QLatin1String("RemoteComputers")
+        const bool same = it.key() == QLatin1String(RemoteComputersName)
                               ? EntriesOf(status_) == before.value(it.key()).value<RemoteComputerList>()
                               : it.value() == before.value(it.key());
         it = same ? changed.erase(it) : std::next(it);
@@ -135,73 +227,32 @@ void WatchdogBus::StatusChanged(const ProgramStatus& status) {
     connection_.send(signal);
 }
 
-QString WatchdogBus::Program() const {
-    return Text(ProgramWord(status_.kind));
-}
-QString WatchdogBus::Phase() const {
-    return Text(PhaseWord(status_.phase));
-}
-int WatchdogBus::Count() const {
-    return status_.count;
-}
-int WatchdogBus::TimeLeft() const {
-    return status_.timeLeft;
-}
-QString WatchdogBus::Action() const {
-    return Text(status_.action);
-}
-bool WatchdogBus::TestRun() const {
-    return status_.testRun;
-}
-bool WatchdogBus::Unconfigured() const {
-    return status_.unconfigured;
-}
-RemoteComputerList WatchdogBus::RemoteComputers() const {
-    return EntriesOf(status_);
-}
-
-QString WatchdogBus::Status() const {
-    return Text(StatusReport(status_).Json());
-}
-
-void WatchdogBus::Reset() {
-    PressForCaller(&WatchdogCommands::ResetClick, "Reset");
-}
-
-void WatchdogBus::Test() {
-    PressForCaller(&WatchdogCommands::TestClick, "Test");
-}
-
-void WatchdogBus::PressForCaller(void (WatchdogCommands::*press)(), const char* button) {
-    // Asking the bus who called takes a round trip: the answer comes back through the event loop,
-    // so the program ticks on meanwhile.
-    setDelayedReply(true);
-    const QDBusMessage call = message();
+// Asking the bus who called takes a round trip: the answer comes back through the event loop, so
+// the program ticks on meanwhile, and the call is answered then.
+void WatchdogBus::PressForCaller(const QDBusMessage& call, void (WatchdogCommands::*press)(),
+                                 const QString& button) {
     emit CallerCheckStarted();
     QDBusMessage ask = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixUser"));
     ask << call.service();
     auto* watcher = new QDBusPendingCallWatcher(connection_.asyncCall(ask), this);
-    const QString buttonName = QString::fromLatin1(button);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, call, press, buttonName](QDBusPendingCallWatcher* finished) {
+            [this, call, press, button](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
                 const QDBusPendingReply<uint> uid = *finished;
                 if (uid.isError()) {
-                    connection_.send(call.createErrorReply(
-                        QString::fromLatin1(AccessDenied),
-                        QStringLiteral("%1 refused: the bus could not tell who asked (%2)")
-                            .arg(buttonName, uid.error().message())));
+                    Refuse(call, AccessDenied,
+                           QStringLiteral("%1 refused: the bus could not tell who asked (%2)")
+                               .arg(button, uid.error().message()));
                     return;
                 }
                 if (!MayPressButtons(uid.value(), operatorGroup_.toStdString())) {
-                    connection_.send(call.createErrorReply(
-                        QString::fromLatin1(AccessDenied),
-                        QStringLiteral("%1 refused: only root and members of the group %2 may press it "
-                                       "(the caller is uid %3)")
-                            .arg(buttonName, operatorGroup_)
-                            .arg(uid.value())));
+                    Refuse(call, AccessDenied,
+                           QStringLiteral("%1 refused: only root and members of the group %2 may press it "
+                                          "(the caller is uid %3)")
+                               .arg(button, operatorGroup_)
+                               .arg(uid.value()));
                     return;
                 }
                 (commands_.*press)();

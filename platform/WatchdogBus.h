@@ -2,7 +2,7 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusContext>
+#include <QDBusVirtualObject>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -35,21 +35,13 @@ const QDBusArgument& operator>>(const QDBusArgument& in, RemoteComputerEntry& en
 // group named; false when the user or the group has no entry.
 bool MayPressButtons(uid_t uid, const std::string& group);
 
-// A running program on the bus: how things stand as properties, and the two buttons as methods.
-// It answers everything from the status it was last told and never waits on the bus, so the
-// program's ticks are never held up by a caller.
-class WatchdogBus : public QObject, public StatusObserver, protected QDBusContext {
+// A running program on the bus: how things stand as properties, made from the status's table
+// of fields (StatusFields), and the two buttons as methods. It answers everything from the
+// status it was last told and never waits on the bus, so the program's ticks are never held up
+// by a caller. The object answers its calls itself (a virtual object), so its properties need
+// no declaration beside the table's.
+class WatchdogBus : public QDBusVirtualObject, public StatusObserver {
     Q_OBJECT
-    // The literal must be WatchdogInterface; the bus tests reach the object only through that.
-    Q_CLASSINFO("D-Bus Interface", "io.tarnix.Watchdog1")
-    Q_PROPERTY(QString Program READ Program)
-    Q_PROPERTY(QString Phase READ Phase)
-    Q_PROPERTY(int Count READ Count)
-    Q_PROPERTY(int TimeLeft READ TimeLeft)
-    Q_PROPERTY(QString Action READ Action)
-    Q_PROPERTY(bool TestRun READ TestRun)
-    Q_PROPERTY(bool Unconfigured READ Unconfigured)
-    Q_PROPERTY(tarnix::RemoteComputerList RemoteComputers READ RemoteComputers)
 
 public:
     // The program's kind, and so the bus name, is the one its status names. operatorGroup: whose
@@ -65,29 +57,21 @@ public:
 
     void StatusChanged(const ProgramStatus& status) override;
 
-    QString Program() const;
-    QString Phase() const;
-    int Count() const;
-    int TimeLeft() const;
-    QString Action() const;
-    bool TestRun() const;
-    bool Unconfigured() const;
-    RemoteComputerList RemoteComputers() const;
-
     // The bus's properties of a status, by name, as PropertiesChanged carries them.
     static QVariantMap PropertiesOf(const ProgramStatus& status);
 
-public slots:
-    void Reset();
-    void Test();
-    QString Status() const;
+    QString introspect(const QString& path) const override;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
 signals:
     // A Reset or Test call arrived and the bus is being asked who sent it; the answer comes later.
     void CallerCheckStarted();
 
 private:
-    void PressForCaller(void (WatchdogCommands::*press)(), const char* button);
+    bool AnswerProperties(const QDBusMessage& message);
+    bool AnswerWatchdog(const QDBusMessage& message);
+    void PressForCaller(const QDBusMessage& call, void (WatchdogCommands::*press)(), const QString& button);
+    void Refuse(const QDBusMessage& call, const char* errorName, const QString& text);
 
     WatchdogCommands& commands_;
     QDBusConnection connection_;

@@ -1,5 +1,7 @@
 #include "common/program/StatusReport.h"
 
+#include "common/program/StatusFields.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -73,18 +75,43 @@ RemoteComputerRow RowOf(const RemoteComputerStatus& remote) {
     return {computer, remote.status, remote.letter};
 }
 
-std::string StatusReport::Text() const {
-    const ProgramStatus& s = status_;
-    std::string text = "Program    " + ProgramWord(s.kind) + "\n";
-    text += "Phase      " + PhaseWord(s.phase) + "\n";
-    text += "Count      " + std::to_string(s.count) + "\n";
-    text += "Action     " + s.action + "\n";
-    text += "Time left  " + std::to_string(s.timeLeft) + "\n";
-    if (s.testRun) text += "Test run   yes\n";
-    if (s.unconfigured) text += "Not configured\n";
-    if (!s.masterLookupFailure.empty()) text += "Master     " + s.masterLookupFailure + "\n";
-    if (s.kind != ProgramKind::Master) return text;
+namespace {
 
+std::string ValueText(const StatusValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return *text;
+    if (const auto* number = std::get_if<std::int32_t>(&value)) return std::to_string(*number);
+    return std::get<bool>(value) ? "yes" : "no";
+}
+
+bool IsSet(const StatusValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return !text->empty();
+    if (const auto* number = std::get_if<std::int32_t>(&value)) return *number != 0;
+    return std::get<bool>(value);
+}
+
+std::string ValueJson(const StatusValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return JsonString(*text);
+    if (const auto* number = std::get_if<std::int32_t>(&value)) return std::to_string(*number);
+    return JsonBool(std::get<bool>(value));
+}
+
+// The report's label column is as wide as its longest label and two spaces.
+constexpr std::size_t LabelWidth = 11;
+
+std::string TextLine(const StatusField& field, const StatusValue& value) {
+    switch (field.textForm) {
+    case TextForm::Always:
+        break;
+    case TextForm::WhenSet:
+        if (!IsSet(value)) return {};
+        break;
+    case TextForm::LabelWhenSet:
+        return IsSet(value) ? std::string(field.textLabel) + "\n" : std::string();
+    }
+    return Padded(std::string(field.textLabel), LabelWidth) + ValueText(value) + "\n";
+}
+
+std::string ComputerTable(const ProgramStatus& s) {
     std::vector<std::array<std::string, 5>> table = {{"#", "Computer", "Address", "Status", "Action"}};
     for (std::size_t i = 0; i < s.remote.size(); ++i) {
         const RemoteComputerRow row = RowOf(s.remote[i]);
@@ -97,7 +124,7 @@ std::string StatusReport::Text() const {
     for (const auto& line : table)
         for (std::size_t c = 0; c < line.size(); ++c)
             widths[c] = std::max(widths[c], line[c].size());
-    text += "\n";
+    std::string text = "\n";
     for (const auto& line : table) {
         std::string out;
         for (std::size_t c = 0; c < line.size(); ++c)
@@ -110,25 +137,35 @@ std::string StatusReport::Text() const {
     return text;
 }
 
+} // namespace
+
+std::string StatusReport::Text() const {
+    std::vector<const StatusField*> fields;
+    for (const StatusField& field : StatusFields())
+        if (FieldOf(field, status_.kind)) fields.push_back(&field);
+    std::sort(fields.begin(), fields.end(),
+              [](const StatusField* a, const StatusField* b) { return a->textRank < b->textRank; });
+    std::string text;
+    for (const StatusField* field : fields)
+        text += TextLine(*field, field->read(status_));
+    if (status_.kind == ProgramKind::Master) text += ComputerTable(status_);
+    return text;
+}
+
 std::string StatusReport::Json() const {
-    const ProgramStatus& s = status_;
-    std::string json = "{\"program\":" + JsonString(ProgramWord(s.kind));
-    json += ",\"phase\":" + JsonString(PhaseWord(s.phase));
-    json += ",\"count\":" + std::to_string(s.count);
-    json += ",\"timeLeft\":" + std::to_string(s.timeLeft);
-    json += ",\"action\":" + JsonString(s.action);
-    json += std::string(",\"testRun\":") + JsonBool(s.testRun);
-    json += std::string(",\"unconfigured\":") + JsonBool(s.unconfigured);
-    if (s.kind == ProgramKind::Slave) json += ",\"lookupFailure\":" + JsonString(s.masterLookupFailure);
-    if (s.kind == ProgramKind::Master) {
+    std::string json;
+    for (const StatusField& field : StatusFields())
+        if (FieldOf(field, status_.kind))
+            json += (json.empty() ? "{" : ",") + JsonString(std::string(field.jsonName)) + ":" +
+                    ValueJson(field.read(status_));
+    if (status_.kind == ProgramKind::Master) {
         json += ",\"remoteComputers\":[";
-        for (std::size_t i = 0; i < s.remote.size(); ++i) {
-            const RemoteComputerStatus& r = s.remote[i];
-            if (i > 0) json += ',';
-            json += std::string("{\"configured\":") + JsonBool(r.configured);
-            json += ",\"name\":" + JsonString(r.name) + ",\"address\":" + JsonString(r.address);
-            json += ",\"status\":" + JsonString(r.status) + ",\"letter\":" + JsonString(r.letter);
-            json += ",\"lookupFailure\":" + JsonString(r.lookupFailure) + '}';
+        for (std::size_t i = 0; i < status_.remote.size(); ++i) {
+            std::string entry;
+            for (const RemoteComputerField& field : RemoteComputerFields())
+                entry += (entry.empty() ? "{" : ",") + JsonString(std::string(field.jsonName)) + ":" +
+                         ValueJson(field.read(status_.remote[i]));
+            json += (i > 0 ? "," : "") + entry + "}";
         }
         json += ']';
     }

@@ -1,0 +1,97 @@
+#include "common/program/StatusFields.h"
+
+#include <array>
+
+#include "common/program/StatusReport.h"
+
+namespace tarnix {
+namespace {
+
+using S = ProgramStatus;
+using R = RemoteComputerStatus;
+using V = StatusValue;
+
+template <typename T> T As(const V& value) {
+    const T* held = std::get_if<T>(&value);
+    return held != nullptr ? *held : T{};
+}
+
+constexpr std::array<StatusField, 8> Fields = {{
+    {"Program", "program", "Program", TextForm::Always, 1, std::nullopt,
+     [](const S& s) { return V{ProgramWord(s.kind)}; },
+     [](S& s, const V& v) {
+         const auto kind = ProgramFromWord(As<std::string>(v));
+         if (kind) s.kind = *kind;
+         return kind.has_value();
+     }},
+    {"Phase", "phase", "Phase", TextForm::Always, 2, std::nullopt,
+     [](const S& s) { return V{PhaseWord(s.phase)}; },
+     [](S& s, const V& v) {
+         const auto phase = PhaseFromWord(As<std::string>(v));
+         if (phase) s.phase = *phase;
+         return phase.has_value();
+     }},
+    {"Count", "count", "Count", TextForm::Always, 3, std::nullopt,
+     [](const S& s) { return V{std::int32_t{s.count}}; },
+     [](S& s, const V& v) {
+         s.count = static_cast<std::int16_t>(As<std::int32_t>(v));
+         return true;
+     }},
+    {"TimeLeft", "timeLeft", "Time left", TextForm::Always, 5, std::nullopt,
+     [](const S& s) { return V{std::int32_t{s.timeLeft}}; },
+     [](S& s, const V& v) {
+         s.timeLeft = static_cast<std::int16_t>(As<std::int32_t>(v));
+         return true;
+     }},
+    {"Action", "action", "Action", TextForm::Always, 4, std::nullopt, [](const S& s) { return V{s.action}; },
+     [](S& s, const V& v) {
+         s.action = As<std::string>(v);
+         return true;
+     }},
+    {"TestRun", "testRun", "Test run", TextForm::WhenSet, 6, std::nullopt,
+     [](const S& s) { return V{s.testRun}; },
+     [](S& s, const V& v) {
+         s.testRun = As<bool>(v);
+         return true;
+     }},
+    {"Unconfigured", "unconfigured", "Not configured", TextForm::LabelWhenSet, 7, std::nullopt,
+     [](const S& s) { return V{s.unconfigured}; },
+     [](S& s, const V& v) {
+         s.unconfigured = As<bool>(v);
+         return true;
+     }},
+    // Not on the bus, whose properties stay as its clients know them.
+    {"", "lookupFailure", "Master", TextForm::WhenSet, 8, ProgramKind::Slave,
+     [](const S& s) { return V{s.masterLookupFailure}; },
+     [](S& s, const V& v) {
+         s.masterLookupFailure = As<std::string>(v);
+         return true;
+     }},
+}};
+
+constexpr std::array<RemoteComputerField, 6> RemoteFields = {{
+    {"configured", true, [](const R& r) { return V{r.configured}; },
+     [](R& r, const V& v) { r.configured = As<bool>(v); }},
+    {"name", true, [](const R& r) { return V{r.name}; },
+     [](R& r, const V& v) { r.name = As<std::string>(v); }},
+    {"address", true, [](const R& r) { return V{r.address}; },
+     [](R& r, const V& v) { r.address = As<std::string>(v); }},
+    {"status", true, [](const R& r) { return V{r.status}; },
+     [](R& r, const V& v) { r.status = As<std::string>(v); }},
+    {"letter", true, [](const R& r) { return V{r.letter}; },
+     [](R& r, const V& v) { r.letter = As<std::string>(v); }},
+    {"lookupFailure", false, [](const R& r) { return V{r.lookupFailure}; },
+     [](R& r, const V& v) { r.lookupFailure = As<std::string>(v); }},
+}};
+
+} // namespace
+
+std::span<const StatusField> StatusFields() {
+    return Fields;
+}
+
+std::span<const RemoteComputerField> RemoteComputerFields() {
+    return RemoteFields;
+}
+
+} // namespace tarnix
