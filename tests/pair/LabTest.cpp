@@ -114,22 +114,6 @@ TEST_F(Lab, AStoppedSlaveIsNotConnectedWhileTheOthersKeepTheMasterRunning) {
     EXPECT_EQ(masterRig->program->Machine().Phase(), PhaseCountdown);
 }
 
-TEST_F(Lab, StoppedMasterMakesEverySlaveCountDownAfterItsOwnDelay) {
-    Start(2, {{"CPUDelay", "8"}});
-    Seconds(4);
-    // The master is gone: only the slaves tick.
-    for (int second = 1; second <= 7; ++second) {
-        for (std::size_t k = 0; k < slaves.size(); ++k)
-            slaves[k]->Tick();
-        network.Deliver();
-    }
-    EXPECT_EQ(Slave(1).Phase(), PhaseRun);
-    for (std::size_t k = 0; k < slaves.size(); ++k)
-        slaves[k]->Tick();
-    EXPECT_EQ(Slave(1).Phase(), PhaseCountdown);
-    EXPECT_EQ(Slave(2).Phase(), PhaseCountdown);
-}
-
 TEST_F(Lab, MalformedTrafficShowsADataError) {
     Start(2);
     Seconds(4);

@@ -246,20 +246,6 @@ TEST_F(Slave, OnlyARunningSlaveCountsAPollAsHeard) {
     EXPECT_EQ(rig->program->Machine().NothingHeard(), 0);
 }
 
-TEST_F(Slave, SilentMasterStartsTheCountdownAfterCpuDelay) {
-    settings["StartDelay"] = "1";
-    settings["CPUDelay"] = "7";
-    Load();
-    Seconds(1);
-    for (int second = 1; second < 7; ++second) {
-        rig->Tick();
-        EXPECT_EQ(rig->window.counter, "Not connected for the last " + std::to_string(second) + "s");
-    }
-    rig->Tick();
-    EXPECT_EQ(rig->program->Machine().Phase(), PhaseCountdown);
-    EXPECT_EQ(rig->window.counter, "The Computer Will Power Off In 3s");
-}
-
 TEST_F(Slave, TakenPortAsksTheSlavesQuestion) {
     network.takenPorts = {20000};
     Load();
