@@ -235,7 +235,7 @@ void MasterProgram::AddProgramStatus(ProgramStatus& status) const {
         remote.configured = Configured(i);
         remote.name = config_.CName[index];
         remote.address = config_.IPAdd[index];
-        if (shownStatus_[index]) remote.status = PeerStatusText(*shownStatus_[index]).substr(1);
+        remote.link = shownStatus_[index];
         remote.letter = shownReply_[index];
     }
 }

@@ -8,7 +8,7 @@
 namespace tarnix {
 
 // What the master heard from a remote computer within a second; the log shows the number.
-enum class PeerStatus : std::int16_t { Nothing = 0, DataError = 1, Connected = 2 };
+using PeerStatus = LinkState;
 
 // The words the master's rows use for a remote computer's state.
 std::string PeerStatusText(PeerStatus status);

@@ -46,8 +46,8 @@ RemoteComputerList EntriesOf(const ProgramStatus& status) {
     RemoteComputerList entries;
     if (status.kind != ProgramKind::Master) return entries;
     for (const RemoteComputerStatus& remote : status.remote)
-        entries.append({remote.configured, Text(remote.name), Text(remote.address), Text(remote.status),
-                        Text(remote.letter)});
+        entries.append({remote.configured, Text(remote.name), Text(remote.address),
+                        Text(remote.link ? LinkWord(*remote.link) : std::string()), Text(remote.letter)});
     return entries;
 }
 

@@ -79,12 +79,13 @@ void StatusJournal::RemoteLines(const ProgramStatus& before, const ProgramStatus
     for (std::size_t i = 0; i < now.remote.size(); ++i) {
         const RemoteComputerStatus& was = before.remote[i];
         const RemoteComputerStatus& is = now.remote[i];
-        if (!is.configured || is.status.empty() || is.status == was.status) continue;
-        const bool connected = is.status == "Connected";
+        if (!is.configured || !is.link || is.link == was.link) continue;
+        const bool connected = *is.link == LinkState::Connected;
         // A first "Connected" is news, a first silence is only the start of a countdown's story.
-        if (was.status.empty() && !connected) continue;
+        if (!was.link && !connected) continue;
         sink_.Line(connected ? JournalPriority::Info : JournalPriority::Warning,
-                   "Remote computer " + std::to_string(i + 1) + ", " + RemoteName(is) + ": " + is.status);
+                   "Remote computer " + std::to_string(i + 1) + ", " + RemoteName(is) + ": " +
+                       LinkWord(*is.link));
     }
 }
 

@@ -75,7 +75,7 @@ void SlaveProgram::OnTimerTick() {
 }
 
 void SlaveProgram::ShowConnectionError() {
-    Hear("Error");
+    Hear(LinkState::DataError);
     presenter_.ShowConnectionError();
 }
 
@@ -103,7 +103,7 @@ void SlaveProgram::OnDatagram(const std::optional<std::string>& datagram) {
 }
 
 void SlaveProgram::HandleWellFormed(const std::string& datagram) {
-    Hear("-OK-");
+    Hear(LinkState::Connected);
     if (supervision_.Phase() == PhaseRun) supervision_.Heard();
     if (IsResetCommand(datagram)) {
         ResetClick();
@@ -149,16 +149,35 @@ LogLineState SlaveProgram::CurrentLogState() const {
     return LogLineState{supervision_.TestRun(), supervision_.PhaseCounter(), CommsStatus()};
 }
 
-void SlaveProgram::Hear(std::string status) {
-    heardStatus_ = std::move(status);
+void SlaveProgram::Hear(LinkState link) {
+    heard_ = link;
     heardIn_ = supervision_.ListeningSecond();
 }
 
-std::string SlaveProgram::CommsStatus() const {
-    if (heardIn_ == supervision_.ListeningSecond()) return heardStatus_;
+std::optional<LinkState> SlaveProgram::MasterLink() const {
+    if (heardIn_ == supervision_.ListeningSecond()) return heard_;
     // Nothing heard since the machine started listening afresh: after a reset nothing is
     // expected yet; once it listens, the link has failed so far.
-    return supervision_.Listening() ? "Fail" : "....";
+    if (supervision_.Listening()) return LinkState::Nothing;
+    return std::nullopt;
+}
+
+std::string SlaveProgram::CommsStatus() const {
+    const std::optional<LinkState> link = MasterLink();
+    if (!link) return "....";
+    switch (*link) {
+    case LinkState::Connected:
+        return "-OK-";
+    case LinkState::DataError:
+        return "Error";
+    case LinkState::Nothing:
+        break;
+    }
+    return "Fail";
+}
+
+void SlaveProgram::AddProgramStatus(ProgramStatus& status) const {
+    status.masterLink = MasterLink();
 }
 
 } // namespace tarnix

@@ -32,6 +32,9 @@ public:
     const std::string& ReplyMessage() const { return replyMessage_; }
     // The link as the log shows it: "....", "-OK-", "Error" or "Fail".
     std::string CommsStatus() const;
+    // The link to its master in the present stretch of listening: none after a reset until the
+    // machine listens, nothing heard once it does, until a datagram says more.
+    std::optional<LinkState> MasterLink() const;
 
 private:
     LogLineState CurrentLogState() const override;
@@ -40,12 +43,13 @@ private:
     void HandleWellFormed(const std::string& datagram);
     void ShowConnectionError();
     bool MayAnswer() const;
-    void Hear(std::string status);
+    void AddProgramStatus(ProgramStatus& status) const override;
+    void Hear(LinkState link);
 
     SealedPort port_; // over the socket the face gives
     std::string replyMessage_;
-    std::string heardStatus_;   // what the last datagram showed
-    std::uint32_t heardIn_ = 0; // the machine's ListeningSecond when it came
+    LinkState heard_ = LinkState::Nothing; // what the last datagram showed
+    std::uint32_t heardIn_ = 0;            // the machine's ListeningSecond when it came
 };
 
 } // namespace tarnix

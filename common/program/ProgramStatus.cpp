@@ -4,6 +4,24 @@
 
 namespace tarnix {
 
+std::string LinkWord(LinkState link) {
+    switch (link) {
+    case LinkState::Connected:
+        return "Connected";
+    case LinkState::DataError:
+        return "Data Error";
+    case LinkState::Nothing:
+        break;
+    }
+    return "Not Connected";
+}
+
+std::optional<LinkState> LinkFromWord(const std::string& word) {
+    for (LinkState link : {LinkState::Nothing, LinkState::DataError, LinkState::Connected})
+        if (LinkWord(link) == word) return link;
+    return std::nullopt;
+}
+
 ProgramStatus SupervisionStatus(ProgramKind kind, const Supervision& machine, const ConfigRecord& config) {
     ProgramStatus status;
     status.kind = kind;

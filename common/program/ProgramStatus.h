@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/config/ConfigRecord.h"
@@ -9,14 +10,22 @@
 
 namespace tarnix {
 
+// How a link stood at its last judgement: nothing valid heard, only malformed datagrams, or a
+// valid one. The numbers are the ones the master's log shows.
+enum class LinkState : std::int16_t { Nothing = 0, DataError = 1, Connected = 2 };
+
+// "Not Connected", "Data Error", "Connected": how the journal, the bus and tarnixctl name it.
+std::string LinkWord(LinkState link);
+std::optional<LinkState> LinkFromWord(const std::string& word);
+
 // One remote computer of a master as its status row shows it.
 struct RemoteComputerStatus {
     bool configured = false;
-    std::string name;    // CName, empty when none is set
-    std::string address; // IPAdd
-    std::string status;  // "Connected", "Not Connected", "Data Error", or empty before the first evaluation
-    std::string letter;  // the slave's action letter, with "**" while it counts down
-    std::string lookupFailure; // why its domain name has no address, while it has none
+    std::string name;              // CName, empty when none is set
+    std::string address;           // IPAdd
+    std::optional<LinkState> link; // none before the first evaluation
+    std::string letter;            // the slave's action letter, with "**" while it counts down
+    std::string lookupFailure;     // why its domain name has no address, while it has none
 };
 
 // How things stand, in plain values: what every face of a program (its window, its journal
@@ -35,6 +44,9 @@ struct ProgramStatus {
     std::uint32_t tests = 0;  // Test likewise
     std::array<RemoteComputerStatus, RemoteComputerCount> remote{}; // the master's computers 1..4
     std::string masterLookupFailure; // a slave's: why its master's domain name has no address
+    // A slave's link to its master in the present stretch of listening: none after a reset, until
+    // the first loss check or datagram.
+    std::optional<LinkState> masterLink;
 };
 
 // The part of how things stand that the supervision machine holds.

@@ -72,7 +72,7 @@ std::optional<ProgramKind> ProgramFromWord(const std::string& word) {
 RemoteComputerRow RowOf(const RemoteComputerStatus& remote) {
     const std::string& computer = !remote.name.empty() ? remote.name : remote.address;
     if (!remote.configured || computer.empty()) return {NotConfigured, NotConfigured, NotConfigured};
-    return {computer, remote.status, remote.letter};
+    return {computer, remote.link ? LinkWord(*remote.link) : std::string(), remote.letter};
 }
 
 namespace {

@@ -30,10 +30,10 @@ inline ProgramStatus MasterWithFourPeers() {
     status.phase = PhaseRun;
     status.count = 3;
     status.action = "Power Off";
-    status.remote[0] = {true, "PC1", "127.0.0.2", "Connected", "P", ""};
-    status.remote[1] = {true, "", "127.0.0.3", "Data Error", "R**", ""};
-    status.remote[3] = {true, "PC4", "pc4.lab",
-                        "",   "",    "the name pc4.lab cannot be looked up: Host not found"};
+    status.remote[0] = {true, "PC1", "127.0.0.2", LinkState::Connected, "P", ""};
+    status.remote[1] = {true, "", "127.0.0.3", LinkState::DataError, "R**", ""};
+    status.remote[3] = {true,         "PC4", "pc4.lab",
+                        std::nullopt, "",    "the name pc4.lab cannot be looked up: Host not found"};
     return status;
 }
 

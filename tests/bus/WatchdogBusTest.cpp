@@ -302,7 +302,7 @@ TEST_F(WatchdogBusTest, PropertiesAnswerTheLastStatusAndItsChangesAlone) {
 
     ProgramStatus status = program.status;
     status.count = 4;
-    status.remote[2].status = "Not Connected";
+    status.remote[2].link = LinkState::Nothing;
     bus_->StatusChanged(status);
     bus_->StatusChanged(status); // told again: nothing changed
     status.phase = PhaseCountdown;

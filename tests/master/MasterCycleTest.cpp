@@ -348,8 +348,9 @@ TEST_F(MasterCycle, EachTickReadsEverySocketBeforeItJudgesTheSecond) {
     rig->Tick(); // the evaluation
     EXPECT_EQ(rig->Port(4).reads, readsBefore + 2) << "each tick reads";
     const ProgramStatus status = rig->program->Status();
-    const std::vector<std::string> seen = {status.remote[0].status, status.remote[1].status,
-                                           status.remote[2].status, status.remote[3].status};
+    std::vector<std::string> seen;
+    for (const RemoteComputerStatus& remote : status.remote)
+        seen.push_back(remote.link ? LinkWord(*remote.link) : "");
     EXPECT_EQ(seen, (std::vector<std::string>{"Connected", "Data Error", "Connected", "Connected"}));
     EXPECT_EQ(rig->window.RowText(4, RowBox::Type1), " Connected");
     EXPECT_EQ(status.remote[2].letter, "R**");

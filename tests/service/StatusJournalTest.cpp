@@ -79,8 +79,8 @@ TEST(StatusJournal, AMastersLinksGoingAndComingBackAndATestRun) {
     status.phase = PhaseRun;
     status.action = "Reboot";
     status.lostCommsLimit = 6;
-    status.remote[0] = {true, "Alpha", "10.0.0.2", "", "", ""};
-    status.remote[2] = {true, "", "pc3.lab", "", "", ""};
+    status.remote[0] = {true, "Alpha", "10.0.0.2", std::nullopt, "", ""};
+    status.remote[2] = {true, "", "pc3.lab", std::nullopt, "", ""};
     journal.StatusChanged(status);
     out.lines.clear();
     const std::string noName = "the name pc3.lab cannot be looked up: Host not found";
@@ -108,8 +108,8 @@ TEST(StatusJournal, AMastersLinksGoingAndComingBackAndATestRun) {
         {"Data Error", "Not Connected", noName, {"<4>Remote computer 3, pc3.lab: " + noName}},
     };
     for (const auto& step : steps) {
-        status.remote[0].status = step.first;
-        status.remote[2].status = step.third;
+        status.remote[0].link = LinkFromWord(step.first);
+        status.remote[2].link = LinkFromWord(step.third);
         status.remote[2].lookupFailure = step.thirdLookup;
         journal.StatusChanged(status);
         EXPECT_EQ(out.lines, step.lines) << step.first << "/" << step.third;

@@ -192,13 +192,20 @@ TEST_F(Slave, CommsStatusFollowsTheListening) {
     settings["StartDelay"] = "1";
     settings["LogLevel"] = "3";
     Load();
-    EXPECT_EQ(rig->program->CommsStatus(), "....");
+    // The log's word and the status's value, which every face reads, say the same.
+    const auto expect = [&](const char* word, std::optional<LinkState> link) {
+        EXPECT_EQ(rig->program->CommsStatus(), word);
+        EXPECT_EQ(rig->program->Status().masterLink, link) << word;
+    };
+    expect("....", std::nullopt);
     Seconds(1);
-    EXPECT_EQ(rig->program->CommsStatus(), "Fail");
+    expect("Fail", LinkState::Nothing);
     Send("<TNA100>");
-    EXPECT_EQ(rig->program->CommsStatus(), "-OK-");
+    expect("-OK-", LinkState::Connected);
     Seconds(1);
-    EXPECT_EQ(rig->program->CommsStatus(), "Fail");
+    expect("Fail", LinkState::Nothing);
+    Send("garbage");
+    expect("Error", LinkState::DataError);
     const auto lines = folder.LogLines("TarnixS.log");
     // "Enter Run" is written before the machine listens; the check after it already has.
     EXPECT_NE(lines[lines.size() - 2].find("Comms: ...."), std::string::npos) << lines[lines.size() - 2];
