@@ -45,6 +45,8 @@ struct ConfigScreenValues {
     bool StartMin = false;
     std::int16_t LogLevel = 2;
     std::int16_t ShutType = 1;
+
+    bool operator==(const ConfigScreenValues&) const = default;
 };
 
 // The whole file as the writer lays it out, every line ended by CR LF and the file ending in

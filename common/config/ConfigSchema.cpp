@@ -33,6 +33,11 @@ template <std::size_t I, auto RecordArray, auto ScreenArray> constexpr FieldAcce
     return access;
 }
 
+// The control or label `index` places after `first`, in the screen's numbering of its rows.
+template <typename Control> constexpr Control Nth(Control first, std::size_t index) {
+    return static_cast<Control>(static_cast<int>(first) + static_cast<int>(index));
+}
+
 template <std::size_t I> constexpr ConfigField ComputerName(bool required = false) {
     constexpr std::string_view keys[] = {"CName0", "CName1", "CName2", "CName3", "CName4"};
     static_assert(I < std::size(keys));
@@ -43,7 +48,10 @@ template <std::size_t I> constexpr ConfigField ComputerName(bool required = fals
             .lowest = 0,
             .highest = static_cast<std::int32_t>(MaxComputerName),
             .required = required,
-            .access = ElementAccess<I, &ConfigRecord::CName, &ConfigScreenValues::CName>()};
+            .access = ElementAccess<I, &ConfigRecord::CName, &ConfigScreenValues::CName>(),
+            .screen = {.textBox = Nth(ConfigTextBox::CompT0, I),
+                       .label = Nth(ConfigLabel::IPAddM0, I),
+                       .column = ConfigLabel::CompL}};
 }
 
 // Address 0 is the slave's one (its master's); 1 to 4 are the master's remote computers.
@@ -57,7 +65,11 @@ template <std::size_t I> constexpr ConfigField AddressOf() {
             .lowest = 0,
             .highest = static_cast<std::int32_t>(MaxDomainName),
             .required = I == 0, // a master may leave a remote computer unused
-            .access = ElementAccess<I, &ConfigRecord::IPAdd, &ConfigScreenValues::IPAdd>()};
+            .access = ElementAccess<I, &ConfigRecord::IPAdd, &ConfigScreenValues::IPAdd>(),
+            .screen = I == 0 ? ScreenPlace{.textBox = ConfigTextBox::IPAddT, .label = ConfigLabel::IPAddM}
+                             : ScreenPlace{.textBox = Nth(ConfigTextBox::IPAddT, I),
+                                           .label = Nth(ConfigLabel::IPAddM0, I),
+                                           .column = ConfigLabel::IPAddL}};
 }
 
 using R = ConfigRecord;
@@ -71,7 +83,8 @@ constexpr ConfigField Fields[] = {
      .kind = Flag,
      .lowest = FlagClear,
      .highest = FlagSet,
-     .access = MemberAccess<&R::DName, &V::DomainNames>()},
+     .access = MemberAccess<&R::DName, &V::DomainNames>(),
+     .screen = {.checkBox = ConfigCheckBox::DNameT}},
     ComputerName<0>(true),
     ComputerName<1>(),
     ComputerName<2>(),
@@ -89,14 +102,16 @@ constexpr ConfigField Fields[] = {
      .highest = 65532,
      .restore = "10001",
      .hint = HintForm::Range, // the note beside both ports
-     .access = MemberAccess<&R::Port1, &V::Port1>()},
+     .access = MemberAccess<&R::Port1, &V::Port1>(),
+     .screen = {.textBox = ConfigTextBox::Port1T, .label = ConfigLabel::Port1M}},
     {.key = "Port2",
      .section = Comms,
      .kind = Number,
      .lowest = 1024,
      .highest = 65532,
      .restore = "10000",
-     .access = MemberAccess<&R::Port2, &V::Port2>()},
+     .access = MemberAccess<&R::Port2, &V::Port2>(),
+     .screen = {.textBox = ConfigTextBox::Port2T, .label = ConfigLabel::Port1M}},
     {.key = "CPUDelay",
      .section = Run,
      .kind = Number,
@@ -104,7 +119,8 @@ constexpr ConfigField Fields[] = {
      .highest = 600,
      .restore = "60",
      .hint = HintForm::Seconds,
-     .access = MemberAccess<&R::CPUDelay, &V::CPUDelay>()},
+     .access = MemberAccess<&R::CPUDelay, &V::CPUDelay>(),
+     .screen = {.textBox = ConfigTextBox::CPUDelayT, .label = ConfigLabel::CPUDelayM}},
     {.key = "LogLevel",
      .section = Run,
      .kind = Choice,
@@ -113,7 +129,8 @@ constexpr ConfigField Fields[] = {
      .restore = "2",
      .hint = HintForm::Plain,
      .hintText = "(Setting this to full will generate big log files)",
-     .access = MemberAccess<&R::LogLevel, &V::LogLevel>()},
+     .access = MemberAccess<&R::LogLevel, &V::LogLevel>(),
+     .screen = {.label = ConfigLabel::LogLevelM}},
     {.key = "LogName",
      .section = Run,
      .kind = Text,
@@ -122,7 +139,8 @@ constexpr ConfigField Fields[] = {
      .restore = ".log",
      .restoreAfterProgram = true,
      .hint = HintForm::Characters,
-     .access = MemberAccess<&R::LogName, &V::LogName>()},
+     .access = MemberAccess<&R::LogName, &V::LogName>(),
+     .screen = {.textBox = ConfigTextBox::LogNameT, .label = ConfigLabel::LogNameM}},
     {.key = "LogPath",
      .section = Run,
      .kind = Text,
@@ -130,14 +148,16 @@ constexpr ConfigField Fields[] = {
      .highest = 100,
      .restore = "Log\\",
      .hint = HintForm::Folder,
-     .access = MemberAccess<&R::LogPath, &V::LogPath>()},
+     .access = MemberAccess<&R::LogPath, &V::LogPath>(),
+     .screen = {.textBox = ConfigTextBox::LogPathT, .label = ConfigLabel::LogPathM}},
     {.key = "RunOnTop",
      .section = Run,
      .kind = Flag,
      .lowest = FlagClear,
      .highest = FlagSet,
      .restore = "1",
-     .access = MemberAccess<&R::RunOnTop, &V::RunOnTop>()},
+     .access = MemberAccess<&R::RunOnTop, &V::RunOnTop>(),
+     .screen = {.checkBox = ConfigCheckBox::RunOnTopT}},
     {.key = "StartDelay",
      .section = Run,
      .kind = Number,
@@ -145,14 +165,16 @@ constexpr ConfigField Fields[] = {
      .highest = 3600,
      .restore = "2",
      .hint = HintForm::Seconds,
-     .access = MemberAccess<&R::StartDelay, &V::StartDelay>()},
+     .access = MemberAccess<&R::StartDelay, &V::StartDelay>(),
+     .screen = {.textBox = ConfigTextBox::StartDelayT, .label = ConfigLabel::StartDelayM}},
     {.key = "StartMin",
      .section = Run,
      .kind = Flag,
      .lowest = FlagClear,
      .highest = FlagSet,
      .restore = "1",
-     .access = MemberAccess<&R::StartMin, &V::StartMin>()},
+     .access = MemberAccess<&R::StartMin, &V::StartMin>(),
+     .screen = {.checkBox = ConfigCheckBox::StartMinT}},
     {.key = "ShutTime",
      .section = Shutdown,
      .kind = Number,
@@ -160,14 +182,16 @@ constexpr ConfigField Fields[] = {
      .highest = 600,
      .restore = "60",
      .hint = HintForm::Seconds,
-     .access = MemberAccess<&R::ShutTime, &V::ShutTime>()},
+     .access = MemberAccess<&R::ShutTime, &V::ShutTime>(),
+     .screen = {.textBox = ConfigTextBox::ShutTimeT, .label = ConfigLabel::ShutTimeM}},
     {.key = "ShutType",
      .section = Shutdown,
      .kind = Choice,
      .lowest = 1,
      .highest = 6,
      .restore = "1",
-     .access = MemberAccess<&R::ShutType, &V::ShutType>()},
+     .access = MemberAccess<&R::ShutType, &V::ShutType>(),
+     .screen = {.label = ConfigLabel::ShutTypeM}},
 };
 
 bool BelongsTo(const ConfigField& field, ProgramKind kind) {
@@ -220,6 +244,14 @@ std::int32_t StoredNumber(const ConfigField& field, const ConfigRecord& record) 
 
 const std::string& StoredText(const ConfigField& field, const ConfigRecord& record) {
     return field.access.recordText(const_cast<ConfigRecord&>(record));
+}
+
+std::string& ShownTextOf(const ConfigField& field, ConfigScreenValues& values) {
+    return field.access.screenText(values);
+}
+
+bool& ShownFlagOf(const ConfigField& field, ConfigScreenValues& values) {
+    return field.access.screenFlag(values);
 }
 
 const std::string& ShownText(const ConfigField& field, const ConfigScreenValues& values) {

@@ -11,6 +11,7 @@
 
 #include "common/config/ConfigFile.h"
 #include "common/config/ConfigRecord.h"
+#include "common/config/ConfigScreenView.h"
 
 namespace tarnix {
 
@@ -58,6 +59,16 @@ struct FieldAccess {
     std::int16_t& (*screenCode)(ConfigScreenValues&) = nullptr;
 };
 
+// Where the configuration screen shows a field: its text box or check box (the two lists show
+// the names of codes and are the screen's own), the note a refused value highlights, and the
+// column of the master's table of computers it stands in.
+struct ScreenPlace {
+    std::optional<ConfigTextBox> textBox = std::nullopt;
+    std::optional<ConfigCheckBox> checkBox = std::nullopt;
+    std::optional<ConfigLabel> label = std::nullopt;
+    std::optional<ConfigLabel> column = std::nullopt;
+};
+
 struct ConfigField {
     std::string_view key; // the line is the key, "=" and the value
     ConfigSection section;
@@ -73,6 +84,7 @@ struct ConfigField {
     HintForm hint = HintForm::None;
     std::string_view hintText = {};
     FieldAccess access = {};
+    ScreenPlace screen = {};
 };
 
 // Every field, in the order of the files.
@@ -93,6 +105,9 @@ std::int32_t StoredNumber(const ConfigField& field, const ConfigRecord& record);
 const std::string& StoredText(const ConfigField& field, const ConfigRecord& record);
 const std::string& ShownText(const ConfigField& field, const ConfigScreenValues& values);
 bool ShownFlag(const ConfigField& field, const ConfigScreenValues& values);
+// The screen's text of a Number, Text or Address field, and the state of a Flag field, to edit.
+std::string& ShownTextOf(const ConfigField& field, ConfigScreenValues& values);
+bool& ShownFlagOf(const ConfigField& field, ConfigScreenValues& values);
 std::int16_t ShownCode(const ConfigField& field, const ConfigScreenValues& values);
 
 // Stores a value as the file writes it, a number read leniently and rounded; false when the

@@ -1,7 +1,5 @@
 #include "common/config/ConfigScreen.h"
 
-#include <tuple>
-
 #include "common/config/ConfigQueries.h"
 #include "common/config/ConfigSchema.h"
 #include "common/supervision/ShutType.h"
@@ -13,18 +11,6 @@ constexpr std::int16_t NormalCloseSeconds = 600;
 constexpr std::int16_t InhibitedCloseSeconds = 4;
 constexpr std::int16_t CloseMessageSeconds = 90;
 
-// Field by field: moving characters from one field to the next is a change.
-bool SameFields(const ConfigScreenValues& a, const ConfigScreenValues& b) {
-    const auto tie = [](const ConfigScreenValues& v) {
-        return std::tie(v.DomainNames, v.CName, v.IPAdd, v.Port1, v.Port2, v.CPUDelay, v.LogName, v.LogPath,
-                        v.StartDelay, v.ShutTime, v.RunOnTop, v.StartMin, v.LogLevel, v.ShutType);
-    };
-    return tie(a) == tie(b);
-}
-
-ConfigTextBox CompBox(std::size_t k) {
-    return static_cast<ConfigTextBox>(static_cast<int>(ConfigTextBox::CompT0) + static_cast<int>(k));
-}
 ConfigTextBox AddressBox(std::size_t k) {
     return static_cast<ConfigTextBox>(static_cast<int>(ConfigTextBox::IPAddT) + static_cast<int>(k));
 }
@@ -113,24 +99,10 @@ void ConfigScreen::DataLoad() {
 }
 
 void ConfigScreen::ShowFields() {
-    if (setup_.kind == ProgramKind::Master) {
-        for (std::size_t k = 0; k <= RemoteComputerCount; ++k)
-            view_.SetFieldText(CompBox(k), fields_.CName[k]);
-        for (std::size_t k = 1; k <= RemoteComputerCount; ++k)
-            view_.SetFieldText(AddressBox(k), fields_.IPAdd[k]);
-    } else {
-        view_.SetFieldText(ConfigTextBox::IPAddT, fields_.IPAdd[0]);
+    for (const ConfigField* field : FieldsOf(setup_.kind)) {
+        if (field->screen.textBox) view_.SetFieldText(*field->screen.textBox, ShownText(*field, fields_));
+        if (field->screen.checkBox) view_.SetChecked(*field->screen.checkBox, ShownFlag(*field, fields_));
     }
-    view_.SetFieldText(ConfigTextBox::Port1T, fields_.Port1);
-    view_.SetFieldText(ConfigTextBox::Port2T, fields_.Port2);
-    view_.SetFieldText(ConfigTextBox::CPUDelayT, fields_.CPUDelay);
-    view_.SetFieldText(ConfigTextBox::StartDelayT, fields_.StartDelay);
-    view_.SetFieldText(ConfigTextBox::LogNameT, fields_.LogName);
-    view_.SetFieldText(ConfigTextBox::LogPathT, fields_.LogPath);
-    view_.SetFieldText(ConfigTextBox::ShutTimeT, fields_.ShutTime);
-    view_.SetChecked(ConfigCheckBox::DNameT, fields_.DomainNames);
-    view_.SetChecked(ConfigCheckBox::RunOnTopT, fields_.RunOnTop);
-    view_.SetChecked(ConfigCheckBox::StartMinT, fields_.StartMin);
     view_.SelectListItem(ConfigList::LogLevelT, logLevelItem_);
     view_.SelectListItem(ConfigList::ShutNameT, shutNameItem_);
 }
@@ -186,29 +158,9 @@ int ConfigScreen::ValidateFields() {
 }
 
 std::string* ConfigScreen::TextOf(ConfigTextBox box) {
-    const int index = static_cast<int>(box);
-    if (box >= ConfigTextBox::CompT0 && box <= ConfigTextBox::CompT4)
-        return &fields_.CName[static_cast<std::size_t>(index - static_cast<int>(ConfigTextBox::CompT0))];
-    if (box >= ConfigTextBox::IPAddT && box <= ConfigTextBox::IPAddT4)
-        return &fields_.IPAdd[static_cast<std::size_t>(index - static_cast<int>(ConfigTextBox::IPAddT))];
-    switch (box) {
-    case ConfigTextBox::Port1T:
-        return &fields_.Port1;
-    case ConfigTextBox::Port2T:
-        return &fields_.Port2;
-    case ConfigTextBox::CPUDelayT:
-        return &fields_.CPUDelay;
-    case ConfigTextBox::StartDelayT:
-        return &fields_.StartDelay;
-    case ConfigTextBox::LogNameT:
-        return &fields_.LogName;
-    case ConfigTextBox::LogPathT:
-        return &fields_.LogPath;
-    case ConfigTextBox::ShutTimeT:
-        return &fields_.ShutTime;
-    default:
-        return nullptr;
-    }
+    for (const ConfigField* field : FieldsOf(setup_.kind))
+        if (field->screen.textBox == box) return &ShownTextOf(*field, fields_);
+    return nullptr;
 }
 
 void ConfigScreen::OnTextEdited(ConfigTextBox box, const std::string& text) {
@@ -216,20 +168,12 @@ void ConfigScreen::OnTextEdited(ConfigTextBox box, const std::string& text) {
 }
 
 void ConfigScreen::OnCheckClicked(ConfigCheckBox box, bool checked) {
-    switch (box) {
-    case ConfigCheckBox::DNameT:
-        fields_.DomainNames = checked;
-        if (unloaded_) return;
-        LabelReset();
-        PowerActionRefresh();
-        return;
-    case ConfigCheckBox::RunOnTopT:
-        fields_.RunOnTop = checked;
-        return;
-    case ConfigCheckBox::StartMinT:
-        fields_.StartMin = checked;
-        return;
-    }
+    for (const ConfigField* field : FieldsOf(setup_.kind))
+        if (field->screen.checkBox == box) ShownFlagOf(*field, fields_) = checked;
+    // The address mode changes what the addresses' notes and tooltips say.
+    if (box != ConfigCheckBox::DNameT || unloaded_) return;
+    LabelReset();
+    PowerActionRefresh();
 }
 
 // Choosing an item changes nothing else yet: the codes and the description follow at the next
@@ -245,7 +189,8 @@ void ConfigScreen::OnSaveClicked() {
         view_.SetStatusText("Item(s) Highlighted Contain Out Of Range Values - Changes Not Saved");
         return;
     }
-    const bool changed = !SameFields(fields_, snapshot_);
+    // Field by field: moving characters from one field to the next is a change.
+    const bool changed = fields_ != snapshot_;
     if (fields_.StartMin != StartsInTray(setup_.record)) host_.ClearWindowStateOverride();
     if (changed) {
         const WriteOutcome outcome =

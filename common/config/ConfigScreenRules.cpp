@@ -29,41 +29,6 @@ constexpr std::array<ConfigLabel, 5> RowLabels = {ConfigLabel::IPAddM0, ConfigLa
                                                   ConfigLabel::IPAddM2, ConfigLabel::IPAddM3,
                                                   ConfigLabel::IPAddM4};
 
-// The labels a refused field highlights: its note or its row, and its column in the master's
-// table of computers. The check boxes can show no refused value and have none.
-struct FieldLabels {
-    std::string_view key;
-    ConfigLabel label;
-    std::optional<ConfigLabel> column;
-};
-constexpr FieldLabels LabelsByKey[] = {
-    {"CName0", ConfigLabel::IPAddM0, ConfigLabel::CompL},
-    {"CName1", ConfigLabel::IPAddM1, ConfigLabel::CompL},
-    {"CName2", ConfigLabel::IPAddM2, ConfigLabel::CompL},
-    {"CName3", ConfigLabel::IPAddM3, ConfigLabel::CompL},
-    {"CName4", ConfigLabel::IPAddM4, ConfigLabel::CompL},
-    {"IPAdd1", ConfigLabel::IPAddM1, ConfigLabel::IPAddL},
-    {"IPAdd2", ConfigLabel::IPAddM2, ConfigLabel::IPAddL},
-    {"IPAdd3", ConfigLabel::IPAddM3, ConfigLabel::IPAddL},
-    {"IPAdd4", ConfigLabel::IPAddM4, ConfigLabel::IPAddL},
-    {"IPAdd", ConfigLabel::IPAddM, std::nullopt},
-    {"Port1", ConfigLabel::Port1M, std::nullopt},
-    {"Port2", ConfigLabel::Port1M, std::nullopt}, // both ports share one note
-    {"CPUDelay", ConfigLabel::CPUDelayM, std::nullopt},
-    {"LogLevel", ConfigLabel::LogLevelM, std::nullopt},
-    {"LogName", ConfigLabel::LogNameM, std::nullopt},
-    {"LogPath", ConfigLabel::LogPathM, std::nullopt},
-    {"StartDelay", ConfigLabel::StartDelayM, std::nullopt},
-    {"ShutTime", ConfigLabel::ShutTimeM, std::nullopt},
-    {"ShutType", ConfigLabel::ShutTypeM, std::nullopt},
-};
-
-const FieldLabels* LabelsOf(std::string_view key) {
-    for (const FieldLabels& labels : LabelsByKey)
-        if (labels.key == key) return &labels;
-    return nullptr;
-}
-
 class Tally {
 public:
     template <typename... Labels> void Count(bool broken, Labels... labels) {
@@ -71,13 +36,15 @@ public:
         ++check_.violations;
         (check_.highlighted.push_back(labels), ...);
     }
-    void Count(bool broken, const FieldLabels* labels) {
-        if (labels == nullptr)
+    // The labels a refused field highlights: its note or its row, and its column in the
+    // master's table of computers.
+    void Count(bool broken, const ScreenPlace& place) {
+        if (!place.label)
             Count(broken);
-        else if (labels->column)
-            Count(broken, labels->label, *labels->column);
+        else if (place.column)
+            Count(broken, *place.label, *place.column);
         else
-            Count(broken, labels->label);
+            Count(broken, *place.label);
     }
     FieldCheck Take() { return std::move(check_); }
 
@@ -121,7 +88,7 @@ FieldCheck CheckScreenFields(ProgramKind kind, const ConfigScreenValues& f,
                              const FolderExistsFn& folderExists) {
     Tally tally;
     for (const ConfigField* field : FieldsOf(kind))
-        if (field->kind != FieldKind::Flag) tally.Count(Refused(*field, f), LabelsOf(field->key));
+        if (field->kind != FieldKind::Flag) tally.Count(Refused(*field, f), field->screen);
     // A missing folder is a fault of its own, even when the path is also too short.
     tally.Count(!folderExists(f.LogPath), ConfigLabel::LogPathM);
     if (kind == ProgramKind::Master) {
