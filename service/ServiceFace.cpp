@@ -102,12 +102,14 @@ void ServiceFace::Reload(ProgramBase& program) {
 
 void ServiceFace::ResumeCountdown(ProgramBase& program, std::optional<int> leftOver) {
     if (!leftOver) return;
-    journal_.Line(JournalPriority::Warning, ProgramTitleOf(kind_) +
-                                                ": countdown resumed after a restart of the service, " +
-                                                std::to_string(*leftOver) + " seconds left");
-    if (!program.ResumeCountdown(*leftOver))
+    if (program.ResumeCountdown(*leftOver)) {
+        journal_.Line(JournalPriority::Warning, ProgramTitleOf(kind_) +
+                                                    ": countdown resumed after a restart of the service, " +
+                                                    std::to_string(*leftOver) + " seconds left");
+    } else {
         journal_.Line(JournalPriority::Notice,
                       ProgramTitleOf(kind_) + ": the countdown cannot be resumed without a configuration");
+    }
 }
 
 // The bus is a window onto the service, not part of its guarding: without it the service still
