@@ -25,6 +25,9 @@ std::optional<int> CountdownRecord::TakeLeftOver() {
     if (!read) return std::nullopt;
     const std::int64_t leftMs = deadlineMs - NowMs();
     if (leftMs <= 0) return 0;
+    // No countdown lasts longer than a day; a deadline beyond it is no countdown's.
+    constexpr std::int64_t DayMs = 24 * 3600 * 1000;
+    if (leftMs > DayMs) return std::nullopt;
     return static_cast<int>((leftMs + 999) / 1000);
 }
 

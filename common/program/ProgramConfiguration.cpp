@@ -1,5 +1,6 @@
-// The program's side of the configuration screen: opening it, what the screen asks of the
-// program, and the log lines of the re-initialisation that follows a save.
+// The program's side of its configuration: reading and checking the files, the screen (opening
+// it, what it asks of the program, the log lines of the re-initialisation that follows a save)
+// and the reload that re-reads the files without it.
 
 #include <optional>
 
