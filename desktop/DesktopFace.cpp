@@ -33,12 +33,13 @@ ProgramServices DesktopFace::Services(MainWindowBase& window) {
                            .power = power_,
                            .clock = clock_,
                            .control = control_,
+                           .statusObserver = followers_,
+                           .sealing = sealing_,
                            .band = &window,
                            .placement = &window,
                            .auxWindows = &window,
                            .configWindow = &window,
-                           .desktop = &desktop_,
-                           .sealing = &sealing_};
+                           .desktop = &desktop_};
 }
 
 int DesktopFace::Run(ProgramBase& program, MainWindowBase& window) {

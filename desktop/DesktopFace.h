@@ -54,6 +54,7 @@ private:
     ProcessControl control_;
     QtSupervisionTimer timer_;
     SodiumSealing sealing_;
+    StatusFanOut followers_; // none yet: the window draws what the logic tells it
     std::optional<QtMessageBoxes> boxes_;
 };
 

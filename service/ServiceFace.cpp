@@ -75,8 +75,8 @@ ProgramServices ServiceFace::Services() {
                            .power = power_,
                            .clock = clock_,
                            .control = control_,
-                           .statusObserver = &followers_,
-                           .sealing = &sealing_};
+                           .statusObserver = followers_,
+                           .sealing = sealing_};
 }
 
 void ServiceFace::FollowSignals(ProgramBase& program) {

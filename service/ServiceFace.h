@@ -58,19 +58,6 @@ private:
     ServiceBus* bus_ = nullptr;
 };
 
-// Fans how things stand out to every face part that follows it.
-class StatusFanOut final : public StatusObserver {
-public:
-    void Add(StatusObserver& observer) { observers_.push_back(&observer); }
-    void StatusChanged(const ProgramStatus& status) override {
-        for (StatusObserver* observer : observers_)
-            observer->StatusChanged(status);
-    }
-
-private:
-    std::vector<StatusObserver*> observers_;
-};
-
 // The headless face of both programs: the same logic with journal lines for windows and boxes,
 // the service manager's notifications, and the service's own instance claim.
 class ServiceFace {

@@ -132,7 +132,7 @@ void ProgramBase::StartGuarding() {
 }
 
 void ProgramBase::NotifyStatus() {
-    if (statusObserver_ != nullptr) statusObserver_->StatusChanged(Status());
+    statusObserver_.StatusChanged(Status());
 }
 
 void ProgramBase::RetryLostLog() {

@@ -29,20 +29,21 @@
 namespace tarnix {
 
 // The outside world of a program's logic: what every face gives, then what only a face with
-// windows has. A face without one of those simply has no such part.
+// windows has (a face without one of those simply has no such part; they are to become
+// observers the desktop face adds).
 struct ProgramServices {
     SupervisionTimer& timer;
     MessageBoxes& boxes;
     PowerActions& power;
     const Clock& clock;
     ProgramControl& control;
+    StatusObserver& statusObserver;     // the parts of the face that follow how things stand
+    Sealing& sealing;                   // the crypto of keyed links
     StatusBandView* band = nullptr;     // the caption, Title, Counter and the buttons
     PlacementView* placement = nullptr; // where the main window is, and its tray icon
     AuxWindowsView* auxWindows = nullptr;
     ConfigScreenWindow* configWindow = nullptr;
     UserDesktop* desktop = nullptr;
-    StatusObserver* statusObserver = nullptr; // a face that follows how things stand
-    Sealing* sealing = nullptr;               // the crypto of keyed links; none: keys are refused
 };
 
 // The configuration and keys as read and checked, not yet in force.
@@ -131,8 +132,6 @@ protected:
     void ReadConfigurationAndLog();
     // Reads and checks the configuration file and the key files, changing nothing in force.
     std::variant<CheckedConfiguration, FatalError> ReadCheckedConfiguration() const;
-    // Reads the key files; the box of a key that cannot be used.
-    std::optional<FatalError> ReadKeys(LinkKeys& keys) const;
     // Gives a link's port the key read for it, or none.
     void SealLink(SealedPort& port, int link);
     // Once per tick: the link's report of dropped datagrams when one is due, in the log, and
@@ -192,8 +191,8 @@ protected:
     AuxWindowsView* auxWindowsView_;
     ConfigScreenWindow* configWindow_;
     UserDesktop* desktop_;
-    StatusObserver* statusObserver_;
-    Sealing* sealing_;
+    StatusObserver& statusObserver_;
+    Sealing& sealing_;
     LinkKeys keys_;
     std::array<std::string, RemoteComputerCount + 1> lookupFailures_{}; // by link, as in LinkKeyed
     std::optional<CheckedConfiguration> reloaded_; // checked by a reload, for the re-initialisation

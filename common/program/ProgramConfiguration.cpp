@@ -33,7 +33,7 @@ std::variant<CheckedConfiguration, FatalError> ProgramBase::ReadCheckedConfigura
     if (auto error = ReadConfiguration(ConfigFileName(kind_), kind_, checked.record, checked.text))
         return *error;
     if (auto error = ValidateConfiguration(kind_, checked.record, checked.unconfigured)) return *error;
-    if (auto error = ReadKeys(checked.keys)) return *error;
+    if (auto error = checked.keys.Read(kind_)) return *error;
     return checked;
 }
 

@@ -6,19 +6,9 @@
 
 namespace tarnix {
 
-std::optional<FatalError> ProgramBase::ReadKeys(LinkKeys& keys) const {
-    if (auto error = keys.Read(kind_)) return error;
-    if (sealing_ != nullptr) return std::nullopt;
-    for (int link = 0; link <= RemoteComputerCount; ++link)
-        if (keys.Keyed(link))
-            return KeyFileBox("This program cannot seal datagrams, so it cannot use a key file.");
-    return std::nullopt;
-}
-
 void ProgramBase::SealLink(SealedPort& port, int link) {
-    // ReadKeys leaves no key without sealing.
     if (keys_.Keyed(link)) {
-        port.UseKey(*sealing_, keys_.For(link));
+        port.UseKey(sealing_, keys_.For(link));
     } else {
         port.UseNoKey();
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "common/program/ProgramStatus.h"
 
 namespace tarnix {
@@ -20,6 +22,19 @@ class StatusObserver {
 public:
     virtual ~StatusObserver() = default;
     virtual void StatusChanged(const ProgramStatus& status) = 0;
+};
+
+// Fans how things stand out to every part of a face that follows it; with none, nobody hears.
+class StatusFanOut final : public StatusObserver {
+public:
+    void Add(StatusObserver& observer) { observers_.push_back(&observer); }
+    void StatusChanged(const ProgramStatus& status) override {
+        for (StatusObserver* observer : observers_)
+            observer->StatusChanged(status);
+    }
+
+private:
+    std::vector<StatusObserver*> observers_;
 };
 
 } // namespace tarnix

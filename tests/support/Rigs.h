@@ -25,18 +25,20 @@ struct Outside {
     FakeConfigWindow configWindow;
     FakeDesktop desktop;
     SodiumSealing sealing;
+    StatusFanOut followers;
     ProgramServices Services() {
         return ProgramServices{.timer = window,
                                .boxes = boxes,
                                .power = power,
                                .clock = clock,
                                .control = control,
+                               .statusObserver = followers,
+                               .sealing = sealing,
                                .band = &window,
                                .placement = &window,
                                .auxWindows = &window,
                                .configWindow = &configWindow,
-                               .desktop = &desktop,
-                               .sealing = &sealing};
+                               .desktop = &desktop};
     }
 };
 

@@ -19,6 +19,7 @@
 #include "desktop/ui/UiTestSupport.h"
 #include "desktop/ui/frmConfig.h"
 #include "platform/QtSupervisionTimer.h"
+#include "platform/SodiumSealing.h"
 #include "support/Fakes.h"
 #include "support/Rigs.h"
 
@@ -268,6 +269,8 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
     testing::FakeClock clock;
     testing::FakeControl control;
     testing::FakeDesktop desktop;
+    StatusFanOut followers;
+    SodiumSealing sealing;
     std::array<testing::FakePort*, 5> fake{};
     std::array<DatagramPort*, 5> ports{};
     for (std::size_t i = 1; i <= 4; ++i)
@@ -279,6 +282,8 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
                                           .power = power,
                                           .clock = clock,
                                           .control = control,
+                                          .statusObserver = followers,
+                                          .sealing = sealing,
                                           .band = &window,
                                           .placement = &window,
                                           .auxWindows = &window,
