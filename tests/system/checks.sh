@@ -21,6 +21,19 @@ fail() {
     FAILED=$((FAILED + 1))
 }
 
+# The end of a check that gathers its faults in the caller's array `problems`: not ok with all of
+# them, or ok, with what it measured after the name.
+report() {
+    if [ ${#problems[@]} -gt 0 ]; then
+        fail "$1" "$(
+            IFS=';'
+            echo "${problems[*]}"
+        )"
+    else
+        pass "$1${2:+ ($2)}"
+    fi
+}
+
 # wait_until SECONDS COMMAND...: true as soon as the command is.
 wait_until() {
     local seconds=$1 i
@@ -188,14 +201,7 @@ check_who_may_press() {
     local status=0
     as_user outsider tarnixctl --slave reset >/dev/null 2>&1 || status=$?
     [ "$status" -eq 1 ] || problems+=("outsider's reset ended with $status, not 1")
-    if [ ${#problems[@]} -gt 0 ]; then
-        fail "$name" "$(
-            IFS=';'
-            echo "${problems[*]}"
-        )"
-        return
-    fi
-    pass "$name"
+    report "$name"
 }
 
 # Brings the slave into its countdown by stopping the peer; true once there.
@@ -224,14 +230,7 @@ check_journal_priorities() {
         problems+=("a priority prefix left in the text")
     fi
     restore_link || problems+=("not back in Run after the peer returned")
-    if [ ${#problems[@]} -gt 0 ]; then
-        fail "$name" "$(
-            IFS=';'
-            echo "${problems[*]}"
-        )"
-        return
-    fi
-    pass "$name"
+    report "$name"
 }
 
 check_pid_file_readable() {
@@ -344,14 +343,7 @@ check_reload() {
     unit_active tarnix-slave && [ "$(main_pid tarnix-slave)" = "$pid" ] ||
         problems+=("after the broken reload $(unit_state tarnix-slave), MainPID $pid then $(main_pid tarnix-slave)")
     ct cp "$GOOD_SLAVE_INI" "$SLAVE_INI"
-    if [ ${#problems[@]} -gt 0 ]; then
-        fail "$name" "$(
-            IFS=';'
-            echo "${problems[*]}"
-        )"
-        return
-    fi
-    pass "$name"
+    report "$name"
 }
 
 check_configuration_error_fails_unit() {
@@ -376,14 +368,7 @@ check_configuration_error_fails_unit() {
     ct systemctl reset-failed tarnix-slave 2>/dev/null || true
     ct systemctl start tarnix-slave || problems+=("no start with the file restored")
     wait_until 20 slave_phase_is Run || problems+=("not in Run with the file restored")
-    if [ ${#problems[@]} -gt 0 ]; then
-        fail "$name" "$(
-            IFS=';'
-            echo "${problems[*]}"
-        )"
-        return
-    fi
-    pass "$name"
+    report "$name"
 }
 
 check_countdown_resumes() {
@@ -413,14 +398,7 @@ check_countdown_resumes() {
     fi
     ct tarnixctl --slave reset >/dev/null 2>&1 || problems+=("reset failed")
     restore_link || problems+=("not back in Run after the peer returned")
-    if [ ${#problems[@]} -gt 0 ]; then
-        fail "$name" "$(
-            IFS=';'
-            echo "${problems[*]}"
-        )"
-        return
-    fi
-    pass "$name (${left} s left before, ${after} s after)"
+    report "$name" "${left} s left before, ${after} s after"
 }
 
 # The last check: the real power action, through logind and the package's polkit rule.
