@@ -34,16 +34,16 @@ ProgramServices DesktopFace::Services(MainWindowBase& window) {
                            .clock = clock_,
                            .control = control_,
                            .statusObserver = followers_,
-                           .sealing = sealing_,
-                           .band = &window,
-                           .placement = &window,
-                           .auxWindows = &window,
-                           .configWindow = &window,
-                           .desktop = &desktop_};
+                           .sealing = sealing_};
 }
 
-int DesktopFace::Run(ProgramBase& program, MainWindowBase& window) {
-    window.SetEvents(&program);
+int DesktopFace::Run(ProgramBase& program, MainWindowBase& window, CpuLoadBandView* cpuLoad) {
+    band_.emplace(SupervisionLookOf(kind_), window, cpuLoad);
+    placement_.emplace(window, program.Config());
+    rules_.emplace(program, *placement_, window, window, desktop_);
+    for (StatusObserver* part : std::initializer_list<StatusObserver*>{&*band_, &*placement_, &*rules_})
+        followers_.Add(*part);
+    window.SetEvents(&*rules_);
     timer_.SetEvents(&program);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.

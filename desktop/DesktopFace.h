@@ -10,6 +10,9 @@
 #include "common/supervision/ShutdownModule.h"
 #include "desktop/ui/MainWindowBase.h"
 #include "desktop/ui/QtMessageBoxes.h"
+#include "desktop/window/StatusPresenter.h"
+#include "desktop/window/WindowPlacement.h"
+#include "desktop/window/WindowRules.h"
 #include "platform/AbstractSocketMutex.h"
 #include "platform/LinuxDesktop.h"
 #include "platform/LogindPower.h"
@@ -36,10 +39,12 @@ public:
     // The seams of a program whose main window is window.
     ProgramServices Services(MainWindowBase& window);
     QtSupervisionTimer& Timer() { return timer_; }
+    // Adds a part of the window that follows how things stand (the master's rows).
+    void Follow(StatusObserver& observer) { followers_.Add(observer); }
 
-    // Wires the window's events and the termination signal to the program, runs the load
-    // sequence and the event loop.
-    int Run(ProgramBase& program, MainWindowBase& window);
+    // Wires the window to the program (its status band, placement and commands; cpuLoad: the
+    // slave's CPU band) and the termination signal, runs the load sequence and the event loop.
+    int Run(ProgramBase& program, MainWindowBase& window, CpuLoadBandView* cpuLoad = nullptr);
 
 private:
     ProgramKind kind_;
@@ -54,8 +59,11 @@ private:
     ProcessControl control_;
     QtSupervisionTimer timer_;
     SodiumSealing sealing_;
-    StatusFanOut followers_; // none yet: the window draws what the logic tells it
+    StatusFanOut followers_;
     std::optional<QtMessageBoxes> boxes_;
+    std::optional<StatusPresenter> band_;
+    std::optional<WindowPlacement> placement_;
+    std::optional<WindowRules> rules_;
 };
 
 } // namespace tarnix

@@ -6,10 +6,9 @@
 
 namespace tarnix {
 
-MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView* rows,
+MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& services,
                              const std::array<DatagramPort*, RemoteComputerCount + 1>& ports)
-    : ProgramBase(ProgramKind::Master, std::move(commandLine), services), rows_(rows),
-      outgoingMessage_(PollMessage) {
+    : ProgramBase(ProgramKind::Master, std::move(commandLine), services), outgoingMessage_(PollMessage) {
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         const auto index = static_cast<std::size_t>(i);
         if (ports[index] == nullptr) continue;
@@ -23,16 +22,15 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
 
 void MasterProgram::Load() {
     InitialiseProgram();
-    presenter_.ShowCaption();
+    Publish({.step = Step::Loading});
     supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
     control_.RaisePriority();
-    windowStateOverride_ = false;
     ResetSupervision();
     OpenDatagramPorts();
     WriteStartUpLog();
     RefreshWindowTexts();
     ShowPeerStatus();
-    SendToTrayIfMinimised();
+    Publish({.step = Step::Loaded});
     StartGuarding();
 }
 
@@ -61,18 +59,21 @@ void MasterProgram::ReinitialiseAfterConfiguration() {
     RefreshWindowTexts();
     minimiseAllowed_ = false;
     if (unconfigured_) return;
-    for (int i = 1; i <= RemoteComputerCount; ++i)
-        rows_.ClearLetter(i);
+    ClearLetters(false);
     ShowPeerStatus();
 }
 
 void MasterProgram::ClearRows(int firstRow) {
     for (int row = firstRow; row <= RemoteComputerCount; ++row) {
-        rows_.ClearRow(row);
         peerReply_[static_cast<std::size_t>(row)].clear();
-        shownStatus_[static_cast<std::size_t>(row)].reset();
-        shownReply_[static_cast<std::size_t>(row)].clear();
+        judgedStatus_[static_cast<std::size_t>(row)].reset();
+        judgedReply_[static_cast<std::size_t>(row)].clear();
     }
+    Publish({.step = Step::RowsCleared, .firstRow = firstRow});
+}
+
+void MasterProgram::ClearLetters(bool freshRows) {
+    Publish({.step = Step::LettersCleared, .freshRows = freshRows});
 }
 
 bool MasterProgram::OpenPort(int i) {
@@ -85,11 +86,11 @@ bool MasterProgram::OpenPort(int i) {
 
 void MasterProgram::OpenDatagramPorts() {
     ClearRows(0);
-    presenter_.ShowHeardColour();
+    Publish({.step = Step::LinksCleared});
     outgoingMessage_ = PollMessage;
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
-        peerStatus_[static_cast<std::size_t>(i)] = PeerStatus::Nothing;
+        peerStatus_[static_cast<std::size_t>(i)] = LinkState::Nothing;
         if (!OpenPort(i)) {
             // The question always names Port2, whichever socket failed.
             AskPortQuestion();
@@ -126,31 +127,19 @@ void MasterProgram::Evaluate() {
     pollCounter_ = EvaluationTicks;
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         peerReply_[static_cast<std::size_t>(i)].clear();
-        peerStatus_[static_cast<std::size_t>(i)] = PeerStatus::Nothing;
+        peerStatus_[static_cast<std::size_t>(i)] = LinkState::Nothing;
     }
 }
 
+// The rows show the links as judged now; during the activation delay nothing is judged yet.
 void MasterProgram::ShowPeerStatus() {
-    rows_.ShowHostRow(config_.CName[0], ActionLetter(supervision_.ShutTypeName()));
-    for (int i = 1; i <= RemoteComputerCount; ++i)
-        ShowRemoteRow(i);
-}
-
-void MasterProgram::ShowRemoteRow(int i) {
-    const auto index = static_cast<std::size_t>(i);
-    if (!config_.CName[index].empty()) {
-        rows_.ShowName(i, config_.CName[index]);
-    } else if (!config_.IPAdd[index].empty()) {
-        rows_.ShowName(i, config_.IPAdd[index]);
-    } else {
-        rows_.ShowNotConfigured(i);
-        shutShowsNotConfigured_[index] = true;
-        return;
+    for (int i = 1; i <= RemoteComputerCount && supervision_.Phase() != PhaseActivation; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (config_.CName[index].empty() && config_.IPAdd[index].empty()) continue;
+        judgedStatus_[index] = peerStatus_[index];
+        judgedReply_[index] = peerReply_[index];
     }
-    if (supervision_.Phase() == PhaseActivation) return;
-    rows_.ShowLink(i, peerStatus_[index], peerReply_[index], !shutShowsNotConfigured_[index]);
-    shownStatus_[index] = peerStatus_[index];
-    shownReply_[index] = peerReply_[index];
+    Publish({.step = Step::RowsShown});
 }
 
 void MasterProgram::PollPeers() {
@@ -162,13 +151,9 @@ void MasterProgram::PollPeers() {
         DatagramPort* port = sealed_[static_cast<std::size_t>(i)].get();
         if (port == nullptr || !port->Send(outgoingMessage_)) allSent = false;
     }
-    ShowNetworkState(allSent);
-    outgoingMessage_ = PollMessage;
-}
-
-void MasterProgram::ShowNetworkState(bool allSent) {
-    rows_.ShowNetwork(allSent);
     networkOK_ = allSent;
+    Publish({.step = Step::NetworkShown});
+    outgoingMessage_ = PollMessage;
 }
 
 void MasterProgram::OnDatagram(int index, const std::optional<std::string>& datagram) {
@@ -179,17 +164,17 @@ void MasterProgram::OnDatagram(int index, const std::optional<std::string>& data
     // valid reply of the same second, or a stray sender could make a master with a perfect link
     // count down.
     if (!datagram) {
-        peerStatus_[i] = PeerStatus::Nothing;
+        peerStatus_[i] = LinkState::Nothing;
         return;
     }
     if (IsWellFormed(*datagram)) {
         supervision_.Heard();
-        peerStatus_[i] = PeerStatus::Connected;
+        peerStatus_[i] = LinkState::Connected;
         peerReply_[i] = std::string(1, TypeLetter(*datagram));
         if (StateDigitValue(*datagram) == 2) peerReply_[i] += "**";
         return;
     }
-    peerStatus_[i] = PeerStatus::DataError;
+    peerStatus_[i] = LinkState::DataError;
 }
 
 void MasterProgram::ResetClick() {
@@ -202,13 +187,10 @@ void MasterProgram::ResetClick() {
 
 void MasterProgram::ResetProgram() {
     BeginReset();
-    for (int i = 1; i <= RemoteComputerCount; ++i) {
-        rows_.ClearLetter(i);
-        shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
-    }
+    ClearLetters(true);
     ResetSupervision();
     ClearRows(0);
-    presenter_.ShowHeardColour();
+    Publish({.step = Step::LinksCleared});
     RefreshWindowTexts();
     ShowPeerStatus();
     NotifyStatus();
@@ -217,10 +199,7 @@ void MasterProgram::ResetProgram() {
 void MasterProgram::TestClick() {
     if (unconfigured_) return;
     ResetSupervision();
-    for (int i = 1; i <= RemoteComputerCount; ++i) {
-        rows_.ClearLetter(i);
-        shutShowsNotConfigured_[static_cast<std::size_t>(i)] = false;
-    }
+    ClearLetters(true);
     ClearRows(1);
     ShowPeerStatus();
     EnterTestMode();
@@ -235,9 +214,11 @@ void MasterProgram::AddProgramStatus(ProgramStatus& status) const {
         remote.configured = Configured(i);
         remote.name = config_.CName[index];
         remote.address = config_.IPAdd[index];
-        remote.link = shownStatus_[index];
-        remote.letter = shownReply_[index];
+        remote.link = judgedStatus_[index];
+        remote.letter = judgedReply_[index];
     }
+    status.computerName = config_.CName[0];
+    status.networkOK = networkOK_;
 }
 
 LogLineState MasterProgram::CurrentLogState() const {

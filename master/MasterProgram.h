@@ -8,7 +8,6 @@
 
 #include "common/link/DatagramPort.h"
 #include "common/program/ProgramBase.h"
-#include "master/PeerRowsPresenter.h"
 
 namespace tarnix {
 
@@ -16,9 +15,8 @@ namespace tarnix {
 // the poll pass, the datagram handler, and Reset and Test, which also command the slaves.
 class MasterProgram : public ProgramBase {
 public:
-    // rows: the window's status rows (none without a window); ports[1..4] are the sockets of
-    // remote computers 1..4, ports[0] is unused.
-    MasterProgram(std::string commandLine, const ProgramServices& services, PeerRowsView* rows,
+    // ports[1..4] are the sockets of remote computers 1..4, ports[0] is unused.
+    MasterProgram(std::string commandLine, const ProgramServices& services,
                   const std::array<DatagramPort*, RemoteComputerCount + 1>& ports);
 
     void Load() override;
@@ -36,7 +34,7 @@ public:
     void TestClick() override;
     void ResetProgram() override;
 
-    PeerStatus StatusOf(int i) const { return peerStatus_[static_cast<std::size_t>(i)]; }
+    LinkState StatusOf(int i) const { return peerStatus_[static_cast<std::size_t>(i)]; }
     const std::string& PeerReply(int i) const { return peerReply_[static_cast<std::size_t>(i)]; }
     bool NetworkOK() const { return networkOK_; }
     const std::string& OutgoingMessage() const { return outgoingMessage_; }
@@ -48,20 +46,17 @@ private:
     bool OpenPort(int i);
     void Evaluate();
     void ClearRows(int firstRow);
-    void ShowRemoteRow(int i);
-    void ShowNetworkState(bool allSent);
+    // A reset clears the slaves' action letters and the " ---" marks of unconfigured rows.
+    void ClearLetters(bool freshRows);
 
-    PeerRowsPresenter rows_;
     // Over the sockets the face gives, [1..4]; none where the face gave none.
     std::array<std::unique_ptr<SealedPort>, RemoteComputerCount + 1> sealed_;
-    std::array<PeerStatus, RemoteComputerCount + 1> peerStatus_{};
+    // What was heard since the last evaluation.
+    std::array<LinkState, RemoteComputerCount + 1> peerStatus_{};
     std::array<std::string, RemoteComputerCount + 1> peerReply_;
-    // What the rows show since the last evaluation, for how things stand.
-    std::array<std::optional<PeerStatus>, RemoteComputerCount + 1> shownStatus_{};
-    std::array<std::string, RemoteComputerCount + 1> shownReply_;
-    // A row's action column shows " ---" until a reset clears it, even once the computer is
-    // configured; kept here because the logic never reads the window back.
-    std::array<bool, RemoteComputerCount + 1> shutShowsNotConfigured_{};
+    // The last evaluation's judgement, for how things stand.
+    std::array<std::optional<LinkState>, RemoteComputerCount + 1> judgedStatus_{};
+    std::array<std::string, RemoteComputerCount + 1> judgedReply_;
     std::string outgoingMessage_;
     // Counts the ticks down to the next evaluation of the links, which runs when it reaches 1;
     // every tick, the evaluating one too, takes one off. Set to EvaluationTicks by an evaluation,

@@ -25,13 +25,13 @@ int Usage() {
 
 int RunMaster(ServiceFace& face) {
     MasterSockets sockets;
-    MasterProgram program(face.CommandLine(), face.Services(), nullptr, sockets.Ports());
+    MasterProgram program(face.CommandLine(), face.Services(), sockets.Ports());
     return face.Run(program);
 }
 
 int RunSlave(ServiceFace& face) {
     UdpDatagramPort socket;
-    SlaveProgram program(face.CommandLine(), face.Services(), nullptr, socket);
+    SlaveProgram program(face.CommandLine(), face.Services(), socket);
     return face.Run(program);
 }
 

@@ -7,10 +7,9 @@
 
 namespace tarnix {
 
-SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& services, CpuLoadBandView* cpuLoad,
-                           DatagramPort& port)
-    : ProgramBase(ProgramKind::Slave, std::move(commandLine), services, cpuLoad),
-      port_(port, SealSide::Slave), replyMessage_(Acknowledgement) {
+SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& services, DatagramPort& port)
+    : ProgramBase(ProgramKind::Slave, std::move(commandLine), services), port_(port, SealSide::Slave),
+      replyMessage_(Acknowledgement) {
     // Only the master may speak to a slave: anything else is dropped unseen.
     port_.SetArrivalHandler([this](const Arrival& arrival) {
         if (arrival.fromRemoteHost) OnDatagram(arrival.datagram);
@@ -20,12 +19,11 @@ SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& servi
 void SlaveProgram::Load() {
     supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
     control_.RaisePriority();
-    windowStateOverride_ = false;
     InitialiseProgram();
     ResetSupervision();
     WriteStartUpLog();
     RefreshWindowTexts();
-    SendToTrayIfMinimised();
+    Publish({.step = Step::Loaded});
     StartGuarding();
 }
 
@@ -76,7 +74,7 @@ void SlaveProgram::OnTimerTick() {
 
 void SlaveProgram::ShowConnectionError() {
     Hear(LinkState::DataError);
-    presenter_.ShowConnectionError();
+    Publish({.step = Step::LinkError});
 }
 
 bool SlaveProgram::MayAnswer() const {

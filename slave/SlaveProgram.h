@@ -13,9 +13,7 @@ namespace tarnix {
 // answers to the master's datagrams, and Reset and Test, which the master can also command.
 class SlaveProgram : public ProgramBase {
 public:
-    // cpuLoad: the window's CPU-load band.
-    SlaveProgram(std::string commandLine, const ProgramServices& services, CpuLoadBandView* cpuLoad,
-                 DatagramPort& port);
+    SlaveProgram(std::string commandLine, const ProgramServices& services, DatagramPort& port);
 
     void Load() override;
     void InitialiseProgram();

@@ -8,16 +8,13 @@
 
 namespace tarnix {
 
-ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services,
-                         CpuLoadBandView* cpuLoad)
+ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services)
     : kind_(kind), commandLine_(std::move(commandLine)), timer_(services.timer), boxes_(services.boxes),
-      clock_(services.clock), control_(services.control), placement_(services.placement),
-      auxWindowsView_(services.auxWindows), configWindow_(services.configWindow), desktop_(services.desktop),
-      statusObserver_(services.statusObserver), sealing_(services.sealing),
-      programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
-      runningLog_(log_, services.clock), presenter_(SupervisionLookOf(kind), services.band, cpuLoad),
-      display_(presenter_, services.timer, services.placement, config_, [this] { return Status(); }),
-      supervision_(config_, display_, *this),
+      clock_(services.clock), control_(services.control), statusObserver_(services.statusObserver),
+      sealing_(services.sealing), programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
+      runningLog_(log_, services.clock),
+      steps_(services.timer, services.statusObserver, [this] { return Status(); }),
+      supervision_(config_, steps_, *this),
       expiry_(programTitle_, config_, services.timer, services.boxes, services.power, supervision_, *this) {}
 
 bool ProgramBase::InhibitShutdownSwitch() const {
@@ -30,7 +27,11 @@ void ProgramBase::Fatal(const FatalError& error, ProgramEnd end) {
     ending_ = true;
     timer_.SetTimerEnabled(false);
     boxes_.Show(programTitle_ + error.titleSuffix, error.lines, error.icon, BoxButtons::Ok);
-    RemoveTrayIcon();
+    End(end);
+}
+
+void ProgramBase::End(ProgramEnd end) {
+    Publish({.step = Step::Ending});
     control_.EndProgram(end);
 }
 
@@ -135,6 +136,10 @@ void ProgramBase::NotifyStatus() {
     statusObserver_.StatusChanged(Status());
 }
 
+void ProgramBase::Publish(StatusStep step) {
+    statusObserver_.StepTaken(step, Status());
+}
+
 void ProgramBase::RetryLostLog() {
     if (guarding_) runningLog_.RetryKeptLines(CurrentLogState());
 }
@@ -159,46 +164,25 @@ void ProgramBase::AskPortQuestion() {
     };
     const BoxAnswer answer =
         boxes_.Show(programTitle_ + " Port Error", lines, BoxIcon::Error, BoxButtons::YesNo);
-    if (answer == BoxAnswer::Yes) {
-        RemoveTrayIcon();
-        control_.EndProgram(ProgramEnd::Failed);
-        return;
-    }
+    if (answer == BoxAnswer::Yes) return End(ProgramEnd::Failed);
     unconfigured_ = true;
 }
 
 void ProgramBase::RefreshWindowTexts() {
-    const ProgramStatus status = Status();
-    presenter_.ShowProgramTexts(status);
-
-    const bool startMinimised =
-        (StartsInTray(config_) && !windowStateOverride_) || (StartsShown(config_) && windowStateOverride_);
-    if (placement_ != nullptr && startMinimised && !unconfigured_ && minimiseAllowed_) {
-        placement_->Minimise();
-        SendToTrayIfMinimised(); // minimising shows the window in the task bar again
-    }
+    Publish({.step = Step::TextsRefreshed, .mayMinimise = minimiseAllowed_});
     minimiseAllowed_ = true;
-    if (placement_ != nullptr && RunsNormally(config_)) placement_->SetTopmost(false);
-
-    presenter_.ShowActivation(status);
-    if (unconfigured_) presenter_.ShowUnconfigured();
     if (!unconfigured_) LogAtNormal("Start", "Initialise");
     RefreshProgramTexts();
     timer_.SetTimerEnabled(true);
 }
 
 void ProgramBase::EndProgram() {
-    RemoveTrayIcon();
-    control_.EndProgram(ProgramEnd::Failed);
-}
-
-void ProgramBase::RemoveTrayIcon() {
-    if (placement_ != nullptr) placement_->RemoveTrayIcon();
+    End(ProgramEnd::Failed);
 }
 
 void ProgramBase::BeginReset() {
     const bool countingDown = supervision_.Phase() == PhaseCountdown;
-    if (countingDown) presenter_.ShowResetButton();
+    if (countingDown) Publish({.step = Step::ResetBegins});
     // Only the cancelling of a real countdown lets the refresh send the window back to the tray.
     minimiseAllowed_ = countingDown && !supervision_.TestRun() && !supervision_.InhibitShutdown();
 }
@@ -209,37 +193,19 @@ void ProgramBase::EnterTestMode() {
     minimiseAllowed_ = false; // a test never moves the window
     LogAtNormal("Enter", "Test");
     RefreshWindowTexts();
-    presenter_.ShowTestMode();
+    Publish({.step = Step::TestModeEntered});
     NotifyStatus();
 }
 
-void ProgramBase::OnButtonClicked(Button button) {
-    switch (button) {
-    case Button::TestS:
-        return TestClick();
-    case Button::Reset:
-        return ResetClick();
-    case Button::About:
-        if (auxWindowsView_ != nullptr) ShowAboutBox();
-        return;
-    case Button::Config:
-        if (configWindow_ != nullptr) OpenConfigScreen();
-        return;
-    case Button::Exit:
-        return OnWindowClosing();
-    }
-}
-
-void ProgramBase::ShowAboutBox() {
+void ProgramBase::OpenAboutBox(AuxWindowsView& view) {
     auxWindows_.NoteOpened();
-    auxWindowsView_->OpenAboutBox(supervision_.InhibitShutdown(), RunsOnTop(config_), auxWindows_);
+    view.OpenAboutBox(supervision_.InhibitShutdown(), RunsOnTop(config_), auxWindows_);
 }
 
 void ProgramBase::OnWindowClosing() {
     timer_.SetTimerEnabled(false);
     if (!unconfigured_ && LogsNormal(config_)) Log("Exit", supervision_.PhaseDetail());
-    RemoveTrayIcon();
-    control_.EndProgram(ProgramEnd::Closed);
+    End(ProgramEnd::Closed);
 }
 
 void ProgramBase::OnTerminationSignal() {
@@ -249,59 +215,12 @@ void ProgramBase::OnTerminationSignal() {
     if (!ending_ && !unconfigured_ && supervision_.LogNormal())
         (void)log_.WriteLogLine("Exit", supervision_.PhaseDetail(), CurrentLogState());
     ending_ = true;
-    RemoveTrayIcon();
-    control_.EndProgram(ProgramEnd::Closed);
-}
-
-void ProgramBase::RecomputeWindowStateOverride() {
-    if (placement_ == nullptr) return;
-    const bool minimised = placement_->IsMinimised();
-    windowStateOverride_ = (!minimised && StartsInTray(config_) && supervision_.Phase() != PhaseCountdown) ||
-                           (minimised && StartsShown(config_));
-}
-
-void ProgramBase::SendToTrayIfMinimised() {
-    if (placement_ == nullptr || !placement_->IsMinimised()) return;
-    placement_->AddTrayIcon();
-    placement_->HideWindow();
-}
-
-void ProgramBase::OnWindowStateChanged() {
-    if (placement_ == nullptr) return;
-    SendToTrayIfMinimised();
-    // Minimising a window that should start shown is always the user's override; anything else
-    // is decided outside the countdown only, which keeps the user's earlier choice.
-    if (placement_->IsMinimised() && StartsShown(config_)) {
-        windowStateOverride_ = true;
-    } else if (supervision_.Phase() != PhaseCountdown) {
-        RecomputeWindowStateOverride();
-    }
-}
-
-void ProgramBase::OnTrayRestoreRequested() {
-    display_.BringToFront(supervision_.Phase());
-    RecomputeWindowStateOverride();
-}
-
-void ProgramBase::OnWindowActivated() {
-    if (placement_ == nullptr) return;
-    // The countdown keeps its window on top even when activating it (which the desktop may do
-    // on its own after bringing it to the front) would otherwise drop that.
-    placement_->SetTopmost(RunsOnTop(config_) || supervision_.Phase() == PhaseCountdown);
-    if (placement_->IsMinimised()) placement_->HideWindow();
+    End(ProgramEnd::Closed);
 }
 
 void ProgramBase::CloseExpiredAuxWindows() {
-    switch (auxWindows_.TakeExpired()) {
-    case AuxWindow::AboutBox:
-        if (auxWindowsView_ != nullptr) auxWindowsView_->CloseAboutBox();
-        return;
-    case AuxWindow::ConfigScreen:
-        if (configWindow_ != nullptr) configWindow_->CloseConfigScreen();
-        return;
-    case AuxWindow::None:
-        return;
-    }
+    const AuxWindow expired = auxWindows_.TakeExpired();
+    if (expired != AuxWindow::None) Publish({.step = Step::AuxWindowExpired, .expired = expired});
 }
 
 } // namespace tarnix

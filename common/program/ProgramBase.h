@@ -9,9 +9,7 @@
 #include "common/config/ConfigRecord.h"
 #include "common/config/ConfigScreenHost.h"
 #include "common/config/ConfigScreenView.h"
-#include "common/display/MachineDisplay.h"
 #include "common/display/MainWindowView.h"
-#include "common/display/StatusPresenter.h"
 #include "common/link/PeerKey.h"
 #include "common/link/SealedPort.h"
 #include "common/log/LogFile.h"
@@ -19,7 +17,7 @@
 #include "common/program/MessageBox.h"
 #include "common/program/ProgramControl.h"
 #include "common/program/ProgramStatus.h"
-#include "common/program/UserDesktop.h"
+#include "common/program/SupervisionSteps.h"
 #include "common/program/WatchdogCommands.h"
 #include "common/supervision/CountdownExpiry.h"
 #include "common/supervision/PowerActions.h"
@@ -28,22 +26,16 @@
 
 namespace tarnix {
 
-// The outside world of a program's logic: what every face gives, then what only a face with
-// windows has (a face without one of those simply has no such part; they are to become
-// observers the desktop face adds).
+// The outside world of a program's logic: the seams every face gives. What only a window needs
+// follows the status as an observer the desktop face adds.
 struct ProgramServices {
     SupervisionTimer& timer;
     MessageBoxes& boxes;
     PowerActions& power;
     const Clock& clock;
     ProgramControl& control;
-    StatusObserver& statusObserver;     // the parts of the face that follow how things stand
-    Sealing& sealing;                   // the crypto of keyed links
-    StatusBandView* band = nullptr;     // the caption, Title, Counter and the buttons
-    PlacementView* placement = nullptr; // where the main window is, and its tray icon
-    AuxWindowsView* auxWindows = nullptr;
-    ConfigScreenWindow* configWindow = nullptr;
-    UserDesktop* desktop = nullptr;
+    StatusObserver& statusObserver; // the parts of the face that follow how things stand
+    Sealing& sealing;               // the crypto of keyed links
 };
 
 // The configuration and keys as read and checked, not yet in force.
@@ -55,17 +47,12 @@ struct CheckedConfiguration {
 };
 
 // What the master and the slave do alike: configuration and log at start, the log writer with
-// its fatal errors, the window texts, the tray and on-top rules, the about box, and the end.
-// The two programs derive from it and add their datagram handling and their own load order.
-class ProgramBase : public MainWindowEvents,
-                    public TickEvents,
-                    public WatchdogCommands,
-                    public SupervisionLog,
-                    public ConfigScreenHost {
+// its fatal errors, the steps of how things stand, the about box and the configuration screen,
+// and the end. The two programs derive from it and add their datagram handling and their own
+// load order.
+class ProgramBase : public TickEvents, public WatchdogCommands, public SupervisionLog {
 public:
-    // cpuLoad: the window's CPU-load band (the slave's); nullptr where the face has none.
-    ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services,
-                CpuLoadBandView* cpuLoad = nullptr);
+    ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services);
 
     // Runs the load sequence of the main window.
     virtual void Load() = 0;
@@ -76,19 +63,21 @@ public:
     // The line, where the logging level is Normal or Full.
     void LogAtNormal(const std::string& event, const std::string& detail);
     void RefreshWindowTexts();
-    // After the configuration screen's box: removes the tray icon and ends the program at once,
-    // as a failure.
-    void EndProgram() override;
+    // After the configuration screen's box: the program ends at once, as a failure.
+    void EndProgram();
 
     // How things stand now.
     ProgramStatus Status() const override;
 
-    // MainWindowEvents
-    void OnButtonClicked(Button button) override;
-    void OnWindowClosing() override;
-    void OnWindowStateChanged() override;
-    void OnTrayRestoreRequested() override;
-    void OnWindowActivated() override;
+    // The window's commands. Exit, or the window closed by any other means: the program ends.
+    void OnWindowClosing();
+    // Opens the about box in view; returns when it has closed.
+    void OpenAboutBox(AuxWindowsView& view);
+    // Opens the configuration screen in window modally; returns when it has closed and the
+    // program has taken up what it saved. host: what the screen asks of the window's side.
+    void OpenConfigScreen(ConfigScreenWindow& window, ConfigScreenHost& host);
+    // The desktop's viewer could not open the log file named logName.
+    void ReportLogFileUnopened(const std::string& logName);
 
     // The system asks the program to end (logout, shutdown, kill).
     void OnTerminationSignal();
@@ -105,24 +94,19 @@ public:
     virtual void ResetProgram() = 0;
 
     const ConfigRecord& Config() const { return config_; }
-    bool Unconfigured() const override { return unconfigured_; }
-    bool WindowStateOverride() const { return windowStateOverride_; }
+    bool Unconfigured() const { return unconfigured_; }
     const Supervision& Machine() const { return supervision_; }
     const AuxWindows& Auxiliary() const { return auxWindows_; }
     // Whether the link to the master (0, in a slave) or to remote computer 1..4 has a key.
     bool LinkKeyed(int link) const { return keys_.Keyed(link); }
 
-    // ConfigScreenHost
-    bool IsAdministrator() override;
-    bool OpenLogFile(const std::filesystem::path& file) override;
-    bool ConfigSaved() const override { return configSaved_; }
-    void SetConfigSaved(bool saved) override { configSaved_ = saved; }
-    void ClearWindowStateOverride() override { windowStateOverride_ = false; }
-    void StopSupervisionTimer() override;
+    // What the configuration screen asks of the program (see ConfigScreenHost).
+    bool ConfigSaved() const { return configSaved_; }
+    void SetConfigSaved(bool saved) { configSaved_ = saved; }
+    void StopSupervisionTimer();
+    virtual void ReinitialiseAfterConfiguration() = 0;
 
 protected:
-    // Opens the configuration screen modally; returns when it has closed.
-    void OpenConfigScreen();
     // After the screen's re-initialisation: the "Config"/"Updated" line and, at Full, the header
     // with the configuration listing.
     void WriteConfigUpdatedLog();
@@ -145,8 +129,9 @@ protected:
     void StartGuarding();
     // Once a second: the log lines kept while the log could not be written.
     void RetryLostLog();
-    // Tells the face that follows how things stand.
+    // Tells the face that follows how things stand: settled, or one step on the way.
     void NotifyStatus();
+    void Publish(StatusStep step);
     // One second of supervision and what it ended in; a refused power action ends the program
     // with its error box.
     void RunSupervisionSecond();
@@ -165,19 +150,16 @@ protected:
     virtual void RefreshProgramTexts() {}
 
     // What every reset does first: give a cancelled countdown's button back its caption, and
-    // decide whether the refresh may minimise the window.
+    // decide whether the refresh may send the window to the tray.
     void BeginReset();
     // Starts a test run on a machine that was just reset, and says so in the window and log.
     void EnterTestMode();
-    // A minimised window lives in the tray: add the icon and hide the window.
-    void SendToTrayIfMinimised();
-    void ShowAboutBox();
     // The test run's countdown began: report it, reset, and show the "Test" box.
     void EndTestRun();
     // The countdown ran out: the action, then the program's end or its reset.
     void ActOnExpiredCountdown();
-    void RecomputeWindowStateOverride();
-    void RemoveTrayIcon();
+    // The program ends now, with end as its exit status.
+    void End(ProgramEnd end);
     void AppendToLog(const std::string& text);
     void ReportLostLog(const FatalError& error);
 
@@ -187,10 +169,6 @@ protected:
     MessageBoxes& boxes_;
     const Clock& clock_;
     ProgramControl& control_;
-    PlacementView* placement_;
-    AuxWindowsView* auxWindowsView_;
-    ConfigScreenWindow* configWindow_;
-    UserDesktop* desktop_;
     StatusObserver& statusObserver_;
     Sealing& sealing_;
     LinkKeys keys_;
@@ -203,7 +181,6 @@ protected:
     std::string configText_;
     bool unconfigured_ = false;
     bool minimiseAllowed_ = true;
-    bool windowStateOverride_ = false;
     bool configSaved_ = false;
     bool ending_ = false; // a fatal box is open and the program ends when it closes
     bool guarding_ = false;
@@ -212,8 +189,7 @@ protected:
 
     LogFile log_;
     RunningLog runningLog_;
-    StatusPresenter presenter_;
-    MachineDisplay display_;
+    SupervisionSteps steps_;
     Supervision supervision_;
     CountdownExpiry expiry_;
 };

@@ -11,15 +11,15 @@
 
 namespace tarnix {
 
-void ProgramBase::OpenConfigScreen() {
+void ProgramBase::OpenConfigScreen(ConfigScreenWindow& window, ConfigScreenHost& host) {
     std::optional<ConfigScreen> screen;
-    configWindow_->RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
+    window.RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
         // The record holds the file's values: "-InhibitShutdown" shortens the delays in force
         // inside supervision only, so the screen never shows or saves the test values.
         ConfigScreen::Setup setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)};
         for (int link = 0; link <= RemoteComputerCount; ++link)
             setup.linkKeyed[static_cast<std::size_t>(link)] = LinkKeyed(link);
-        screen.emplace(std::move(setup), view, boxes_, *this, auxWindows_, clock_);
+        screen.emplace(std::move(setup), view, boxes_, host, auxWindows_, clock_);
         screen->Load();
         return *screen;
     });
@@ -66,18 +66,9 @@ bool ProgramBase::ReloadConfiguration() {
     return !ending_;
 }
 
-bool ProgramBase::IsAdministrator() {
-    return desktop_ != nullptr && desktop_->IsAdministrator();
-}
-
-// The viewer's own failure comes after the screen has gone on: it is reported, but unlike a
-// missing log it is no reason to end the watchdog.
-bool ProgramBase::OpenLogFile(const std::filesystem::path& file) {
-    if (desktop_ == nullptr) return false;
-    return desktop_->OpenTextFile(file, [this, name = config_.LogName] {
-        const BoxText box = LogFileUnopenedBox(name);
-        boxes_.Show(programTitle_ + box.titleSuffix, box.lines, box.icon, BoxButtons::Ok);
-    });
+void ProgramBase::ReportLogFileUnopened(const std::string& logName) {
+    const BoxText box = LogFileUnopenedBox(logName);
+    boxes_.Show(programTitle_ + box.titleSuffix, box.lines, box.icon, BoxButtons::Ok);
 }
 
 void ProgramBase::StopSupervisionTimer() {

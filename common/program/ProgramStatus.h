@@ -43,6 +43,8 @@ struct ProgramStatus {
     std::uint32_t resets = 0; // Reset pressed or commanded, counted since the start
     std::uint32_t tests = 0;  // Test likewise
     std::array<RemoteComputerStatus, RemoteComputerCount> remote{}; // the master's computers 1..4
+    std::string computerName;        // the master's name for this computer (CName of row 0)
+    bool networkOK = true;           // the master's last poll pass could send every poll
     std::string masterLookupFailure; // a slave's: why its master's domain name has no address
     // A slave's link to its master in the present stretch of listening: none after a reset, until
     // the first loss check or datagram.

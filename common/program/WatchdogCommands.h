@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/program/ProgramStatus.h"
+#include "common/program/StatusSteps.h"
 
 namespace tarnix {
 
@@ -17,11 +18,12 @@ public:
 };
 
 // Told how things stand whenever they may have changed: after every tick, reset and test. It may
-// be told the same status again.
+// be told the same status again. What shows the steps on the way (a window) hears them too.
 class StatusObserver {
 public:
     virtual ~StatusObserver() = default;
     virtual void StatusChanged(const ProgramStatus& status) = 0;
+    virtual void StepTaken(const StatusStep& /*step*/, const ProgramStatus& /*status*/) {}
 };
 
 // Fans how things stand out to every part of a face that follows it; with none, nobody hears.
@@ -31,6 +33,10 @@ public:
     void StatusChanged(const ProgramStatus& status) override {
         for (StatusObserver* observer : observers_)
             observer->StatusChanged(status);
+    }
+    void StepTaken(const StatusStep& step, const ProgramStatus& status) override {
+        for (StatusObserver* observer : observers_)
+            observer->StepTaken(step, status);
     }
 
 private:

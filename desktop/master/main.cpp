@@ -3,6 +3,7 @@
 
 #include "desktop/DesktopFace.h"
 #include "desktop/master/TarnixMMain.h"
+#include "desktop/window/PeerRowsPresenter.h"
 #include "master/MasterProgram.h"
 #include "platform/MasterSockets.h"
 #include "platform/UrlOpener.h"
@@ -15,7 +16,9 @@ int main(int argc, char** argv) {
 
     TarnixMMain window(OpenUrlInBrowser);
     MasterSockets sockets;
-    MasterProgram program(face.CommandLine(), face.Services(window), &window, sockets.Ports());
+    MasterProgram program(face.CommandLine(), face.Services(window), sockets.Ports());
+    PeerRowsPresenter rows(window);
+    face.Follow(rows);
     face.Timer().SetObserver(&window);
     return face.Run(program, window);
 }

@@ -15,6 +15,6 @@ int main(int argc, char** argv) {
 
     TarnixSMain window(OpenUrlInBrowser);
     UdpDatagramPort socket;
-    SlaveProgram program(face.CommandLine(), face.Services(window), &window, socket);
-    return face.Run(program, window);
+    SlaveProgram program(face.CommandLine(), face.Services(window), socket);
+    return face.Run(program, window, &window);
 }

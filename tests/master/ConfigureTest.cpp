@@ -64,7 +64,7 @@ TEST_F(Configure, AFreshMasterIsSetUpAndSupervisesWithoutARestart) {
         screen.OnCloseClicked();
         EXPECT_TRUE(view.unloaded);
     };
-    rig.program->OnButtonClicked(Button::Config);
+    rig.rules->OnButtonClicked(Button::Config);
 
     EXPECT_FALSE(rig.program->Unconfigured());
     EXPECT_EQ(rig.Port(1).boundPort, 20001);
@@ -94,7 +94,7 @@ TEST_F(Configure, AtFullTheMasterListsTheNewConfiguration) {
         screen.OnSaveClicked();
         screen.OnCloseClicked();
     };
-    rig.program->OnButtonClicked(Button::Config);
+    rig.rules->OnButtonClicked(Button::Config);
     const Lines after = From(folder.LogLines("TarnixM.log"), ",  Config");
     ASSERT_FALSE(after.empty());
     EXPECT_NE(std::find(after.begin(), after.end(), "IPAdd2=127.0.0.6"), after.end());
@@ -112,7 +112,7 @@ TEST_F(Configure, TheSlaveTakesItsNewMasterWithoutStoppingItsTimer) {
         rig.window.timerEnabled = true;
         screen.OnCloseClicked();
     };
-    rig.program->OnButtonClicked(Button::Config);
+    rig.rules->OnButtonClicked(Button::Config);
     EXPECT_EQ(rig.port.remoteHost, "127.0.0.7");
     EXPECT_EQ(rig.port.boundPort, 20000);
     EXPECT_EQ(Events(From(folder.LogLines("TarnixS.log"), ",  Config")),
@@ -134,7 +134,7 @@ TEST_F(Configure, TheProgramIsReinitialisedOnlyOnceTheScreenHasReturned) {
         EXPECT_EQ(rig.Port(2).boundPort, 0);
         EXPECT_EQ(folder.LogLines("TarnixM.log").size(), lines);
     };
-    rig.program->OnButtonClicked(Button::Config);
+    rig.rules->OnButtonClicked(Button::Config);
     EXPECT_EQ(rig.Port(2).remoteHost, "127.0.0.6");
     EXPECT_EQ(Events(From(folder.LogLines("TarnixM.log"), ",  Config")),
               (Lines{"Config,Updated", "Start,Initialise"}));
@@ -146,7 +146,7 @@ TEST_F(Configure, WithoutASaveOrByTheClockNothingIsReadAgain) {
     rig.program->Load();
     const std::size_t lines = folder.LogLines("TarnixM.log").size();
 
-    rig.program->OnButtonClicked(Button::Config); // opened and closed at once
+    rig.rules->OnButtonClicked(Button::Config); // opened and closed at once
     EXPECT_FALSE(rig.program->Auxiliary().AnyOpen());
 
     // Saved, then left open until the main window closes it on time: the file waits for the
@@ -159,7 +159,7 @@ TEST_F(Configure, WithoutASaveOrByTheClockNothingIsReadAgain) {
         rig.Tick();
         rig.Tick();
     };
-    rig.program->OnButtonClicked(Button::Config);
+    rig.rules->OnButtonClicked(Button::Config);
     EXPECT_EQ(rig.configWindow.closed, 1);
     EXPECT_FALSE(rig.program->Auxiliary().AnyOpen());
     EXPECT_EQ(folder.LogLines("TarnixM.log").size(), lines);
@@ -180,7 +180,7 @@ TEST_F(Configure, OnlyAnAdministratorMaySave) {
         screen.OnSaveClicked();
         screen.OnCloseClicked();
     };
-    rig.program->OnButtonClicked(Button::Config);
+    rig.rules->OnButtonClicked(Button::Config);
     EXPECT_EQ(ReadFile("Data/TarnixM.ini"), before);
 }
 
@@ -200,7 +200,7 @@ TEST_F(Configure, UnderInhibitShutdownTheScreenKeepsTheFilesDelays) {
         screen.OnSaveClicked();
         screen.OnCloseClicked();
     };
-    rig.program->OnButtonClicked(Button::Config);
+    rig.rules->OnButtonClicked(Button::Config);
     const std::string saved = ReadFile("Data/TarnixM.ini");
     EXPECT_NE(saved.find("CPUDelay=30"), std::string::npos);
     EXPECT_NE(saved.find("ShutTime=40"), std::string::npos);
@@ -221,7 +221,7 @@ TEST_F(Configure, TheScreenShowsWhichComputersLinksTheProgramKeyed) {
         shown = view.keyed;
         screen.OnCloseClicked();
     };
-    rig.program->OnButtonClicked(Button::Config);
+    rig.rules->OnButtonClicked(Button::Config);
     EXPECT_EQ(shown, (std::map<int, bool>{{1, false}, {2, false}, {3, true}, {4, false}}));
 }
 

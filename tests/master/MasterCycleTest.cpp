@@ -97,7 +97,7 @@ TEST_F(MasterCycle, EvaluationShowsWhatEachComputerSentInTheLastSecond) {
     EXPECT_EQ(w.RowText(4, RowBox::Type1), " Not Connected");
     EXPECT_EQ(w.RowText(4, RowBox::Shut1), "");
     // The arrays are cleared for the next window.
-    EXPECT_EQ(rig->program->StatusOf(1), PeerStatus::Nothing);
+    EXPECT_EQ(rig->program->StatusOf(1), LinkState::Nothing);
     EXPECT_EQ(rig->program->PeerReply(3), "");
 }
 
@@ -111,14 +111,14 @@ TEST_F(MasterCycle, ReceiveHandlerKeepsTheLastResultAndGuardsNothingHeard) {
     EXPECT_EQ(machine.NothingHeard(), 0);
     Arrive(2, "garbage"); // another computer answered well: the second stays heard
     EXPECT_EQ(machine.NothingHeard(), 0);
-    EXPECT_EQ(rig->program->StatusOf(2), PeerStatus::DataError);
+    EXPECT_EQ(rig->program->StatusOf(2), LinkState::DataError);
     Arrive(1, "<TN"); // a malformed datagram after a good one overwrites its status only
-    EXPECT_EQ(rig->program->StatusOf(1), PeerStatus::DataError);
+    EXPECT_EQ(rig->program->StatusOf(1), LinkState::DataError);
     EXPECT_EQ(machine.NothingHeard(), 0);
 
     Arrive(1, "<TNE100>");
     rig->program->OnDatagram(1, std::nullopt); // receive error
-    EXPECT_EQ(rig->program->StatusOf(1), PeerStatus::Nothing);
+    EXPECT_EQ(rig->program->StatusOf(1), LinkState::Nothing);
     EXPECT_EQ(machine.NothingHeard(), 0);
     // The error reply is a well-formed datagram with the letter E.
     Arrive(2, "<TNE100>");
@@ -205,7 +205,7 @@ TEST_F(MasterCycle, ResetSendsTheCommandOnceAndClearsTheRows) {
     rig->Tick();
     ASSERT_EQ(rig->program->Machine().Phase(), PhaseRun);
     const std::size_t before = rig->Port(1).sent.size();
-    rig->program->OnButtonClicked(Button::Reset);
+    rig->rules->OnButtonClicked(Button::Reset);
     ASSERT_EQ(rig->Port(1).sent.size(), before + 1);
     EXPECT_EQ(rig->Port(1).sent.back(), "<TNC000>");
     EXPECT_EQ(rig->Port(2).sent.back(), "<TNC000>");
@@ -223,14 +223,14 @@ TEST_F(MasterCycle, ResetWhileUnconfiguredStillResetsAndSends) {
     settings["CName0"] = "";
     settings["IPAdd1"] = "127.0.0.1";
     Load();
-    rig->program->OnButtonClicked(Button::Reset);
+    rig->rules->OnButtonClicked(Button::Reset);
     EXPECT_EQ(rig->Port(1).sent, std::vector<std::string>{"<TNC000>"});
 }
 
 TEST_F(MasterCycle, TestStartsAMarkedRunAndCommandsTheSlaves) {
     settings["IPAdd1"] = "127.0.0.1";
     Load();
-    rig->program->OnButtonClicked(Button::TestS);
+    rig->rules->OnButtonClicked(Button::TestS);
     EXPECT_EQ(rig->Port(1).sent, std::vector<std::string>{"<TNT000>"});
     EXPECT_EQ(rig->window.caption, "Tarnix - Test Mode");
     EXPECT_EQ(rig->window.buttonToolTip[Button::Reset], "Reset Tarnix");
@@ -255,7 +255,7 @@ TEST_F(MasterCycle, TestStartsAMarkedRunAndCommandsTheSlaves) {
 TEST_F(MasterCycle, TestRunEndResetsBeforeItsBox) {
     settings["StartMin"] = "2";
     Load();
-    rig->program->OnButtonClicked(Button::TestS);
+    rig->rules->OnButtonClicked(Button::TestS);
     const int minimised = rig->window.minimiseCalls;
     bool timerWhileOpen = false;
     rig->boxes.onShow = [&] { timerWhileOpen = rig->window.timerEnabled; };
@@ -293,8 +293,8 @@ TEST_F(MasterCycle, ALostLogIsReportedOnceWithoutWaitingAndThePollsGoOn) {
     const std::filesystem::path log = "Log/TarnixM.log";
     std::filesystem::remove(log);
     std::filesystem::create_directory(log); // something that is not a file where the log should be
-    rig->program->OnButtonClicked(Button::Reset);
-    rig->program->OnButtonClicked(Button::Reset);
+    rig->rules->OnButtonClicked(Button::Reset);
+    rig->rules->OnButtonClicked(Button::Reset);
     std::size_t polls = 0;
     for (int tick = 0; tick < 8; ++tick)
         polls += TickAndCollect(1).size();
@@ -322,7 +322,7 @@ TEST_F(MasterCycle, ALostLogIsReportedOnceWithoutWaitingAndThePollsGoOn) {
 
     std::filesystem::remove(log);
     std::filesystem::create_directory(log);
-    rig->program->OnButtonClicked(Button::Reset);
+    rig->rules->OnButtonClicked(Button::Reset);
     EXPECT_EQ(rig->boxes.notices.size(), 2u) << "a new outage is reported again";
 }
 

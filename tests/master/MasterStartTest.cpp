@@ -55,7 +55,7 @@ TEST_F(MasterStart, WithoutItsOwnNameTheMasterAsksToBeSetUpAndDoesNotSupervise) 
     for (int i = 0; i < 20; ++i)
         rig->Tick();
     EXPECT_EQ(rig->program->Machine().Phase(), PhaseActivation);
-    rig->program->OnButtonClicked(Button::TestS);
+    rig->rules->OnButtonClicked(Button::TestS);
     EXPECT_FALSE(rig->program->Machine().TestRun());
     EXPECT_EQ(rig->window.caption, "Tarnix");
 }
@@ -158,7 +158,7 @@ TEST_F(MasterStart, StartMinimisedGoesToTheTrayUnlessUnconfigured) {
     EXPECT_TRUE(rig->window.minimised);
     EXPECT_TRUE(rig->window.hidden);
     EXPECT_TRUE(rig->window.trayIcon);
-    EXPECT_FALSE(rig->program->WindowStateOverride());
+    EXPECT_FALSE(rig->placement->WindowStateOverride());
 
     settings["CName0"] = "";
     FakeNetwork other;
@@ -171,22 +171,22 @@ TEST_F(MasterStart, StartMinimisedGoesToTheTrayUnlessUnconfigured) {
 TEST_F(MasterStart, RestoringFromTheTrayOverridesStartMinUntilMinimisedAgain) {
     settings["StartMin"] = "2";
     auto rig = Load();
-    rig->program->OnTrayRestoreRequested();
+    rig->rules->OnTrayRestoreRequested();
     EXPECT_FALSE(rig->window.minimised);
     EXPECT_FALSE(rig->window.trayIcon);
-    EXPECT_TRUE(rig->program->WindowStateOverride());
+    EXPECT_TRUE(rig->placement->WindowStateOverride());
     // A reset that cancels nothing leaves the window where the user put it.
-    rig->program->OnButtonClicked(Button::Reset);
+    rig->rules->OnButtonClicked(Button::Reset);
     EXPECT_FALSE(rig->window.minimised);
     rig->window.Minimise();
-    EXPECT_FALSE(rig->program->WindowStateOverride());
+    EXPECT_FALSE(rig->placement->WindowStateOverride());
     EXPECT_TRUE(rig->window.trayIcon);
 }
 
 TEST_F(MasterStart, ActivationAppliesTheOnTopSetting) {
     settings["RunOnTop"] = "2";
     auto rig = Load();
-    rig->program->OnWindowActivated();
+    rig->rules->OnWindowActivated();
     EXPECT_TRUE(rig->window.topmost);
 }
 
@@ -196,7 +196,7 @@ TEST_F(MasterStart, ExitLogsThePhaseRemovesTheTrayIconAndEnds) {
         rig->Tick(); // two seconds: into the run phase
     ASSERT_EQ(rig->program->Machine().Phase(), PhaseRun);
     rig->window.trayIcon = true;
-    EXPECT_TRUE(Ends([&] { rig->program->OnButtonClicked(Button::Exit); }));
+    EXPECT_TRUE(Ends([&] { rig->rules->OnButtonClicked(Button::Exit); }));
     EXPECT_EQ(rig->control.lastEnd, ProgramEnd::Closed);
     EXPECT_EQ(folder.LogEvents("TarnixM.log").back(), "Exit,Run");
     EXPECT_FALSE(rig->window.trayIcon);
@@ -212,7 +212,7 @@ TEST_F(MasterStart, ClosingWhileUnconfiguredWritesNoExitLine) {
 
 TEST_F(MasterStart, AboutBoxPausesSupervisionUntilTheCycleClosesIt) {
     auto rig = Load();
-    rig->program->OnButtonClicked(Button::About);
+    rig->rules->OnButtonClicked(Button::About);
     EXPECT_TRUE(rig->window.aboutOpen);
     EXPECT_TRUE(rig->program->Auxiliary().AnyOpen());
     for (int i = 0; i < 10; ++i)
@@ -246,7 +246,7 @@ TEST_F(MasterStart, ARealCountdownComesOutOfTheTrayAndItsCancelSendsTheWindowBac
     EXPECT_FALSE(rig->window.trayIcon);
     EXPECT_TRUE(rig->window.topmost);
 
-    rig->program->OnButtonClicked(Button::Reset);
+    rig->rules->OnButtonClicked(Button::Reset);
     EXPECT_TRUE(rig->window.minimised);
     EXPECT_TRUE(rig->window.hidden) << "back in the tray, not left in the task bar";
     EXPECT_TRUE(rig->window.trayIcon);
@@ -258,7 +258,7 @@ TEST_F(MasterStart, CancellingASimulatedCountdownLeavesTheWindowShown) {
     auto rig = Load("-InhibitShutdown");
     RunIntoCountdown(*rig);
     const int minimised = rig->window.minimiseCalls;
-    rig->program->OnButtonClicked(Button::Reset);
+    rig->rules->OnButtonClicked(Button::Reset);
     EXPECT_EQ(rig->window.minimiseCalls, minimised);
     EXPECT_FALSE(rig->window.hidden);
 }
@@ -268,11 +268,11 @@ TEST_F(MasterStart, AWindowTheUserSentToTheTrayReturnsThereAfterACancelledCountd
     settings["ShutTime"] = "60";
     auto rig = Load();
     rig->window.Minimise(); // the user, with StartMin asking for a shown window
-    EXPECT_TRUE(rig->program->WindowStateOverride());
+    EXPECT_TRUE(rig->placement->WindowStateOverride());
     RunIntoCountdown(*rig);
     EXPECT_FALSE(rig->window.hidden);
-    EXPECT_TRUE(rig->program->WindowStateOverride()) << "the countdown keeps the user's choice";
-    rig->program->OnButtonClicked(Button::Reset);
+    EXPECT_TRUE(rig->placement->WindowStateOverride()) << "the countdown keeps the user's choice";
+    rig->rules->OnButtonClicked(Button::Reset);
     EXPECT_TRUE(rig->window.hidden);
 }
 

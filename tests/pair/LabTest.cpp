@@ -201,7 +201,7 @@ TEST_F(Lab, ASlaveThatCountsDownIsSeenAsNotConnectedUntilTheMastersReset) {
     EXPECT_EQ(Row(1), " Not Connected");
     EXPECT_EQ(Row(2), " Connected");
 
-    masterRig->program->OnButtonClicked(Button::Reset);
+    masterRig->rules->OnButtonClicked(Button::Reset);
     network.Deliver();
     EXPECT_EQ(Slave(1).Phase(), PhaseActivation);
     const auto events = folder.LogEvents("TarnixS1.log");
@@ -213,7 +213,7 @@ TEST_F(Lab, ASlaveThatCountsDownIsSeenAsNotConnectedUntilTheMastersReset) {
 TEST_F(Lab, TheMastersTestReachesEverySlave) {
     Start(4);
     Seconds(4);
-    masterRig->program->OnButtonClicked(Button::TestS);
+    masterRig->rules->OnButtonClicked(Button::TestS);
     network.Deliver();
     for (int k = 1; k <= 4; ++k) {
         EXPECT_TRUE(Slave(k).TestRun()) << k;
@@ -261,8 +261,8 @@ TEST_F(KeyedLab, ForgedAndRecordedCommandsDoNotHoldOffTheActionOfAKeyedSlave) {
     Seconds(4);
     ASSERT_EQ(Row(1), " Connected");
     ASSERT_EQ(slaves[0]->window.counter, "Connected");
-    masterRig->program->OnButtonClicked(Button::Reset);
-    masterRig->program->OnButtonClicked(Button::TestS);
+    masterRig->rules->OnButtonClicked(Button::Reset);
+    masterRig->rules->OnButtonClicked(Button::TestS);
     network.Deliver();
     Seconds(2);
     const std::vector<std::string> recorded = masterRig->Port(1).sent;

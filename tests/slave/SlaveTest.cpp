@@ -145,7 +145,7 @@ TEST_F(Slave, TestRunEndsWithAMessageInsteadOfACountdown) {
     settings["ShutTime"] = "30";
     settings["StartMin"] = "2";
     Load();
-    rig->program->OnButtonClicked(Button::TestS);
+    rig->rules->OnButtonClicked(Button::TestS);
     const int minimised = rig->window.minimiseCalls;
     bool timerWhileOpen = false;
     rig->boxes.onShow = [&] { timerWhileOpen = rig->window.timerEnabled; };
@@ -173,7 +173,7 @@ TEST_F(Slave, SupervisionGoesOnBehindTheTestRunsBox) {
     settings["ShutTime"] = "2";
     settings["ShutType"] = "4";
     Load();
-    rig->program->OnButtonClicked(Button::TestS);
+    rig->rules->OnButtonClicked(Button::TestS);
     bool ended = false;
     rig->boxes.onShow = [&] {
         rig->boxes.onShow = nullptr;
@@ -323,7 +323,7 @@ TEST_F(Slave, ALostLogLeavesTheSlaveAnsweringAndIsReportedOnce) {
     Load();
     Seconds(2);
     std::filesystem::remove_all("Log");
-    rig->program->OnButtonClicked(Button::Reset);
+    rig->rules->OnButtonClicked(Button::Reset);
     Seconds(2);
     EXPECT_EQ(Send("<TNA100>"), std::vector<std::string>{"<TNP100>"});
     EXPECT_TRUE(rig->boxes.shown.empty());

@@ -4,8 +4,13 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "desktop/window/PeerRowsPresenter.h"
+#include "desktop/window/StatusPresenter.h"
+#include "desktop/window/WindowPlacement.h"
+#include "desktop/window/WindowRules.h"
 #include "master/MasterProgram.h"
 #include "platform/SodiumSealing.h"
 #include "slave/SlaveProgram.h"
@@ -33,13 +38,24 @@ struct Outside {
                                .clock = clock,
                                .control = control,
                                .statusObserver = followers,
-                               .sealing = sealing,
-                               .band = &window,
-                               .placement = &window,
-                               .auxWindows = &window,
-                               .configWindow = &configWindow,
-                               .desktop = &desktop};
+                               .sealing = sealing};
     }
+    // The window's parts that follow the program, as the desktop face wires them.
+    void AttachWindow(ProgramBase& program, ProgramKind kind) {
+        band.emplace(SupervisionLookOf(kind), window, kind == ProgramKind::Slave ? &window : nullptr);
+        placement.emplace(window, program.Config());
+        rules.emplace(program, *placement, window, configWindow, desktop);
+        if (kind == ProgramKind::Master) followers.Add(rows);
+        followers.Add(*band);
+        followers.Add(*placement);
+        followers.Add(*rules);
+        window.events = &*rules;
+    }
+
+    PeerRowsPresenter rows{window};
+    std::optional<StatusPresenter> band;
+    std::optional<WindowPlacement> placement;
+    std::optional<WindowRules> rules;
 };
 
 struct MasterRig : Outside {
@@ -49,8 +65,8 @@ struct MasterRig : Outside {
             fake[static_cast<std::size_t>(i)] = &network.NewPort(host);
             ports[static_cast<std::size_t>(i)] = fake[static_cast<std::size_t>(i)];
         }
-        program = std::make_unique<MasterProgram>(commandLine, Services(), &window, ports);
-        window.events = program.get();
+        program = std::make_unique<MasterProgram>(commandLine, Services(), ports);
+        AttachWindow(*program, ProgramKind::Master);
     }
     void Tick() { program->OnTimerTick(); }
     FakePort& Port(int i) { return *fake[static_cast<std::size_t>(i)]; }
@@ -63,8 +79,8 @@ struct MasterRig : Outside {
 struct SlaveRig : Outside {
     SlaveRig(FakeNetwork& network, const std::string& commandLine = "", const std::string& host = "127.0.0.1")
         : port(network.NewPort(host)) {
-        program = std::make_unique<SlaveProgram>(commandLine, Services(), &window, port);
-        window.events = program.get();
+        program = std::make_unique<SlaveProgram>(commandLine, Services(), port);
+        AttachWindow(*program, ProgramKind::Slave);
     }
     void Tick() { program->OnTimerTick(); }
 

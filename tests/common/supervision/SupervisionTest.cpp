@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "common/config/ConfigFile.h"
-#include "common/display/MachineDisplay.h"
+#include "common/program/SupervisionSteps.h"
 #include "common/supervision/CountdownExpiry.h"
 #include "common/supervision/ShutType.h"
 #include "common/supervision/SupervisionLook.h"
+#include "desktop/window/StatusPresenter.h"
+#include "desktop/window/WindowPlacement.h"
 #include "support/Fakes.h"
 
 namespace tarnix::testing {
@@ -69,12 +71,14 @@ ConfigRecord Config(std::int16_t startDelay, std::int16_t cpuDelay, std::int16_t
 struct Rig {
     explicit Rig(ConfigRecord c, ProgramKind kind = ProgramKind::Master, bool inhibit = false)
         : config(std::move(c)),
-          presenter(SupervisionLookOf(kind), &window, kind == ProgramKind::Slave ? &window : nullptr),
-          display(presenter, window, &window, config,
-                  [this, kind] { return SupervisionStatus(kind, machine, config); }),
-          machine(config, display, program),
+          presenter(SupervisionLookOf(kind), window, kind == ProgramKind::Slave ? &window : nullptr),
+          placement(window, config),
+          steps(window, followers, [this, kind] { return SupervisionStatus(kind, machine, config); }),
+          machine(config, steps, program),
           expiry(ProgramTitleOf(kind), config, window, boxes, power, machine, program) {
         program.machine = &machine;
+        followers.Add(placement);
+        followers.Add(presenter);
         boxes.journal = power.journal = &journal;
         boxes.onShow = [this] {
             EXPECT_EQ(boxes.shown.back().icon, BoxIcon::None);
@@ -128,7 +132,9 @@ struct Rig {
     bool timerWhileOpen = true;      // as the last box opened
     std::function<void()> whileOpen; // runs once, inside the next box
     StatusPresenter presenter;
-    MachineDisplay display;
+    WindowPlacement placement;
+    StatusFanOut followers;
+    SupervisionSteps steps;
     Supervision machine;
     CountdownExpiry expiry;
 };
@@ -418,7 +424,7 @@ TEST(SupervisionTest, BringToFrontAndPhaseDetail) {
         rig.window.topmost = false;
         rig.window.minimised = rig.window.trayIcon = c.minimised;
         rig.config.RunOnTop = c.runOnTop;
-        rig.display.BringToFront(rig.machine.Phase());
+        rig.placement.BringToFront(rig.machine.Phase());
         EXPECT_FALSE(rig.window.minimised);
         EXPECT_FALSE(rig.window.trayIcon);
         EXPECT_EQ(rig.window.placementCalls.size(), c.minimised ? 2u : 0u);

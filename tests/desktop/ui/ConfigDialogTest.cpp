@@ -18,6 +18,7 @@
 #include "desktop/ui/QtMessageBoxes.h"
 #include "desktop/ui/UiTestSupport.h"
 #include "desktop/ui/frmConfig.h"
+#include "desktop/window/WindowRules.h"
 #include "platform/QtSupervisionTimer.h"
 #include "platform/SodiumSealing.h"
 #include "support/Fakes.h"
@@ -283,14 +284,11 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
                                           .clock = clock,
                                           .control = control,
                                           .statusObserver = followers,
-                                          .sealing = sealing,
-                                          .band = &window,
-                                          .placement = &window,
-                                          .auxWindows = &window,
-                                          .configWindow = &window,
-                                          .desktop = &desktop},
-                          &window, ports);
-    window.SetEvents(&program);
+                                          .sealing = sealing},
+                          ports);
+    WindowPlacement placement(window, program.Config());
+    WindowRules rules(program, placement, window, window, desktop);
+    window.SetEvents(&rules);
     program.Load();
     ASSERT_TRUE(program.Unconfigured());
 

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "common/display/MainWindowView.h"
+#include "common/program/WatchdogCommands.h"
+#include "common/supervision/SupervisionLook.h"
+
+namespace tarnix {
+
+// Turns how things stand into the status band's texts, colours and button states, in the steps
+// the program takes: the one place that knows how a program words and colours its states. It
+// decides nothing.
+class StatusPresenter final : public StatusObserver {
+public:
+    // cpuLoad: the slave window's CPU-load band, which takes the countdown's colours; none on
+    // the master.
+    StatusPresenter(SupervisionLook look, StatusBandView& band, CpuLoadBandView* cpuLoad);
+
+    void StatusChanged(const ProgramStatus&) override {}
+    void StepTaken(const StatusStep& step, const ProgramStatus& status) override;
+
+    // "Program Activation In <n>s", as the program's counter words it.
+    std::string ActivationText(int secondsLeft) const;
+
+private:
+    void ShowSupervision(SupervisionChange change, const ProgramStatus& status);
+    // The buttons' tooltips, the caption, the configuration summary in `Title` and the counter
+    // before the first activation second (or the set-up prompt).
+    void ShowProgramTexts(const ProgramStatus& status);
+    void ShowTestMode();
+    // Reset takes back its caption after a countdown.
+    void ShowResetButton();
+    void ShowConnectionError();
+    void ShowReset();
+    void ShowLink(bool heard, const ProgramStatus& status);
+    void ShowCountdown(const ProgramStatus& status);
+    std::string CountdownText(const ProgramStatus& status) const;
+    void SetResetToolTip();
+
+    SupervisionLook look_;
+    StatusBandView& band_;
+    CpuLoadBandView* cpuLoad_;
+};
+
+} // namespace tarnix
