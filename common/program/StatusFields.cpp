@@ -16,7 +16,7 @@ template <typename T> T As(const V& value) {
     return held != nullptr ? *held : T{};
 }
 
-constexpr std::array<StatusField, 8> Fields = {{
+constexpr std::array<StatusField, 9> Fields = {{
     {"Program", "program", "Program", TextForm::Always, 1, std::nullopt,
      [](const S& s) { return V{ProgramWord(s.kind)}; },
      [](S& s, const V& v) {
@@ -60,8 +60,14 @@ constexpr std::array<StatusField, 8> Fields = {{
          s.unconfigured = As<bool>(v);
          return true;
      }},
+    {"MasterLink", "masterLink", "Link", TextForm::WhenSet, 8, ProgramKind::Slave,
+     [](const S& s) { return V{s.masterLink ? LinkWord(*s.masterLink) : std::string()}; },
+     [](S& s, const V& v) {
+         s.masterLink = LinkFromWord(As<std::string>(v));
+         return true;
+     }},
     // Not on the bus, whose properties stay as its clients know them.
-    {"", "lookupFailure", "Master", TextForm::WhenSet, 8, ProgramKind::Slave,
+    {"", "lookupFailure", "Master", TextForm::WhenSet, 9, ProgramKind::Slave,
      [](const S& s) { return V{s.masterLookupFailure}; },
      [](S& s, const V& v) {
          s.masterLookupFailure = As<std::string>(v);

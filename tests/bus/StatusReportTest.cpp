@@ -40,7 +40,7 @@ TEST(StatusReport, TextOfASlaveHasNoTableAndNamesATestRun) {
 TEST(StatusReport, JsonOfASlaveIsOneObjectWithoutComputers) {
     EXPECT_EQ(StatusReport(test::SlaveCountingDown()).Json(),
               R"({"program":"slave","phase":"Countdown","count":4,"timeLeft":7,"action":"Reboot",)"
-              R"("testRun":true,"unconfigured":true,)"
+              R"("testRun":true,"unconfigured":true,"masterLink":"",)"
               R"("lookupFailure":"the name m.lab cannot be looked up: Host not found"})");
 }
 
@@ -49,6 +49,18 @@ ProgramStatus OddlyNamed() {
     status.phase = PhaseActivation;
     status.remote[0].name = "say \"hi\"\\ \t\n\x01 Zürich";
     return status;
+}
+
+ProgramStatus SlaveHearingDataErrors() {
+    ProgramStatus status = test::SlaveCountingDown();
+    status.masterLink = LinkState::DataError;
+    return status;
+}
+
+TEST(StatusReport, ASlaveNamesItsLinkToTheMaster) {
+    const StatusReport report(SlaveHearingDataErrors());
+    EXPECT_NE(report.Text().find("Link       Data Error\n"), std::string::npos) << report.Text();
+    EXPECT_NE(report.Json().find(R"("masterLink":"Data Error")"), std::string::npos) << report.Json();
 }
 
 // What tarnixctl reads back from the service's JSON is what the service rendered.
@@ -65,7 +77,7 @@ TEST_P(StatusJsonRoundTrip, ReadsBackEveryFact) {
 
 INSTANTIATE_TEST_SUITE_P(Statuses, StatusJsonRoundTrip,
                          ::testing::Values(&test::MasterWithFourPeers, &test::SlaveCountingDown,
-                                           &OddlyNamed));
+                                           &SlaveHearingDataErrors, &OddlyNamed));
 
 TEST(StatusJsonReader, RefusesWhatIsNoStatus) {
     for (const char* json : {"", "[]", R"({"program":"master","phase":"Sleeping"})", R"({"phase":"Run"})"})
