@@ -34,20 +34,8 @@ std::optional<FatalError> ReadConfiguration(const std::filesystem::path& file, P
 // program as for ReadConfiguration; it names the refused value met first in the file.
 std::optional<FatalError> ValidateConfiguration(ProgramKind kind, ConfigRecord& record, bool& unconfigured);
 
-// The texts and states of the configuration screen's fields, as the writer takes them.
-// Slave: IPAdd[0] is its master's address; CName is not written.
-struct ConfigScreenValues {
-    bool DomainNames = false;
-    std::array<std::string, RemoteComputerCount + 1> CName;
-    std::array<std::string, RemoteComputerCount + 1> IPAdd;
-    std::string Port1, Port2, CPUDelay, LogName, LogPath, StartDelay, ShutTime;
-    bool RunOnTop = false;
-    bool StartMin = false;
-    std::int16_t LogLevel = 2;
-    std::int16_t ShutType = 1;
-
-    bool operator==(const ConfigScreenValues&) const = default;
-};
+// The configuration screen's values (ConfigSchema.h).
+class ConfigScreenValues;
 
 // The whole file as the writer lays it out, every line ended by CR LF and the file ending in
 // an empty line. Number fields are the screen's text read leniently and written in plain

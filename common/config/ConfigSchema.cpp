@@ -10,26 +10,12 @@
 namespace tarnix {
 namespace {
 
-template <auto RecordMember, auto ScreenMember> constexpr FieldAccess MemberAccess() {
-    using Stored = std::remove_cvref_t<decltype(std::declval<ConfigRecord&>().*RecordMember)>;
-    using Shown = std::remove_cvref_t<decltype(std::declval<ConfigScreenValues&>().*ScreenMember)>;
+template <auto Member> constexpr FieldAccess MemberAccess() {
+    using Stored = std::remove_cvref_t<decltype(std::declval<ConfigRecord&>().*Member)>;
     FieldAccess access;
-    constexpr auto stored = [](ConfigRecord& r) -> Stored& { return r.*RecordMember; };
-    constexpr auto shown = [](ConfigScreenValues& v) -> Shown& { return v.*ScreenMember; };
-    if constexpr (std::is_same_v<Stored, std::string>) access.recordText = stored;
-    if constexpr (std::is_same_v<Stored, std::int16_t>) access.recordShort = stored;
-    if constexpr (std::is_same_v<Stored, std::int32_t>) access.recordLong = stored;
-    if constexpr (std::is_same_v<Shown, std::string>) access.screenText = shown;
-    if constexpr (std::is_same_v<Shown, bool>) access.screenFlag = shown;
-    if constexpr (std::is_same_v<Shown, std::int16_t>) access.screenCode = shown;
-    return access;
-}
-
-// CName[I] or IPAdd[I] of both the record and the screen's values.
-template <std::size_t I, auto RecordArray, auto ScreenArray> constexpr FieldAccess ElementAccess() {
-    FieldAccess access;
-    access.recordText = [](ConfigRecord& r) -> std::string& { return (r.*RecordArray)[I]; };
-    access.screenText = [](ConfigScreenValues& v) -> std::string& { return (v.*ScreenArray)[I]; };
+    if constexpr (std::is_same_v<Stored, std::string>) access.text = Member;
+    if constexpr (std::is_same_v<Stored, std::int16_t>) access.shortNumber = Member;
+    if constexpr (std::is_same_v<Stored, std::int32_t>) access.longNumber = Member;
     return access;
 }
 
@@ -48,7 +34,7 @@ template <std::size_t I> constexpr ConfigField ComputerName(bool required = fals
             .lowest = 0,
             .highest = static_cast<std::int32_t>(MaxComputerName),
             .required = required,
-            .access = ElementAccess<I, &ConfigRecord::CName, &ConfigScreenValues::CName>(),
+            .access = {.element = &ConfigRecord::CName, .index = I},
             .screen = {.textBox = Nth(ConfigTextBox::CompT0, I),
                        .label = Nth(ConfigLabel::IPAddM0, I),
                        .column = ConfigLabel::CompL}};
@@ -65,7 +51,7 @@ template <std::size_t I> constexpr ConfigField AddressOf() {
             .lowest = 0,
             .highest = static_cast<std::int32_t>(MaxDomainName),
             .required = I == 0, // a master may leave a remote computer unused
-            .access = ElementAccess<I, &ConfigRecord::IPAdd, &ConfigScreenValues::IPAdd>(),
+            .access = {.element = &ConfigRecord::IPAdd, .index = I},
             .screen = I == 0 ? ScreenPlace{.textBox = ConfigTextBox::IPAddT, .label = ConfigLabel::IPAddM}
                              : ScreenPlace{.textBox = Nth(ConfigTextBox::IPAddT, I),
                                            .label = Nth(ConfigLabel::IPAddM0, I),
@@ -73,7 +59,6 @@ template <std::size_t I> constexpr ConfigField AddressOf() {
 }
 
 using R = ConfigRecord;
-using V = ConfigScreenValues;
 using enum ConfigSection;
 using enum FieldKind;
 
@@ -83,7 +68,7 @@ constexpr ConfigField Fields[] = {
      .kind = Flag,
      .lowest = FlagClear,
      .highest = FlagSet,
-     .access = MemberAccess<&R::DName, &V::DomainNames>(),
+     .access = MemberAccess<&R::DName>(),
      .screen = {.checkBox = ConfigCheckBox::DNameT}},
     ComputerName<0>(true),
     ComputerName<1>(),
@@ -102,7 +87,7 @@ constexpr ConfigField Fields[] = {
      .highest = 65532,
      .restore = "10001",
      .hint = HintForm::Range, // the note beside both ports
-     .access = MemberAccess<&R::Port1, &V::Port1>(),
+     .access = MemberAccess<&R::Port1>(),
      .screen = {.textBox = ConfigTextBox::Port1T, .label = ConfigLabel::Port1M}},
     {.key = "Port2",
      .section = Comms,
@@ -110,7 +95,7 @@ constexpr ConfigField Fields[] = {
      .lowest = 1024,
      .highest = 65532,
      .restore = "10000",
-     .access = MemberAccess<&R::Port2, &V::Port2>(),
+     .access = MemberAccess<&R::Port2>(),
      .screen = {.textBox = ConfigTextBox::Port2T, .label = ConfigLabel::Port1M}},
     {.key = "CPUDelay",
      .section = Run,
@@ -119,7 +104,7 @@ constexpr ConfigField Fields[] = {
      .highest = 600,
      .restore = "60",
      .hint = HintForm::Seconds,
-     .access = MemberAccess<&R::CPUDelay, &V::CPUDelay>(),
+     .access = MemberAccess<&R::CPUDelay>(),
      .screen = {.textBox = ConfigTextBox::CPUDelayT, .label = ConfigLabel::CPUDelayM}},
     {.key = "LogLevel",
      .section = Run,
@@ -129,7 +114,7 @@ constexpr ConfigField Fields[] = {
      .restore = "2",
      .hint = HintForm::Plain,
      .hintText = "(Setting this to full will generate big log files)",
-     .access = MemberAccess<&R::LogLevel, &V::LogLevel>(),
+     .access = MemberAccess<&R::LogLevel>(),
      .screen = {.label = ConfigLabel::LogLevelM}},
     {.key = "LogName",
      .section = Run,
@@ -139,7 +124,7 @@ constexpr ConfigField Fields[] = {
      .restore = ".log",
      .restoreAfterProgram = true,
      .hint = HintForm::Characters,
-     .access = MemberAccess<&R::LogName, &V::LogName>(),
+     .access = MemberAccess<&R::LogName>(),
      .screen = {.textBox = ConfigTextBox::LogNameT, .label = ConfigLabel::LogNameM}},
     {.key = "LogPath",
      .section = Run,
@@ -148,7 +133,7 @@ constexpr ConfigField Fields[] = {
      .highest = 100,
      .restore = "Log\\",
      .hint = HintForm::Folder,
-     .access = MemberAccess<&R::LogPath, &V::LogPath>(),
+     .access = MemberAccess<&R::LogPath>(),
      .screen = {.textBox = ConfigTextBox::LogPathT, .label = ConfigLabel::LogPathM}},
     {.key = "RunOnTop",
      .section = Run,
@@ -156,7 +141,7 @@ constexpr ConfigField Fields[] = {
      .lowest = FlagClear,
      .highest = FlagSet,
      .restore = "1",
-     .access = MemberAccess<&R::RunOnTop, &V::RunOnTop>(),
+     .access = MemberAccess<&R::RunOnTop>(),
      .screen = {.checkBox = ConfigCheckBox::RunOnTopT}},
     {.key = "StartDelay",
      .section = Run,
@@ -165,7 +150,7 @@ constexpr ConfigField Fields[] = {
      .highest = 3600,
      .restore = "2",
      .hint = HintForm::Seconds,
-     .access = MemberAccess<&R::StartDelay, &V::StartDelay>(),
+     .access = MemberAccess<&R::StartDelay>(),
      .screen = {.textBox = ConfigTextBox::StartDelayT, .label = ConfigLabel::StartDelayM}},
     {.key = "StartMin",
      .section = Run,
@@ -173,7 +158,7 @@ constexpr ConfigField Fields[] = {
      .lowest = FlagClear,
      .highest = FlagSet,
      .restore = "1",
-     .access = MemberAccess<&R::StartMin, &V::StartMin>(),
+     .access = MemberAccess<&R::StartMin>(),
      .screen = {.checkBox = ConfigCheckBox::StartMinT}},
     {.key = "ShutTime",
      .section = Shutdown,
@@ -182,7 +167,7 @@ constexpr ConfigField Fields[] = {
      .highest = 600,
      .restore = "60",
      .hint = HintForm::Seconds,
-     .access = MemberAccess<&R::ShutTime, &V::ShutTime>(),
+     .access = MemberAccess<&R::ShutTime>(),
      .screen = {.textBox = ConfigTextBox::ShutTimeT, .label = ConfigLabel::ShutTimeM}},
     {.key = "ShutType",
      .section = Shutdown,
@@ -190,7 +175,7 @@ constexpr ConfigField Fields[] = {
      .lowest = 1,
      .highest = 6,
      .restore = "1",
-     .access = MemberAccess<&R::ShutType, &V::ShutType>(),
+     .access = MemberAccess<&R::ShutType>(),
      .screen = {.label = ConfigLabel::ShutTypeM}},
 };
 
@@ -235,67 +220,80 @@ bool HoldsNumber(const ConfigField& field) {
     return field.kind == Number || field.kind == Choice || field.kind == Flag;
 }
 
-// One accessor serves reading and writing; these only read through it.
 std::int32_t StoredNumber(const ConfigField& field, const ConfigRecord& record) {
-    auto& r = const_cast<ConfigRecord&>(record);
-    if (field.access.recordLong != nullptr) return field.access.recordLong(r);
-    return field.access.recordShort(r);
+    if (field.access.longNumber != nullptr) return record.*field.access.longNumber;
+    return record.*field.access.shortNumber;
 }
 
 const std::string& StoredText(const ConfigField& field, const ConfigRecord& record) {
-    return field.access.recordText(const_cast<ConfigRecord&>(record));
-}
-
-std::string& ShownTextOf(const ConfigField& field, ConfigScreenValues& values) {
-    return field.access.screenText(values);
-}
-
-bool& ShownFlagOf(const ConfigField& field, ConfigScreenValues& values) {
-    return field.access.screenFlag(values);
-}
-
-const std::string& ShownText(const ConfigField& field, const ConfigScreenValues& values) {
-    return field.access.screenText(const_cast<ConfigScreenValues&>(values));
-}
-
-bool ShownFlag(const ConfigField& field, const ConfigScreenValues& values) {
-    return field.access.screenFlag(const_cast<ConfigScreenValues&>(values));
-}
-
-std::int16_t ShownCode(const ConfigField& field, const ConfigScreenValues& values) {
-    return field.access.screenCode(const_cast<ConfigScreenValues&>(values));
+    if (field.access.element != nullptr) return (record.*field.access.element)[field.access.index];
+    return record.*field.access.text;
 }
 
 bool StoreValue(const ConfigField& field, std::string_view value, ConfigRecord& record) {
-    if (field.access.recordText != nullptr) {
-        field.access.recordText(record) = std::string(value);
+    const FieldAccess& a = field.access;
+    if (a.element != nullptr) {
+        (record.*a.element)[a.index] = std::string(value);
         return true;
     }
-    if (field.access.recordShort != nullptr) {
+    if (a.text != nullptr) {
+        record.*a.text = std::string(value);
+        return true;
+    }
+    if (a.shortNumber != nullptr) {
         const auto number = ToInt16(LeadingNumber(value));
         if (!number) return false;
-        field.access.recordShort(record) = *number;
+        record.*a.shortNumber = *number;
         return true;
     }
     const auto number = ToInt32(LeadingNumber(value));
     if (!number) return false;
-    field.access.recordLong(record) = *number;
+    record.*a.longNumber = *number;
     return true;
 }
+
+ConfigScreenValues::ConfigScreenValues() : values_(ConfigFields().size()) {
+    for (const ConfigField& field : ConfigFields())
+        if (field.kind == Choice) Of(field).code = static_cast<std::int16_t>(LeadingNumber(field.restore));
+}
+
+ShownValue& ConfigScreenValues::Of(const ConfigField& field) {
+    return values_[static_cast<std::size_t>(&field - ConfigFields().data())];
+}
+
+const ShownValue& ConfigScreenValues::Of(const ConfigField& field) const {
+    return values_[static_cast<std::size_t>(&field - ConfigFields().data())];
+}
+
+ShownValue& ConfigScreenValues::Of(std::string_view key) {
+    return Of(*FindField(key));
+}
+
+const ShownValue& ConfigScreenValues::Of(std::string_view key) const {
+    return Of(*FindField(key));
+}
+
+namespace {
+
+// Sets the shown value of field from value as the file stores it.
+void Show(const ConfigField& field, const std::string& value, ShownValue& shown) {
+    if (field.kind == Flag) {
+        shown.flag = LeadingNumber(value) == FlagSet;
+    } else if (field.kind == Choice) {
+        shown.code = static_cast<std::int16_t>(LeadingNumber(value));
+    } else {
+        shown.text = value;
+    }
+}
+
+} // namespace
 
 ConfigScreenValues ScreenValuesOf(ProgramKind kind, const ConfigRecord& record) {
     ConfigScreenValues values;
     for (const ConfigField* field : FieldsOf(kind)) {
-        const FieldAccess& a = field->access;
-        if (a.screenFlag != nullptr) {
-            a.screenFlag(values) = StoredNumber(*field, record) == FlagSet;
-        } else if (a.screenCode != nullptr) {
-            a.screenCode(values) = static_cast<std::int16_t>(StoredNumber(*field, record));
-        } else if (HoldsNumber(*field)) {
-            a.screenText(values) = std::to_string(StoredNumber(*field, record));
-        } else {
-            a.screenText(values) = StoredText(*field, record);
-        }
+        const std::string value =
+            HoldsNumber(*field) ? std::to_string(StoredNumber(*field, record)) : StoredText(*field, record);
+        Show(*field, value, values.Of(*field));
     }
     return values;
 }
@@ -303,16 +301,9 @@ ConfigScreenValues ScreenValuesOf(ProgramKind kind, const ConfigRecord& record) 
 void RestoreDefaults(ProgramKind kind, ConfigScreenValues& values) {
     for (const ConfigField* field : FieldsOf(kind)) {
         if (field->restore.empty()) continue;
-        const FieldAccess& a = field->access;
         std::string value(field->restore);
         if (field->restoreAfterProgram) value = ExecutableNameOf(kind) + value;
-        if (a.screenFlag != nullptr) {
-            a.screenFlag(values) = LeadingNumber(value) == FlagSet;
-        } else if (a.screenCode != nullptr) {
-            a.screenCode(values) = static_cast<std::int16_t>(LeadingNumber(value));
-        } else {
-            a.screenText(values) = std::move(value);
-        }
+        Show(*field, value, values.Of(*field));
     }
 }
 

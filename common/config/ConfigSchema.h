@@ -49,14 +49,15 @@ enum class HintForm {
     Folder,     // the length of a folder path counts its closing "\" apart
 };
 
-// Where a field lives in the record and in the screen's values; exactly one of each side is set.
+using ComputerTexts = std::array<std::string, RemoteComputerCount + 1>;
+
+// Where a field lives in the record: one member, or one element of CName or IPAdd.
 struct FieldAccess {
-    std::string& (*recordText)(ConfigRecord&) = nullptr;
-    std::int16_t& (*recordShort)(ConfigRecord&) = nullptr;
-    std::int32_t& (*recordLong)(ConfigRecord&) = nullptr;
-    std::string& (*screenText)(ConfigScreenValues&) = nullptr; // Number, Text and Address
-    bool& (*screenFlag)(ConfigScreenValues&) = nullptr;
-    std::int16_t& (*screenCode)(ConfigScreenValues&) = nullptr;
+    std::string ConfigRecord::*text = nullptr;
+    std::int16_t ConfigRecord::*shortNumber = nullptr;
+    std::int32_t ConfigRecord::*longNumber = nullptr;
+    ComputerTexts ConfigRecord::*element = nullptr;
+    std::size_t index = 0; // of the element
 };
 
 // Where the configuration screen shows a field: its text box or check box (the two lists show
@@ -90,6 +91,34 @@ struct ConfigField {
 // Every field, in the order of the files.
 std::span<const ConfigField> ConfigFields();
 
+// What the configuration screen shows of one field: the text in its text box (Number, Text and
+// Address fields), the state of its check box (Flag) or the code picked from its list (Choice).
+struct ShownValue {
+    std::string text;
+    bool flag = false;
+    std::int16_t code = 0;
+
+    bool operator==(const ShownValue&) const = default;
+};
+
+// The configuration screen's values, one for every field, as the writer takes them. A new set
+// has empty texts, clear boxes and the lists at their restored codes.
+class ConfigScreenValues {
+public:
+    ConfigScreenValues();
+
+    ShownValue& Of(const ConfigField& field);
+    const ShownValue& Of(const ConfigField& field) const;
+    // The field with that key, which must exist.
+    ShownValue& Of(std::string_view key);
+    const ShownValue& Of(std::string_view key) const;
+
+    bool operator==(const ConfigScreenValues&) const = default;
+
+private:
+    std::vector<ShownValue> values_;
+};
+
 // The fields of one program's file, in the file's order.
 const std::vector<const ConfigField*>& FieldsOf(ProgramKind kind);
 
@@ -99,16 +128,9 @@ const ConfigField* FindField(std::string_view key);
 // Number, Choice and Flag fields hold numbers; Text and Address fields hold texts.
 bool HoldsNumber(const ConfigField& field);
 
-// A field's value in the record (numbers of Number, Choice and Flag fields, texts of the others)
-// and on the screen (texts of Number, Text and Address fields).
+// A field's value in the record: numbers of Number, Choice and Flag fields, texts of the others.
 std::int32_t StoredNumber(const ConfigField& field, const ConfigRecord& record);
 const std::string& StoredText(const ConfigField& field, const ConfigRecord& record);
-const std::string& ShownText(const ConfigField& field, const ConfigScreenValues& values);
-bool ShownFlag(const ConfigField& field, const ConfigScreenValues& values);
-// The screen's text of a Number, Text or Address field, and the state of a Flag field, to edit.
-std::string& ShownTextOf(const ConfigField& field, ConfigScreenValues& values);
-bool& ShownFlagOf(const ConfigField& field, ConfigScreenValues& values);
-std::int16_t ShownCode(const ConfigField& field, const ConfigScreenValues& values);
 
 // Stores a value as the file writes it, a number read leniently and rounded; false when the
 // number does not fit its field.

@@ -89,10 +89,10 @@ void ConfigScreen::Load() {
 void ConfigScreen::DataLoad() {
     fields_ = ScreenValuesOf(setup_.kind, setup_.record);
     // A code the list does not have shows as no selection.
-    logLevelItem_ = LogLevelItem(fields_.LogLevel);
-    fields_.LogLevel = LogLevelCodeOf(logLevelItem_);
-    shutNameItem_ = ShutTypeName(fields_.ShutType);
-    fields_.ShutType = ShutTypeCodeOf(shutNameItem_);
+    logLevelItem_ = LogLevelItem(fields_.Of("LogLevel").code);
+    fields_.Of("LogLevel").code = LogLevelCodeOf(logLevelItem_);
+    shutNameItem_ = ShutTypeName(fields_.Of("ShutType").code);
+    fields_.Of("ShutType").code = ShutTypeCodeOf(shutNameItem_);
     ShowFields();
     AddressModeRefresh();
     snapshot_ = fields_;
@@ -100,8 +100,8 @@ void ConfigScreen::DataLoad() {
 
 void ConfigScreen::ShowFields() {
     for (const ConfigField* field : FieldsOf(setup_.kind)) {
-        if (field->screen.textBox) view_.SetFieldText(*field->screen.textBox, ShownText(*field, fields_));
-        if (field->screen.checkBox) view_.SetChecked(*field->screen.checkBox, ShownFlag(*field, fields_));
+        if (field->screen.textBox) view_.SetFieldText(*field->screen.textBox, fields_.Of(*field).text);
+        if (field->screen.checkBox) view_.SetChecked(*field->screen.checkBox, fields_.Of(*field).flag);
     }
     view_.SelectListItem(ConfigList::LogLevelT, logLevelItem_);
     view_.SelectListItem(ConfigList::ShutNameT, shutNameItem_);
@@ -115,7 +115,7 @@ void ConfigScreen::LabelReset() {
 }
 
 void ConfigScreen::AddressModeRefresh() {
-    const bool domainNames = fields_.DomainNames;
+    const bool domainNames = fields_.Of("DName").flag;
     view_.SetLabelCaption(ConfigLabel::IPAddL, AddressHeader(domainNames));
     if (setup_.kind == ProgramKind::Master) {
         for (std::size_t k = 1; k <= RemoteComputerCount; ++k)
@@ -128,8 +128,8 @@ void ConfigScreen::AddressModeRefresh() {
 }
 
 void ConfigScreen::PowerActionRefresh() {
-    fields_.ShutType = ShutTypeCodeOf(shutNameItem_);
-    view_.SetLabelCaption(ConfigLabel::ShutTypeM, ShutTypeDescription(fields_.ShutType));
+    fields_.Of("ShutType").code = ShutTypeCodeOf(shutNameItem_);
+    view_.SetLabelCaption(ConfigLabel::ShutTypeM, ShutTypeDescription(fields_.Of("ShutType").code));
 }
 
 // The keys are read at start and at the re-initialisation after a save, so the screen shows
@@ -148,7 +148,7 @@ void ConfigScreen::StartStatusTimer() {
 int ConfigScreen::ValidateFields() {
     LabelReset();
     PowerActionRefresh();
-    if (!logLevelItem_.empty()) fields_.LogLevel = LogLevelCodeOf(logLevelItem_);
+    if (!logLevelItem_.empty()) fields_.Of("LogLevel").code = LogLevelCodeOf(logLevelItem_);
     const FieldCheck check = CheckScreenFields(setup_.kind, fields_, folderExists_);
     for (ConfigLabel label : check.highlighted)
         view_.SetLabelStyle(label, colours::HighlightColour, true);
@@ -159,7 +159,7 @@ int ConfigScreen::ValidateFields() {
 
 std::string* ConfigScreen::TextOf(ConfigTextBox box) {
     for (const ConfigField* field : FieldsOf(setup_.kind))
-        if (field->screen.textBox == box) return &ShownTextOf(*field, fields_);
+        if (field->screen.textBox == box) return &fields_.Of(*field).text;
     return nullptr;
 }
 
@@ -169,7 +169,7 @@ void ConfigScreen::OnTextEdited(ConfigTextBox box, const std::string& text) {
 
 void ConfigScreen::OnCheckClicked(ConfigCheckBox box, bool checked) {
     for (const ConfigField* field : FieldsOf(setup_.kind))
-        if (field->screen.checkBox == box) ShownFlagOf(*field, fields_) = checked;
+        if (field->screen.checkBox == box) fields_.Of(*field).flag = checked;
     // The address mode changes what the addresses' notes and tooltips say.
     if (box != ConfigCheckBox::DNameT || unloaded_) return;
     LabelReset();
@@ -191,7 +191,7 @@ void ConfigScreen::OnSaveClicked() {
     }
     // Field by field: moving characters from one field to the next is a change.
     const bool changed = fields_ != snapshot_;
-    if (fields_.StartMin != StartsInTray(setup_.record)) host_.ClearWindowStateOverride();
+    if (fields_.Of("StartMin").flag != StartsInTray(setup_.record)) host_.ClearWindowStateOverride();
     if (changed) {
         const WriteOutcome outcome =
             WriteConfiguration(setup_.configFile, setup_.kind, fields_, clock_.LocalNow());
@@ -217,8 +217,8 @@ void ConfigScreen::OnSaveClicked() {
 void ConfigScreen::OnRestoreClicked() {
     if (unloaded_ || !restoreEnabled_) return;
     RestoreDefaults(setup_.kind, fields_);
-    logLevelItem_ = LogLevelItem(fields_.LogLevel);
-    shutNameItem_ = ShutTypeName(fields_.ShutType);
+    logLevelItem_ = LogLevelItem(fields_.Of("LogLevel").code);
+    shutNameItem_ = ShutTypeName(fields_.Of("ShutType").code);
     ShowFields();
     view_.SetStatusText("Defaults Restored - Click Save To Keep");
     StartStatusTimer();

@@ -6,6 +6,7 @@
 #include "common/base/Clock.h"
 #include "common/config/ConfigFile.h"
 #include "common/config/ConfigRecord.h"
+#include "common/config/ConfigSchema.h"
 #include "common/config/ConfigScreenHost.h"
 #include "common/config/ConfigScreenRules.h"
 #include "common/config/ConfigScreenView.h"

@@ -59,18 +59,19 @@ bool Refused(const ConfigField& field, const ConfigScreenValues& f) {
     case FieldKind::Flag:
         return false; // a check box shows only what the file allows
     case FieldKind::Choice: {
-        const std::int16_t code = ShownCode(field, f);
+        const std::int16_t code = f.Of(field).code;
         return code < field.lowest || code > field.highest;
     }
     case FieldKind::Number:
-        return NumberOutside(field, ShownText(field, f));
+        return NumberOutside(field, f.Of(field).text);
     case FieldKind::Text: {
-        const std::string& text = ShownText(field, f);
+        const std::string& text = f.Of(field).text;
         return (field.required && text.empty()) || LengthOutside(field, text);
     }
     case FieldKind::Address: {
-        const std::string& address = ShownText(field, f);
-        return (field.required && address.empty()) || AddressFault(field, f.DomainNames, address).has_value();
+        const std::string& address = f.Of(field).text;
+        return (field.required && address.empty()) ||
+               AddressFault(field, f.Of("DName").flag, address).has_value();
     }
     }
     return false;
@@ -90,12 +91,14 @@ FieldCheck CheckScreenFields(ProgramKind kind, const ConfigScreenValues& f,
     for (const ConfigField* field : FieldsOf(kind))
         if (field->kind != FieldKind::Flag) tally.Count(Refused(*field, f), field->screen);
     // A missing folder is a fault of its own, even when the path is also too short.
-    tally.Count(!folderExists(f.LogPath), ConfigLabel::LogPathM);
+    tally.Count(!folderExists(f.Of("LogPath").text), ConfigLabel::LogPathM);
     if (kind == ProgramKind::Master) {
         bool anyAddress = false;
         for (std::size_t k = 1; k <= RemoteComputerCount; ++k) {
-            tally.Count(!f.CName[k].empty() && f.IPAdd[k].empty(), RowLabels[k], ConfigLabel::IPAddL);
-            anyAddress = anyAddress || !f.IPAdd[k].empty();
+            const std::string& name = f.Of("CName" + std::to_string(k)).text;
+            const std::string& address = f.Of("IPAdd" + std::to_string(k)).text;
+            tally.Count(!name.empty() && address.empty(), RowLabels[k], ConfigLabel::IPAddL);
+            anyAddress = anyAddress || !address.empty();
         }
         tally.Count(!anyAddress, ConfigLabel::IPAddM1, ConfigLabel::IPAddL);
     }

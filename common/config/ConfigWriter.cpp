@@ -40,16 +40,16 @@ std::string CheckState(bool checked) {
 std::string ValueText(const ConfigField& field, const ConfigScreenValues& v) {
     switch (field.kind) {
     case FieldKind::Flag:
-        return CheckState(ShownFlag(field, v));
+        return CheckState(v.Of(field).flag);
     case FieldKind::Choice:
-        return std::to_string(ShownCode(field, v));
+        return std::to_string(v.Of(field).code);
     case FieldKind::Number:
-        return NumberText(ShownText(field, v));
+        return NumberText(v.Of(field).text);
     case FieldKind::Text:
     case FieldKind::Address:
         break;
     }
-    return ShownText(field, v);
+    return v.Of(field).text;
 }
 
 class Lines {
@@ -79,9 +79,9 @@ std::optional<std::string> ControlCharacterIn(std::string_view key, std::string_
 std::optional<std::string> Refusal(ProgramKind kind, const ConfigScreenValues& v) {
     for (const ConfigField* field : FieldsOf(kind))
         if (field->kind == FieldKind::Text || field->kind == FieldKind::Address)
-            if (auto refusal = ControlCharacterIn(field->key, ShownText(*field, v))) return refusal;
+            if (auto refusal = ControlCharacterIn(field->key, v.Of(*field).text)) return refusal;
     for (const ConfigField* field : FieldsOf(kind))
-        if (field->kind == FieldKind::Number && !std::isfinite(LeadingNumber(ShownText(*field, v))))
+        if (field->kind == FieldKind::Number && !std::isfinite(LeadingNumber(v.Of(*field).text)))
             return std::string(field->key) + " is too large a number to be saved.";
     return std::nullopt;
 }

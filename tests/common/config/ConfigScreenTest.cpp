@@ -135,18 +135,18 @@ protected:
 ConfigScreenValues ValidFields(ProgramKind kind) {
     ConfigScreenValues v;
     if (kind == ProgramKind::Master) {
-        v.CName = {"Control", "Pump", "", "", ""};
-        v.IPAdd = {"", "10.0.0.2", "", "", ""};
+        config_test::SetRow(v, "CName", {"Control", "Pump", "", "", ""});
+        config_test::SetRow(v, "IPAdd", {"", "10.0.0.2", "", "", ""});
     } else {
-        v.IPAdd[0] = "10.0.0.1";
+        v.Of("IPAdd").text = "10.0.0.1";
     }
-    v.Port1 = "10001";
-    v.Port2 = "10000";
-    v.CPUDelay = "60";
-    v.LogName = "TarnixM.log";
-    v.LogPath = "Log\\";
-    v.StartDelay = "2";
-    v.ShutTime = "60";
+    v.Of("Port1").text = "10001";
+    v.Of("Port2").text = "10000";
+    v.Of("CPUDelay").text = "60";
+    v.Of("LogName").text = "TarnixM.log";
+    v.Of("LogPath").text = "Log\\";
+    v.Of("StartDelay").text = "2";
+    v.Of("ShutTime").text = "60";
     return v;
 }
 
@@ -172,78 +172,90 @@ TEST(ConfigScreenRules, EachBrokenRuleCountsOnceAndHighlightsItsLabels) {
     }();
     const std::vector<Case> cases{
         {"all valid", M, [](auto&) {}, 0, {}},
-        {"port 65532", M, [](auto& v) { v.Port1 = "65532"; }, 0, {}},
-        {"port 65533", M, [](auto& v) { v.Port1 = "65533"; }, 1, {L::Port1M}},
+        {"port 65532", M, [](auto& v) { v.Of("Port1").text = "65532"; }, 0, {}},
+        {"port 65533", M, [](auto& v) { v.Of("Port1").text = "65533"; }, 1, {L::Port1M}},
         {"both ports share a hint",
          M,
-         [](auto& v) { v.Port1 = "1023", v.Port2 = "x"; },
+         [](auto& v) { v.Of("Port1").text = "1023", v.Of("Port2").text = "x"; },
          2,
          {L::Port1M, L::Port1M}},
-        {"delay 4.5", M, [](auto& v) { v.CPUDelay = "4.5"; }, 1, {L::CPUDelayM}},
-        {"delay 5.5", M, [](auto& v) { v.CPUDelay = "5.5"; }, 0, {}},
-        {"delay 600.5", M, [](auto& v) { v.CPUDelay = "600.5"; }, 1, {L::CPUDelayM}},
-        {"empty log path", M, [](auto& v) { v.LogPath = ""; }, 2, {L::LogPathM, L::LogPathM}},
-        {"missing log folder", M, [](auto& v) { v.LogPath = "Logs\\"; }, 1, {L::LogPathM}},
-        {"log name of 7", M, [](auto& v) { v.LogName = "a234567"; }, 1, {L::LogNameM}},
-        {"no log level", M, [](auto& v) { v.LogLevel = 0; }, 1, {L::LogLevelM}},
-        {"no power action", M, [](auto& v) { v.ShutType = 0; }, 1, {L::ShutTypeM}},
-        {"activation 3601", M, [](auto& v) { v.StartDelay = "3601"; }, 1, {L::StartDelayM}},
-        {"shut time 1", M, [](auto& v) { v.ShutTime = "1"; }, 1, {L::ShutTimeM}},
-        {"empty local name", M, [](auto& v) { v.CName[0] = ""; }, 1, {L::IPAddM0, L::CompL}},
-        {"local name of 25", M, [](auto& v) { v.CName[0] = std::string(25, 'n'); }, 0, {}},
+        {"delay 4.5", M, [](auto& v) { v.Of("CPUDelay").text = "4.5"; }, 1, {L::CPUDelayM}},
+        {"delay 5.5", M, [](auto& v) { v.Of("CPUDelay").text = "5.5"; }, 0, {}},
+        {"delay 600.5", M, [](auto& v) { v.Of("CPUDelay").text = "600.5"; }, 1, {L::CPUDelayM}},
+        {"empty log path", M, [](auto& v) { v.Of("LogPath").text = ""; }, 2, {L::LogPathM, L::LogPathM}},
+        {"missing log folder", M, [](auto& v) { v.Of("LogPath").text = "Logs\\"; }, 1, {L::LogPathM}},
+        {"log name of 7", M, [](auto& v) { v.Of("LogName").text = "a234567"; }, 1, {L::LogNameM}},
+        {"no log level", M, [](auto& v) { v.Of("LogLevel").code = 0; }, 1, {L::LogLevelM}},
+        {"no power action", M, [](auto& v) { v.Of("ShutType").code = 0; }, 1, {L::ShutTypeM}},
+        {"activation 3601", M, [](auto& v) { v.Of("StartDelay").text = "3601"; }, 1, {L::StartDelayM}},
+        {"shut time 1", M, [](auto& v) { v.Of("ShutTime").text = "1"; }, 1, {L::ShutTimeM}},
+        {"empty local name", M, [](auto& v) { v.Of("CName0").text = ""; }, 1, {L::IPAddM0, L::CompL}},
+        {"local name of 25", M, [](auto& v) { v.Of("CName0").text = std::string(25, 'n'); }, 0, {}},
         {"local name of 26",
          M,
-         [](auto& v) { v.CName[0] = std::string(26, 'n'); },
+         [](auto& v) { v.Of("CName0").text = std::string(26, 'n'); },
          1,
          {L::IPAddM0, L::CompL}},
-        {"25 accented letters", M, [&](auto& v) { v.CName[1] = accented25; }, 0, {}},
+        {"25 accented letters", M, [&](auto& v) { v.Of("CName1").text = accented25; }, 0, {}},
         {"remote name of 26",
          M,
-         [](auto& v) { v.CName[1] = std::string(26, 'n'); },
+         [](auto& v) { v.Of("CName1").text = std::string(26, 'n'); },
          1,
          {L::IPAddM1, L::CompL}},
-        {"named without address", M, [](auto& v) { v.CName[2] = "Tank"; }, 1, {L::IPAddM2, L::IPAddL}},
+        {"named without address",
+         M,
+         [](auto& v) { v.Of("CName2").text = "Tank"; },
+         1,
+         {L::IPAddM2, L::IPAddL}},
         {"all four addresses empty",
          M,
-         [](auto& v) { v.IPAdd[1] = "", v.CName[1] = ""; },
+         [](auto& v) { v.Of("IPAdd1").text = "", v.Of("CName1").text = ""; },
          1,
          {L::IPAddM1, L::IPAddL}},
-        {"bad IP address", M, [](auto& v) { v.IPAdd[4] = "10.0.0.256"; }, 1, {L::IPAddM4, L::IPAddL}},
+        {"bad IP address",
+         M,
+         [](auto& v) { v.Of("IPAdd4").text = "10.0.0.256"; },
+         1,
+         {L::IPAddM4, L::IPAddL}},
         {"IP address in domain mode",
          M,
-         [](auto& v) { v.DomainNames = true, v.IPAdd[1] = "192.168.1.20"; },
+         [](auto& v) { v.Of("DName").flag = true, v.Of("IPAdd1").text = "192.168.1.20"; },
          1,
          {L::IPAddM1, L::IPAddL}},
         // As the files of the designed program: an address with a 0 part counts as a name.
         {"zero part in domain mode",
          M,
-         [](auto& v) { v.DomainNames = true, v.IPAdd[1] = "192.168.0.5"; },
+         [](auto& v) { v.Of("DName").flag = true, v.Of("IPAdd1").text = "192.168.0.5"; },
          0,
          {}},
         {"domain name of 101",
          M,
-         [](auto& v) { v.DomainNames = true, v.IPAdd[1] = std::string(101, 'd'); },
+         [](auto& v) { v.Of("DName").flag = true, v.Of("IPAdd1").text = std::string(101, 'd'); },
          1,
          {L::IPAddM1, L::IPAddL}},
         {"accented domain name of 100",
          M,
-         [](auto& v) { v.DomainNames = true, v.IPAdd[1] = "\xC3\xA9" + std::string(99, 'd'); },
+         [](auto& v) { v.Of("DName").flag = true, v.Of("IPAdd1").text = "\xC3\xA9" + std::string(99, 'd'); },
          0,
          {}},
         {"slave valid", S, [](auto&) {}, 0, {}},
-        {"slave empty IP address", S, [](auto& v) { v.IPAdd[0] = ""; }, 1, {L::IPAddM}},
+        {"slave empty IP address", S, [](auto& v) { v.Of("IPAdd").text = ""; }, 1, {L::IPAddM}},
         {"slave empty domain name",
          S,
-         [](auto& v) { v.DomainNames = true, v.IPAdd[0] = ""; },
+         [](auto& v) { v.Of("DName").flag = true, v.Of("IPAdd").text = ""; },
          1,
          {L::IPAddM}},
-        {"slave domain name", S, [](auto& v) { v.DomainNames = true, v.IPAdd[0] = "master.lan"; }, 0, {}},
-        {"slave accented domain name of 100",
+        {"slave domain name",
          S,
-         [](auto& v) { v.DomainNames = true, v.IPAdd[0] = "\xC3\xA9" + std::string(99, 'd'); },
+         [](auto& v) { v.Of("DName").flag = true, v.Of("IPAdd").text = "master.lan"; },
          0,
          {}},
-        {"slave ignores names", S, [](auto& v) { v.CName[0] = ""; }, 0, {}},
+        {"slave accented domain name of 100",
+         S,
+         [](auto& v) { v.Of("DName").flag = true, v.Of("IPAdd").text = "\xC3\xA9" + std::string(99, 'd'); },
+         0,
+         {}},
+        {"slave ignores names", S, [](auto& v) { v.Of("CName0").text = ""; }, 0, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -376,7 +388,7 @@ TEST_F(ConfigScreenTest, AFailedSaveShowsAndHoldsTheValuesInForceAgain) {
     screen.OnTextEdited(ConfigTextBox::CPUDelayT, "90");
     screen.OnSaveClicked();
     EXPECT_EQ(dialog.fields[ConfigTextBox::CPUDelayT], "60");
-    EXPECT_EQ(screen.Fields().CPUDelay, "60");
+    EXPECT_EQ(screen.Fields().Of("CPUDelay").text, "60");
 
     std::filesystem::remove(setup_.configFile);
     screen.OnSaveClicked();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,8 +10,17 @@
 #include <vector>
 
 #include "common/config/ConfigFile.h"
+#include "common/config/ConfigSchema.h"
 
 namespace tarnix::config_test {
+
+// Sets a column of the master's table at once: "CName" (CName0 to CName4) or "IPAdd" (IPAdd, the
+// slave's, then IPAdd1 to IPAdd4).
+inline void SetRow(ConfigScreenValues& values, const std::string& key,
+                   const std::array<std::string, 5>& texts) {
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        values.Of(key == "IPAdd" && i == 0 ? key : key + std::to_string(i)).text = texts[i];
+}
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {

@@ -29,31 +29,31 @@ std::tm SaveTime() {
 
 ConfigScreenValues MasterScreen() {
     ConfigScreenValues v;
-    v.CName = {"Control", "Pump", "", "Fan Room", ""};
-    v.IPAdd = {"", "192.168.0.20", "", "10.0.0.7", ""};
-    v.Port1 = "10000";
-    v.Port2 = "10001";
-    v.CPUDelay = "60";
-    v.LogName = "TarnixM.log";
-    v.LogPath = "Log\\";
-    v.StartDelay = "2";
-    v.ShutTime = "60";
+    SetRow(v, "CName", {"Control", "Pump", "", "Fan Room", ""});
+    SetRow(v, "IPAdd", {"", "192.168.0.20", "", "10.0.0.7", ""});
+    v.Of("Port1").text = "10000";
+    v.Of("Port2").text = "10001";
+    v.Of("CPUDelay").text = "60";
+    v.Of("LogName").text = "TarnixM.log";
+    v.Of("LogPath").text = "Log\\";
+    v.Of("StartDelay").text = "2";
+    v.Of("ShutTime").text = "60";
     return v;
 }
 
 ConfigScreenValues SlaveScreen() {
     ConfigScreenValues v = MasterScreen();
-    v.IPAdd = {"10.0.0.5", "", "", "", ""};
-    v.LogName = "TarnixS.log";
+    SetRow(v, "IPAdd", {"10.0.0.5", "", "", "", ""});
+    v.Of("LogName").text = "TarnixS.log";
     return v;
 }
 
 TEST(WriterLayout, MasterFileLineByLine) {
     ConfigScreenValues v = MasterScreen();
-    v.DomainNames = false;
-    v.RunOnTop = true;
-    v.LogLevel = 3;
-    v.ShutType = 5;
+    v.Of("DName").flag = false;
+    v.Of("RunOnTop").flag = true;
+    v.Of("LogLevel").code = 3;
+    v.Of("ShutType").code = 5;
     EXPECT_EQ(ConfigurationText(ProgramKind::Master, v, SaveTime()), JoinLines({"# Tarnix Version 4.2",
                                                                                 "# Configuration File",
                                                                                 "# 07-Dec-26 05:04:09",
@@ -89,9 +89,9 @@ TEST(WriterLayout, MasterFileLineByLine) {
 
 TEST(WriterLayout, SlaveFileLineByLine) {
     ConfigScreenValues v = SlaveScreen();
-    v.DomainNames = true;
-    v.IPAdd[0] = "control.plant";
-    v.StartMin = true;
+    v.Of("DName").flag = true;
+    v.Of("IPAdd").text = "control.plant";
+    v.Of("StartMin").flag = true;
     EXPECT_EQ(ConfigurationText(ProgramKind::Slave, v, SaveTime()), JoinLines({"# Tarnix Slave Version 4.2",
                                                                                "# Configuration File",
                                                                                "# 07-Dec-26 05:04:09",
@@ -135,7 +135,7 @@ TEST(WriterLayout, NumbersInPlainDecimal) {
                  {"1e20", "100000000000000000000"}};
     for (const auto& c : cases) {
         ConfigScreenValues v = SlaveScreen();
-        v.CPUDelay = c.typed;
+        v.Of("CPUDelay").text = c.typed;
         const std::string text = ConfigurationText(ProgramKind::Slave, v, SaveTime());
         EXPECT_NE(text.find(std::string("\r\nCPUDelay=") + c.written + "\r\n"), std::string::npos) << c.typed;
     }
@@ -144,19 +144,19 @@ TEST(WriterLayout, NumbersInPlainDecimal) {
 // Saved, read back and saved again, every field gives the same file.
 TEST(WriterRoundTrip, EveryFieldReadsBackAsSaved) {
     ConfigScreenValues masterDomains = MasterScreen();
-    masterDomains.DomainNames = true;
-    masterDomains.IPAdd = {"", "pump.plant", "boiler", "fan-room", ""};
-    masterDomains.CName[2] = "  Boiler"; // blanks after "=" belong to the value
-    masterDomains.RunOnTop = masterDomains.StartMin = true;
-    masterDomains.LogLevel = 1;
-    masterDomains.ShutType = 4;
+    masterDomains.Of("DName").flag = true;
+    SetRow(masterDomains, "IPAdd", {"", "pump.plant", "boiler", "fan-room", ""});
+    masterDomains.Of("CName2").text = "  Boiler"; // blanks after "=" belong to the value
+    masterDomains.Of("RunOnTop").flag = masterDomains.Of("StartMin").flag = true;
+    masterDomains.Of("LogLevel").code = 1;
+    masterDomains.Of("ShutType").code = 4;
     ConfigScreenValues slaveDomain = SlaveScreen();
-    slaveDomain.DomainNames = true;
-    slaveDomain.IPAdd[0] = "control.plant";
-    slaveDomain.Port1 = "65532";
-    slaveDomain.StartDelay = "3600";
-    slaveDomain.LogPath = "/var/log/tarnix/";
-    slaveDomain.ShutType = 6;
+    slaveDomain.Of("DName").flag = true;
+    slaveDomain.Of("IPAdd").text = "control.plant";
+    slaveDomain.Of("Port1").text = "65532";
+    slaveDomain.Of("StartDelay").text = "3600";
+    slaveDomain.Of("LogPath").text = "/var/log/tarnix/";
+    slaveDomain.Of("ShutType").code = 6;
     const std::pair<ProgramKind, ConfigScreenValues> cases[] = {{ProgramKind::Master, MasterScreen()},
                                                                 {ProgramKind::Master, masterDomains},
                                                                 {ProgramKind::Slave, SlaveScreen()},
@@ -207,7 +207,7 @@ TEST(WriterAtomicity, OldFileSurvivesEveryFailedWrite) {
         TempFolder folder;
         WriteBytes(folder / "m.ini", old);
         ConfigScreenValues v = MasterScreen();
-        v.CName[1] = "Pump\r\nPort1=1";
+        v.Of("CName1").text = "Pump\r\nPort1=1";
         const WriteOutcome out = WriteConfiguration(folder / "m.ini", ProgramKind::Master, v, SaveTime());
         ASSERT_TRUE(out.box);
         EXPECT_FALSE(out.terminate);
@@ -218,7 +218,7 @@ TEST(WriterAtomicity, OldFileSurvivesEveryFailedWrite) {
         TempFolder folder;
         WriteBytes(folder / "s.ini", old);
         ConfigScreenValues v = SlaveScreen();
-        v.ShutTime = "1e999";
+        v.Of("ShutTime").text = "1e999";
         const WriteOutcome out = WriteConfiguration(folder / "s.ini", ProgramKind::Slave, v, SaveTime());
         ASSERT_TRUE(out.box);
         EXPECT_FALSE(out.terminate);
@@ -234,17 +234,17 @@ TEST(WriterRefusal, NamesTheFieldAndWhatStandsInTheWay) {
         const char* first;
         const char* reason;
     } cases[] = {
-        {ProgramKind::Master, [](auto& v) { v.CName[1] = "abc\rIPAdd2=10.9.9.9"; },
+        {ProgramKind::Master, [](auto& v) { v.Of("CName1").text = "abc\rIPAdd2=10.9.9.9"; },
          "Unable to write to the configuration file.", "CName1 contains the control character \\x0D."},
-        {ProgramKind::Master, [](auto& v) { v.IPAdd[4] = std::string("10.0.0.9\0", 9); },
+        {ProgramKind::Master, [](auto& v) { v.Of("IPAdd4").text = std::string("10.0.0.9\0", 9); },
          "Unable to write to the configuration file.", "IPAdd4 contains the control character \\x00."},
-        {ProgramKind::Slave, [](auto& v) { v.LogPath = "Log\xC2\x85\\"; },
+        {ProgramKind::Slave, [](auto& v) { v.Of("LogPath").text = "Log\xC2\x85\\"; },
          "Unable to write to the configuration file. TarnixS.ini",
          "LogPath contains the control character \\u0085."},
-        {ProgramKind::Slave, [](auto& v) { v.IPAdd[0] = "host\x7F"; },
+        {ProgramKind::Slave, [](auto& v) { v.Of("IPAdd").text = "host\x7F"; },
          "Unable to write to the configuration file. TarnixS.ini",
          "IPAdd contains the control character \\x7F."},
-        {ProgramKind::Master, [](auto& v) { v.StartDelay = "-1e999"; },
+        {ProgramKind::Master, [](auto& v) { v.Of("StartDelay").text = "-1e999"; },
          "Unable to write to the configuration file.", "StartDelay is too large a number to be saved."},
     };
     for (const auto& c : cases) {
@@ -385,7 +385,7 @@ TEST(WriterSurroundings, AWritableFileInALockedFolderIsWrittenInPlace) {
     ASSERT_EQ(::chmod(file.c_str(), 0666), 0);
     ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
     ConfigScreenValues refused = MasterScreen();
-    refused.CName[1] = "Pump\r\nPort1=1";
+    refused.Of("CName1").text = "Pump\r\nPort1=1";
     const int exitCode = ExitCodeAsNobody([&] {
         if (!WriteConfiguration(file, ProgramKind::Master, refused, SaveTime()).box) return 1;
         if (ReadBytes(file) != "old") return 2;
@@ -410,7 +410,7 @@ TEST(WriterMissingFile, MasterCreatesItSlaveEnds) {
 
     // The vanished file ends the slave even when a value could not have been saved either.
     ConfigScreenValues refused = SlaveScreen();
-    refused.LogName = "Tarnix\r\nS.log";
+    refused.Of("LogName").text = "Tarnix\r\nS.log";
     const WriteOutcome both = WriteConfiguration(folder / "s.ini", ProgramKind::Slave, refused, SaveTime());
     EXPECT_TRUE(both.terminate);
 }

@@ -195,8 +195,8 @@ TEST(ConfigDialog, ShowsTheScreensValidationOnOpening) {
     Child<QLineEdit>(dialog, "CompT0")->setText("ignored"); // not an edit by the user
     Child<QCheckBox>(dialog, "DNameT")->click();
     EXPECT_EQ(Child<QLabel>(dialog, "IPAddL")->text(), "Domain Name");
-    EXPECT_EQ(screen.Fields().CName[0], "");
-    EXPECT_TRUE(screen.Fields().DomainNames);
+    EXPECT_EQ(screen.Fields().Of("CName0").text, "");
+    EXPECT_TRUE(screen.Fields().Of("DName").flag);
 }
 
 void Type(QLineEdit* edit, const std::string& text) {
