@@ -20,20 +20,6 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
     }
 }
 
-void MasterProgram::Load() {
-    InitialiseProgram();
-    Publish({.step = Step::Loading});
-    supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
-    control_.RaisePriority();
-    ResetSupervision();
-    OpenDatagramPorts();
-    WriteStartUpLog();
-    RefreshWindowTexts();
-    ShowPeerStatus();
-    Publish({.step = Step::Loaded});
-    StartGuarding();
-}
-
 void MasterProgram::InitialiseProgram() {
     unconfigured_ = false;
     auxWindows_.NoteClosed();
@@ -49,7 +35,7 @@ void MasterProgram::InitialiseProgram() {
 }
 
 void MasterProgram::ReinitialiseAfterConfiguration() {
-    timer_.SetTimerEnabled(false);
+    HoldTicks();
     InitialiseProgram();
     ResetSupervision();
     if (auto error = log_.CreateLogFile()) return Fatal(*error);

@@ -19,8 +19,7 @@ public:
     MasterProgram(std::string commandLine, const ProgramServices& services,
                   const std::array<DatagramPort*, RemoteComputerCount + 1>& ports);
 
-    void Load() override;
-    void InitialiseProgram();
+    void InitialiseProgram() override;
     // After the configuration screen saved: read the file again and restart supervision.
     void ReinitialiseAfterConfiguration() override;
     void OpenDatagramPorts();
@@ -41,6 +40,8 @@ public:
 
 private:
     LogLineState CurrentLogState() const override;
+    void OpenLinks() override { OpenDatagramPorts(); }
+    void ShowLinks() override { ShowPeerStatus(); }
     void AddProgramStatus(ProgramStatus& status) const override;
     bool Configured(int i) const { return !config_.IPAdd[static_cast<std::size_t>(i)].empty(); }
     bool OpenPort(int i);

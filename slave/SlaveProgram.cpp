@@ -16,17 +16,6 @@ SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& servi
     });
 }
 
-void SlaveProgram::Load() {
-    supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
-    control_.RaisePriority();
-    InitialiseProgram();
-    ResetSupervision();
-    WriteStartUpLog();
-    RefreshWindowTexts();
-    Publish({.step = Step::Loaded});
-    StartGuarding();
-}
-
 void SlaveProgram::InitialiseProgram() {
     unconfigured_ = false;
     configSaved_ = false;

@@ -15,8 +15,7 @@ class SlaveProgram : public ProgramBase {
 public:
     SlaveProgram(std::string commandLine, const ProgramServices& services, DatagramPort& port);
 
-    void Load() override;
-    void InitialiseProgram();
+    void InitialiseProgram() override;
     // After the configuration screen saved: read the file again and restart supervision.
     void ReinitialiseAfterConfiguration() override;
     void OnDatagram(const std::optional<std::string>& datagram);

@@ -13,9 +13,26 @@ ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const Progra
       clock_(services.clock), control_(services.control), statusObserver_(services.statusObserver),
       sealing_(services.sealing), programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
       runningLog_(log_, services.clock),
-      steps_(services.timer, services.statusObserver, [this] { return Status(); }),
-      supervision_(config_, steps_, *this),
-      expiry_(programTitle_, config_, services.timer, services.boxes, services.power, supervision_, *this) {}
+      steps_([this] { HoldTicks(); }, services.statusObserver, [this] { return Status(); }),
+      supervision_(config_, steps_, *this), expiry_(
+                                                programTitle_, config_, [this] { HoldTicks(); },
+                                                services.boxes, services.power, supervision_, *this) {}
+
+// The master reads its files before it raises its priority, the slave after.
+void ProgramBase::Load() {
+    if (kind_ == ProgramKind::Master) InitialiseProgram();
+    Publish({.step = Step::Loading});
+    supervision_.SetInhibitShutdown(InhibitShutdownSwitch());
+    control_.RaisePriority();
+    if (kind_ == ProgramKind::Slave) InitialiseProgram();
+    ResetSupervision();
+    OpenLinks();
+    WriteStartUpLog();
+    RefreshWindowTexts();
+    ShowLinks();
+    Publish({.step = Step::Loaded});
+    StartGuarding();
+}
 
 bool ProgramBase::InhibitShutdownSwitch() const {
     return InhibitShutdownGiven(commandLine_);
@@ -25,7 +42,7 @@ void ProgramBase::Fatal(const FatalError& error, ProgramEnd end) {
     // Until the box is closed and the program ends, nothing may bring supervision back: no
     // datagram is handled and no tick runs.
     ending_ = true;
-    timer_.SetTimerEnabled(false);
+    HoldTicks();
     boxes_.Show(programTitle_ + error.titleSuffix, error.lines, error.icon, BoxButtons::Ok);
     End(end);
 }
@@ -33,6 +50,10 @@ void ProgramBase::Fatal(const FatalError& error, ProgramEnd end) {
 void ProgramBase::End(ProgramEnd end) {
     Publish({.step = Step::Ending});
     control_.EndProgram(end);
+}
+
+void ProgramBase::HoldTicks() {
+    timer_.SetTimerEnabled(false);
 }
 
 void ProgramBase::ResetSupervision() {
@@ -173,7 +194,7 @@ void ProgramBase::RefreshWindowTexts() {
     minimiseAllowed_ = true;
     if (!unconfigured_) LogAtNormal("Start", "Initialise");
     RefreshProgramTexts();
-    timer_.SetTimerEnabled(true);
+    timer_.SetTimerEnabled(true); // the one place ticks start
 }
 
 void ProgramBase::EndProgram() {
@@ -203,7 +224,7 @@ void ProgramBase::OpenAboutBox(AuxWindowsView& view) {
 }
 
 void ProgramBase::OnWindowClosing() {
-    timer_.SetTimerEnabled(false);
+    HoldTicks();
     if (!unconfigured_ && LogsNormal(config_)) Log("Exit", supervision_.PhaseDetail());
     End(ProgramEnd::Closed);
 }
@@ -211,7 +232,7 @@ void ProgramBase::OnWindowClosing() {
 void ProgramBase::OnTerminationSignal() {
     // A logout or kill must end the program even under an open box, and a log that fails now
     // must not ask anything: the exit line is written where the log still works.
-    timer_.SetTimerEnabled(false);
+    HoldTicks();
     if (!ending_ && !unconfigured_ && supervision_.LogNormal())
         (void)log_.WriteLogLine("Exit", supervision_.PhaseDetail(), CurrentLogState());
     ending_ = true;

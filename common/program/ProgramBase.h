@@ -54,8 +54,11 @@ class ProgramBase : public TickEvents, public WatchdogCommands, public Supervisi
 public:
     ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services);
 
-    // Runs the load sequence of the main window.
-    virtual void Load() = 0;
+    // The load sequence: files, log and links, then supervision from its activation delay.
+    void Load();
+    // Reads the configuration and key files and creates the log (the slave also opens its
+    // port); a failure ends the program.
+    virtual void InitialiseProgram() = 0;
 
     // SupervisionLog: writes one log line. Until the program guards its computer a log failure
     // ends the program inside this call; from then on it is reported once and the line kept.
@@ -142,8 +145,14 @@ protected:
     bool InhibitShutdownSwitch() const;
     // Every reset of the machine goes through here: the timer waits for the refresh that follows.
     void ResetSupervision();
+    // Stops the supervision timer until the next window-text refresh, which alone starts it.
+    void HoldTicks();
 
     virtual LogLineState CurrentLogState() const = 0;
+    // The master opens its remote computers' ports after the reset of the load sequence, and
+    // shows them once the texts are up; the slave opened its one port with the files.
+    virtual void OpenLinks() {}
+    virtual void ShowLinks() {}
     // What the master adds to how things stand (its remote computers).
     virtual void AddProgramStatus(ProgramStatus&) const {}
     // What the slave adds to the window-text refresh (its reply message).

@@ -72,7 +72,7 @@ void ProgramBase::ReportLogFileUnopened(const std::string& logName) {
 }
 
 void ProgramBase::StopSupervisionTimer() {
-    timer_.SetTimerEnabled(false);
+    HoldTicks();
 }
 
 void ProgramBase::WriteConfigUpdatedLog() {

@@ -4,26 +4,25 @@
 
 #include "common/program/WatchdogCommands.h"
 #include "common/supervision/Supervision.h"
-#include "common/supervision/SupervisionTimer.h"
 
 namespace tarnix {
 
 // Passes what the supervision machine reports on as steps of how things stand, and holds the
-// timer from a reset until the program's refresh starts it again.
+// ticks from a reset until the program's refresh starts them again.
 class SupervisionSteps final : public SupervisionDisplay {
 public:
     using StatusSource = std::function<ProgramStatus()>;
 
-    SupervisionSteps(SupervisionTimer& timer, StatusObserver& observer, StatusSource status)
-        : timer_(timer), observer_(observer), status_(std::move(status)) {}
+    SupervisionSteps(std::function<void()> holdTicks, StatusObserver& observer, StatusSource status)
+        : holdTicks_(std::move(holdTicks)), observer_(observer), status_(std::move(status)) {}
 
     void ShowSupervision(SupervisionChange change) override {
-        if (change == SupervisionChange::Reset) timer_.SetTimerEnabled(false);
+        if (change == SupervisionChange::Reset) holdTicks_();
         observer_.StepTaken(StatusStep{.step = Step::Supervision, .change = change}, status_());
     }
 
 private:
-    SupervisionTimer& timer_;
+    std::function<void()> holdTicks_;
     StatusObserver& observer_;
     StatusSource status_;
 };

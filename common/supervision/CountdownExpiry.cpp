@@ -7,10 +7,10 @@
 namespace tarnix {
 
 CountdownExpiry::CountdownExpiry(std::string programTitle, const ConfigRecord& config,
-                                 SupervisionTimer& timer, MessageBoxes& boxes, PowerActions& power,
+                                 std::function<void()> holdTicks, MessageBoxes& boxes, PowerActions& power,
                                  Supervision& supervision, SupervisionLog& log)
-    : programTitle_(std::move(programTitle)), config_(config), timer_(timer), boxes_(boxes), power_(power),
-      supervision_(supervision), log_(log) {}
+    : programTitle_(std::move(programTitle)), config_(config), holdTicks_(std::move(holdTicks)),
+      boxes_(boxes), power_(power), supervision_(supervision), log_(log) {}
 
 ExpiryEnd CountdownExpiry::Act() {
     const std::string& name = supervision_.ShutTypeName();
@@ -50,7 +50,7 @@ void CountdownExpiry::Suspend() {
 void CountdownExpiry::ShowSimulationBox() {
     // Every path after the box either ends the program or resets, and the reset's window-text
     // refresh starts the timer again.
-    timer_.SetTimerEnabled(false);
+    holdTicks_();
     struct Hold {
         Supervision& machine;
         explicit Hold(Supervision& m) : machine(m) { machine.HoldCountdown(true); }

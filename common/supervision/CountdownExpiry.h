@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <string>
 
 #include "common/config/ConfigRecord.h"
@@ -21,7 +23,8 @@ enum class ExpiryEnd {
 // not caught here: the program ends with their report.
 class CountdownExpiry {
 public:
-    CountdownExpiry(std::string programTitle, const ConfigRecord& config, SupervisionTimer& timer,
+    // holdTicks: stops the supervision timer until the program's next refresh.
+    CountdownExpiry(std::string programTitle, const ConfigRecord& config, std::function<void()> holdTicks,
                     MessageBoxes& boxes, PowerActions& power, Supervision& supervision, SupervisionLog& log);
 
     // Logs and performs (or simulates) the action up to the point where the program acts. A
@@ -36,7 +39,7 @@ private:
 
     std::string programTitle_;
     const ConfigRecord& config_;
-    SupervisionTimer& timer_;
+    std::function<void()> holdTicks_;
     MessageBoxes& boxes_;
     PowerActions& power_;
     Supervision& supervision_;

@@ -72,10 +72,12 @@ struct Rig {
     explicit Rig(ConfigRecord c, ProgramKind kind = ProgramKind::Master, bool inhibit = false)
         : config(std::move(c)),
           presenter(SupervisionLookOf(kind), window, kind == ProgramKind::Slave ? &window : nullptr),
-          placement(window, config),
-          steps(window, followers, [this, kind] { return SupervisionStatus(kind, machine, config); }),
+          placement(window, config), steps([this] { window.SetTimerEnabled(false); }, followers,
+                                           [this, kind] { return SupervisionStatus(kind, machine, config); }),
           machine(config, steps, program),
-          expiry(ProgramTitleOf(kind), config, window, boxes, power, machine, program) {
+          expiry(
+              ProgramTitleOf(kind), config, [this] { window.SetTimerEnabled(false); }, boxes, power, machine,
+              program) {
         program.machine = &machine;
         followers.Add(placement);
         followers.Add(presenter);
