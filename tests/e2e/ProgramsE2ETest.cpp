@@ -62,25 +62,6 @@ TEST(Programs, TerminationEndsTheProgramEvenUnderAnOpenBox) {
     EXPECT_TRUE(slave.Terminate(3000ms));
 }
 
-TEST(Programs, MasterAndSlaveConnectAndLoseEachOther) {
-    testing::Settings settings = Master(21011, 21012);
-    settings["CPUDelay"] = "60"; // only the switch's six seconds make the countdown come in time
-    ProgramDir masterDir(true, settings);
-    ProgramDir slaveDir(false, Slave(21012, 21011));
-    RealProgram master(masterDir, Shared);
-    RealProgram slave(slaveDir, Shared);
-
-    ASSERT_TRUE(masterDir.WaitForLog("Comms: 2, 0, 0, 0", 15s)) << "the master never heard the slave";
-    ASSERT_TRUE(slaveDir.WaitForLog("Comms: -OK-", 15s)) << "the slave never heard the master";
-
-    // The slave goes: the master's row for it falls to 0 and, with nobody else to hear, the
-    // master counts down after its six inhibited seconds.
-    const std::size_t masterLines = masterDir.LogLines().size();
-    slave.Kill();
-    EXPECT_TRUE(masterDir.WaitForLog("Comms: 0, 0, 0, 0", 5s, masterLines));
-    EXPECT_TRUE(masterDir.WaitForLog(",  Enter    , Power Off", 15s, masterLines));
-}
-
 TEST(Programs, SlaveCountsDownWhenItsMasterStopsAndTakesAResetCommand) {
     ProgramDir masterDir(true, Master(21021, 21022));
     ProgramDir slaveDir(false, Slave(21022, 21021));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -96,6 +97,10 @@ TEST(ConfigSchema, TheFilesCheckAndTheScreensCheckAgreeAtEveryLimit) {
                     CheckScreenFields(kind, shown, [](const std::string&) { return true; });
                 EXPECT_EQ(fileRefuses, !probe.inside);
                 EXPECT_EQ(screen.violations > 0, !probe.inside);
+                if (!probe.inside && field->screen.label) {
+                    EXPECT_NE(std::find(screen.highlighted.begin(), screen.highlighted.end(), *field->screen.label),
+                              screen.highlighted.end());
+                }
             }
         }
     }
