@@ -98,8 +98,9 @@ TEST(ConfigSchema, TheFilesCheckAndTheScreensCheckAgreeAtEveryLimit) {
                 EXPECT_EQ(fileRefuses, !probe.inside);
                 EXPECT_EQ(screen.violations > 0, !probe.inside);
                 if (!probe.inside && field->screen.label) {
-                    EXPECT_NE(std::find(screen.highlighted.begin(), screen.highlighted.end(), *field->screen.label),
-                              screen.highlighted.end());
+                    EXPECT_NE(
+                        std::find(screen.highlighted.begin(), screen.highlighted.end(), *field->screen.label),
+                        screen.highlighted.end());
                 }
             }
         }
