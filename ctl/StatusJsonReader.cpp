@@ -25,6 +25,7 @@ std::optional<ProgramStatus> StatusFromJson(const QString& json) {
     const QJsonObject object = document.object();
     ProgramStatus status;
     for (const StatusField& field : StatusFields()) {
+        if (field.jsonName.empty()) continue;
         const QJsonValue value = object.value(QLatin1String(field.jsonName.data(), field.jsonName.size()));
         if (!field.write(status, ValueOf(value, field.read(ProgramStatus{})))) return std::nullopt;
     }

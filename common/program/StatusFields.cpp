@@ -16,7 +16,7 @@ template <typename T> T As(const V& value) {
     return held != nullptr ? *held : T{};
 }
 
-constexpr std::array<StatusField, 9> Fields = {{
+constexpr std::array<StatusField, 13> Fields = {{
     {"Program", "program", "Program", TextForm::Always, 1, std::nullopt,
      [](const S& s) { return V{ProgramWord(s.kind)}; },
      [](S& s, const V& v) {
@@ -64,6 +64,30 @@ constexpr std::array<StatusField, 9> Fields = {{
      [](const S& s) { return V{s.masterLink ? LinkWord(*s.masterLink) : std::string()}; },
      [](S& s, const V& v) {
          s.masterLink = LinkFromWord(As<std::string>(v));
+         return true;
+     }},
+    // What a window attached over the bus draws besides: the summary's limit and wording, and
+    // the master's own row.
+    {"LostCommsLimit", "", "", TextForm::Never, 0, std::nullopt,
+     [](const S& s) { return V{std::int32_t{s.lostCommsLimit}}; },
+     [](S& s, const V& v) {
+         s.lostCommsLimit = static_cast<std::int16_t>(As<std::int32_t>(v));
+         return true;
+     }},
+    {"MonitorOnly", "", "", TextForm::Never, 0, std::nullopt, [](const S& s) { return V{s.monitorOnly}; },
+     [](S& s, const V& v) {
+         s.monitorOnly = As<bool>(v);
+         return true;
+     }},
+    {"ComputerName", "", "", TextForm::Never, 0, ProgramKind::Master,
+     [](const S& s) { return V{s.computerName}; },
+     [](S& s, const V& v) {
+         s.computerName = As<std::string>(v);
+         return true;
+     }},
+    {"NetworkOK", "", "", TextForm::Never, 0, ProgramKind::Master, [](const S& s) { return V{s.networkOK}; },
+     [](S& s, const V& v) {
+         s.networkOK = As<bool>(v);
          return true;
      }},
     // Not on the bus, whose properties stay as its clients know them.

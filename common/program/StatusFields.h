@@ -16,15 +16,16 @@ namespace tarnix {
 using StatusValue = std::variant<std::string, std::int32_t, bool>;
 
 // How the text report shows a field: "Label      value" always, only when it is set (a true
-// flag shows "yes", a text that is not empty itself), or a true flag as its label alone.
-enum class TextForm { Always, WhenSet, LabelWhenSet };
+// flag shows "yes", a text that is not empty itself), a true flag as its label alone, or never
+// (a fact only a window attached over the bus draws).
+enum class TextForm { Always, WhenSet, LabelWhenSet, Never };
 
 // One field of the status as its outside forms name and read it: the bus property, the JSON
 // member and the line of the text report are all made from this one declaration, and tarnixctl
 // reads the JSON back through it.
 struct StatusField {
     std::string_view busName;  // the property of io.tarnix.Watchdog1
-    std::string_view jsonName; // the member of the JSON object
+    std::string_view jsonName; // the member of the JSON object; none: not in the JSON
     std::string_view textLabel;
     TextForm textForm;
     int textRank;                    // its place among the text report's lines

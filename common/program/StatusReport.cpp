@@ -107,6 +107,8 @@ std::string TextLine(const StatusField& field, const StatusValue& value) {
         break;
     case TextForm::LabelWhenSet:
         return IsSet(value) ? std::string(field.textLabel) + "\n" : std::string();
+    case TextForm::Never:
+        return {};
     }
     return Padded(std::string(field.textLabel), LabelWidth) + ValueText(value) + "\n";
 }
@@ -155,7 +157,7 @@ std::string StatusReport::Text() const {
 std::string StatusReport::Json() const {
     std::string json;
     for (const StatusField& field : StatusFields())
-        if (FieldOf(field, status_.kind))
+        if (FieldOf(field, status_.kind) && !field.jsonName.empty())
             json += (json.empty() ? "{" : ",") + JsonString(std::string(field.jsonName)) + ":" +
                     ValueJson(field.read(status_));
     if (status_.kind == ProgramKind::Master) {
