@@ -22,13 +22,17 @@ constexpr int Done = 0;
 constexpr int Failed = 1;
 constexpr int UsageError = 2;
 constexpr int CallTimeoutMs = 10000;
+// The service may ask polkit, which may ask the person at the computer for a password: longer
+// than the service waits for polkit, so the service's own answer arrives.
+constexpr int PressTimeoutMs = 70000;
 
 constexpr const char* Usage =
     "Usage: tarnixctl [--master|--slave] status [--json] | reset | test\n"
     "  status   how the watchdog stands (--json: as one JSON object)\n"
     "  reset    press Reset\n"
     "  test     press Test\n"
-    "Without --master or --slave, the one that runs. Reset and Test are for root and the group tarnix.\n";
+    "Without --master or --slave, the one that runs. Reset and Test are for root, the group tarnix\n"
+    "and the person at the computer (as polkit's action io.tarnix.watchdog.control allows).\n";
 
 void Print(FILE* to, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), to);
@@ -109,7 +113,8 @@ int Run(const Request& request) {
     const QDBusMessage call =
         QDBusMessage::createMethodCall(BusName(kind), QString::fromLatin1(tarnix::WatchdogObjectPath),
                                        QString::fromLatin1(tarnix::WatchdogInterface), method);
-    const QDBusMessage reply = bus.call(call, QDBus::Block, CallTimeoutMs);
+    const QDBusMessage reply =
+        bus.call(call, QDBus::Block, method == QLatin1String("Status") ? CallTimeoutMs : PressTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         const QString error = reply.errorName();
         if (error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||

@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tarnix {
@@ -72,6 +73,26 @@ std::vector<gid_t> GroupsOfUser(uid_t uid) {
         return 0;
     });
     return groups;
+}
+
+std::optional<std::string> UserName(uid_t uid) {
+    std::optional<std::string> name;
+    WithGrowingBuffer(_SC_GETPW_R_SIZE_MAX, [&](std::vector<char>& buffer) {
+        passwd entry{};
+        passwd* found = nullptr;
+        const int error = getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found);
+        if (error == 0 && found != nullptr && found->pw_name != nullptr) name = std::string(found->pw_name);
+        return error;
+    });
+    return name;
+}
+
+bool IsRootOrMember(uid_t uid, const std::string& group) {
+    if (uid == 0) return true;
+    const std::optional<gid_t> gid = GroupId(group);
+    if (!gid) return false;
+    const std::vector<gid_t> groups = GroupsOfUser(uid);
+    return std::find(groups.begin(), groups.end(), *gid) != groups.end();
 }
 
 } // namespace tarnix

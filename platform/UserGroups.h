@@ -16,5 +16,10 @@ std::optional<gid_t> GroupId(const std::string& name);
 std::optional<std::string> GroupName(gid_t gid);
 // The user's groups, its own and the supplementary ones; none when the user has no entry.
 std::vector<gid_t> GroupsOfUser(uid_t uid);
+// The user's login name; nothing when the user has no entry or the look-up failed.
+std::optional<std::string> UserName(uid_t uid);
+// True for root and for a user whose groups include the group named; false when the user or
+// the group has no entry.
+bool IsRootOrMember(uid_t uid, const std::string& group);
 
 } // namespace tarnix

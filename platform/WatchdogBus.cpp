@@ -7,11 +7,10 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QMap>
 
-#include <algorithm>
 #include <optional>
 #include <unistd.h>
-#include <vector>
 
 #include "common/program/StatusFields.h"
 #include "common/program/StatusReport.h"
@@ -53,20 +52,13 @@ RemoteComputerList EntriesOf(const ProgramStatus& status) {
 
 } // namespace
 
-bool MayPressButtons(uid_t uid, const std::string& group) {
-    if (uid == 0) return true;
-    const std::optional<gid_t> gid = GroupId(group);
-    if (!gid) return false;
-    const std::vector<gid_t> groups = GroupsOfUser(uid);
-    return std::find(groups.begin(), groups.end(), *gid) != groups.end();
-}
-
 WatchdogBus::WatchdogBus(WatchdogCommands& commands, const QDBusConnection& connection, QString operatorGroup,
                          QObject* parent)
     : QDBusVirtualObject(parent), commands_(commands), connection_(connection),
       operatorGroup_(std::move(operatorGroup)), status_(commands.Status()) {
     qDBusRegisterMetaType<RemoteComputerEntry>();
     qDBusRegisterMetaType<RemoteComputerList>();
+    qDBusRegisterMetaType<QMap<QString, QString>>();
 }
 
 WatchdogBus::~WatchdogBus() {
@@ -227,10 +219,39 @@ void WatchdogBus::StatusChanged(const ProgramStatus& status) {
     connection_.send(signal);
 }
 
-// Asking the bus who called takes a round trip: the answer comes back through the event loop, so
-// the program ticks on meanwhile, and the call is answered then.
-void WatchdogBus::PressForCaller(const QDBusMessage& call, void (WatchdogCommands::*press)(),
-                                 const QString& button) {
+namespace {
+
+// Long enough for the person at the computer to type a password where polkit asks for one;
+// tarnixctl waits longer, so it hears this answer rather than a timeout of its own.
+constexpr int PolkitTimeoutMs = 60000;
+constexpr unsigned AllowUserInteraction = 1;
+
+QString CallerName(uid_t uid) {
+    const std::optional<std::string> name = UserName(uid);
+    if (!name) return QStringLiteral("uid %1").arg(uid);
+    return QStringLiteral("%1 (uid %2)").arg(Text(*name)).arg(uid);
+}
+
+// polkit's CheckAuthorization for the caller's connection: polkit finds its process, user and
+// session itself, so nothing the caller says about itself is taken on trust.
+QDBusMessage AuthorizationQuestion(const QString& caller) {
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.PolicyKit1"), QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
+        QStringLiteral("org.freedesktop.PolicyKit1.Authority"), QStringLiteral("CheckAuthorization"));
+    QDBusArgument subject;
+    subject.beginStructure();
+    subject << QStringLiteral("system-bus-name") << QVariantMap{{QStringLiteral("name"), caller}};
+    subject.endStructure();
+    ask << QVariant::fromValue(subject) << QString::fromLatin1(WatchdogControlAction)
+        << QVariant::fromValue(QMap<QString, QString>()) << AllowUserInteraction << QString();
+    return ask;
+}
+
+} // namespace
+
+// Asking the bus who called, and polkit whether they may, takes round trips: the answers come
+// back through the event loop, so the program ticks on meanwhile, and the call is answered then.
+void WatchdogBus::PressForCaller(const QDBusMessage& call, Press press, const QString& button) {
     emit CallerCheckStarted();
     QDBusMessage ask = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
@@ -247,17 +268,59 @@ void WatchdogBus::PressForCaller(const QDBusMessage& call, void (WatchdogCommand
                                .arg(button, uid.error().message()));
                     return;
                 }
-                if (!MayPressButtons(uid.value(), operatorGroup_.toStdString())) {
-                    Refuse(call, AccessDenied,
-                           QStringLiteral("%1 refused: only root and members of the group %2 may press it "
-                                          "(the caller is uid %3)")
-                               .arg(button, operatorGroup_)
-                               .arg(uid.value()));
+                const QString who = CallerName(uid.value());
+                // Root and the operators need no polkit, so they can press where it is missing.
+                if (IsRootOrMember(uid.value(), operatorGroup_.toStdString())) {
+                    PressFor(call, press, button, who);
+                } else {
+                    AskPolkit(call, press, button, who);
+                }
+            });
+}
+
+void WatchdogBus::AskPolkit(const QDBusMessage& call, Press press, const QString& button,
+                            const QString& who) {
+    emit AuthorizationCheckStarted();
+    auto* watcher = new QDBusPendingCallWatcher(
+        connection_.asyncCall(AuthorizationQuestion(call.service()), PolkitTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, call, press, button, who](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                const QDBusMessage reply = finished->reply();
+                if (reply.type() != QDBusMessage::ReplyMessage ||
+                    reply.signature() != QLatin1String("(bba{ss})")) {
+                    const QString why = reply.type() == QDBusMessage::ErrorMessage
+                                            ? reply.errorMessage()
+                                            : QStringLiteral("it answered %1").arg(reply.signature());
+                    Refuse(
+                        call, AccessDenied,
+                        QStringLiteral("%1 refused: %2 is neither root nor a member of the group %3, and the "
+                                       "authorisation service could not be asked: %4")
+                            .arg(button, who, operatorGroup_, why));
                     return;
                 }
-                (commands_.*press)();
-                connection_.send(call.createReply());
+                bool authorized = false;
+                bool challenge = false;
+                QMap<QString, QString> details;
+                const QDBusArgument result = reply.arguments().at(0).value<QDBusArgument>();
+                result.beginStructure();
+                result >> authorized >> challenge >> details;
+                result.endStructure();
+                if (!authorized) {
+                    Refuse(call, AccessDenied,
+                           QStringLiteral("%1 refused: %2 is not allowed to press it: only the person at the "
+                                          "computer, root and members of the group %3 may")
+                               .arg(button, who, operatorGroup_));
+                    return;
+                }
+                PressFor(call, press, button, who);
             });
+}
+
+void WatchdogBus::PressFor(const QDBusMessage& call, Press press, const QString& button, const QString& who) {
+    commands_.PressedBy(button.toStdString(), who.toStdString());
+    (commands_.*press)();
+    connection_.send(call.createReply());
 }
 
 } // namespace tarnix

@@ -31,21 +31,18 @@ using RemoteComputerList = QList<RemoteComputerEntry>;
 QDBusArgument& operator<<(QDBusArgument& out, const RemoteComputerEntry& entry);
 const QDBusArgument& operator>>(const QDBusArgument& in, RemoteComputerEntry& entry);
 
-// True for root and for a user whose groups (its own and the supplementary ones) include the
-// group named; false when the user or the group has no entry.
-bool MayPressButtons(uid_t uid, const std::string& group);
-
 // A running program on the bus: how things stand as properties, made from the status's table
 // of fields (StatusFields), and the two buttons as methods. It answers everything from the
 // status it was last told and never waits on the bus, so the program's ticks are never held up
-// by a caller. The object answers its calls itself (a virtual object), so its properties need
-// no declaration beside the table's.
+// by a caller. Root and the operators' group may press the buttons; anyone else only where
+// polkit grants WatchdogControlAction (by default the person at the computer). The object answers its calls
+// itself (a virtual object), so its properties need no declaration beside the table's.
 class WatchdogBus : public QDBusVirtualObject, public StatusObserver {
     Q_OBJECT
 
 public:
     // The program's kind, and so the bus name, is the one its status names. operatorGroup: whose
-    // members besides root may press Reset and Test.
+    // members besides root may press Reset and Test without asking polkit.
     WatchdogBus(WatchdogCommands& commands, const QDBusConnection& connection,
                 QString operatorGroup = QString::fromLatin1(WatchdogOperatorGroup),
                 QObject* parent = nullptr);
@@ -66,11 +63,16 @@ public:
 signals:
     // A Reset or Test call arrived and the bus is being asked who sent it; the answer comes later.
     void CallerCheckStarted();
+    // The caller is neither root nor an operator and polkit is being asked; the answer comes later.
+    void AuthorizationCheckStarted();
 
 private:
     bool AnswerProperties(const QDBusMessage& message);
     bool AnswerWatchdog(const QDBusMessage& message);
-    void PressForCaller(const QDBusMessage& call, void (WatchdogCommands::*press)(), const QString& button);
+    using Press = void (WatchdogCommands::*)();
+    void PressForCaller(const QDBusMessage& call, Press press, const QString& button);
+    void AskPolkit(const QDBusMessage& call, Press press, const QString& button, const QString& who);
+    void PressFor(const QDBusMessage& call, Press press, const QString& button, const QString& who);
     void Refuse(const QDBusMessage& call, const char* errorName, const QString& text);
 
     WatchdogCommands& commands_;

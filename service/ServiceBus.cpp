@@ -11,8 +11,9 @@ constexpr const char* ConnectionName = "tarnix-service-bus";
 
 ServiceBus::ServiceBus(WatchdogCommands& commands, JournalSink& journal, SdNotify& notify,
                        std::string programTitle)
-    : commands_(commands), journal_(journal), notify_(notify), programTitle_(std::move(programTitle)),
-      connectionName_(QString::fromLatin1(ConnectionName)), connection_(connectionName_) {}
+    : commands_(commands), pressing_(commands, journal), journal_(journal), notify_(notify),
+      programTitle_(std::move(programTitle)), connectionName_(QString::fromLatin1(ConnectionName)),
+      connection_(connectionName_) {}
 
 ServiceBus::~ServiceBus() {
     bus_.reset();
@@ -53,7 +54,7 @@ bool ServiceBus::Connect(QString& whyNot) {
     connection_ = address.isEmpty()
                       ? QDBusConnection::connectToBus(QDBusConnection::SystemBus, connectionName_)
                       : QDBusConnection::connectToBus(address, connectionName_);
-    auto bus = std::make_unique<WatchdogBus>(commands_, connection_);
+    auto bus = std::make_unique<WatchdogBus>(pressing_, connection_);
     if (!bus->Register(whyNot)) return false;
     bus_ = std::move(bus);
     return true;

@@ -39,6 +39,7 @@ private:
     void SayBack();
 
     WatchdogCommands& commands_;
+    JournalledCommands pressing_;
     JournalSink& journal_;
     SdNotify& notify_;
     std::string programTitle_;

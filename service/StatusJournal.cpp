@@ -111,13 +111,19 @@ void StatusJournal::WarnTerminals(const ProgramStatus& before, const ProgramStat
         const bool changed = started || now.timeLeft != before.timeLeft;
         const bool due = started || (now.timeLeft > 0 && (now.timeLeft % 60 == 0 || now.timeLeft == 10));
         if (changed && due)
-            terminals_->Broadcast(title + ": " + WhatIsLost(now) + "; " + ActionIn(now) +
-                                  ". Root and members of the group " + WatchdogOperatorGroup +
-                                  " can cancel it: tarnixctl reset.");
+            terminals_->Warn(title + ": " + WhatIsLost(now) + "; " + ActionIn(now) + ".",
+                             "You can cancel it: tarnixctl reset.",
+                             std::string("Root and members of the group ") + WatchdogOperatorGroup +
+                                 " can cancel it.");
         return;
     }
     if (CountdownShown(before))
         terminals_->Broadcast(title + ": the countdown was cancelled; nothing will be powered down.");
+}
+
+void JournalledCommands::PressedBy(const std::string& button, const std::string& who) {
+    sink_.Line(JournalPriority::Notice, button + " pressed over the bus by " + who);
+    program_.PressedBy(button, who);
 }
 
 std::string StatusJournal::WhatIsLost(const ProgramStatus& status) const {

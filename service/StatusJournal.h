@@ -31,4 +31,19 @@ private:
     std::optional<ProgramStatus> last_;
 };
 
+// The program's commands as the bus offers them: a button pressed for someone says in the
+// journal who it was, before it is pressed.
+class JournalledCommands final : public WatchdogCommands {
+public:
+    JournalledCommands(WatchdogCommands& program, JournalSink& sink) : program_(program), sink_(sink) {}
+    ProgramStatus Status() const override { return program_.Status(); }
+    void ResetClick() override { program_.ResetClick(); }
+    void TestClick() override { program_.TestClick(); }
+    void PressedBy(const std::string& button, const std::string& who) override;
+
+private:
+    WatchdogCommands& program_;
+    JournalSink& sink_;
+};
+
 } // namespace tarnix

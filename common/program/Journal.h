@@ -19,6 +19,10 @@ class TerminalMessages {
 public:
     virtual ~TerminalMessages() = default;
     virtual void Broadcast(const std::string& text) = 0;
+    // text, then on each terminal the advice that fits its user: forOperators where that user may
+    // press Reset and Test unasked (root and the operators' group), forOthers elsewhere.
+    virtual void Warn(const std::string& text, const std::string& forOperators,
+                      const std::string& forOthers) = 0;
 };
 
 } // namespace tarnix

@@ -131,6 +131,11 @@ void ProgramBase::LogAtNormal(const std::string& event, const std::string& detai
     tarnix::LogAtNormal(*this, config_, event, detail);
 }
 
+// A note, not an event line: the detail column would cut the user's name.
+void ProgramBase::PressedBy(const std::string& button, const std::string& who) {
+    if (LogsNormal(config_)) AppendToLog(log_.FormatNote("Bus", button + " pressed by " + who));
+}
+
 void ProgramBase::AppendToLog(const std::string& text) {
     if (!guarding_) {
         if (auto error = log_.AppendLines(text)) Fatal(*error);

@@ -94,6 +94,7 @@ public:
 
     void ResetClick() override = 0;
     void TestClick() override = 0;
+    void PressedBy(const std::string& button, const std::string& who) override;
     virtual void ResetProgram() = 0;
 
     const ConfigRecord& Config() const { return config_; }

@@ -16,6 +16,8 @@ inline constexpr const char* WatchdogInterface = "io.tarnix.Watchdog1";
 
 // The group whose members may press Reset and Test over the bus (root always may).
 inline constexpr const char* WatchdogOperatorGroup = "tarnix";
+// The polkit action that lets anyone else press them (by default the person at the computer).
+inline constexpr const char* WatchdogControlAction = "io.tarnix.watchdog.control";
 
 inline std::string WatchdogBusNameOf(ProgramKind kind) {
     return kind == ProgramKind::Master ? WatchdogMasterBusName : WatchdogSlaveBusName;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "common/program/ProgramStatus.h"
@@ -15,6 +16,9 @@ public:
     virtual ProgramStatus Status() const = 0;
     virtual void ResetClick() = 0;
     virtual void TestClick() = 0;
+    // Said just before a button is pressed for someone else than the person at the window:
+    // who (a user name and uid) pressed it.
+    virtual void PressedBy(const std::string& /*button*/, const std::string& /*who*/) {}
 };
 
 // Told how things stand whenever they may have changed: after every tick, reset and test. It may

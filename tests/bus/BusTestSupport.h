@@ -13,7 +13,8 @@
 
 namespace tarnix::test {
 
-// A running program as the bus object sees it: a status to tell, and the buttons it was pressed.
+// A running program as the bus object sees it: a status to tell, and the buttons it was pressed
+// (each after whom it was pressed by).
 class FakeProgram : public WatchdogCommands {
 public:
     ProgramStatus status;
@@ -22,6 +23,9 @@ public:
     ProgramStatus Status() const override { return status; }
     void ResetClick() override { calls.push_back("Reset"); }
     void TestClick() override { calls.push_back("Test"); }
+    void PressedBy(const std::string& button, const std::string& who) override {
+        calls.push_back(button + " by " + who);
+    }
 };
 
 inline ProgramStatus MasterWithFourPeers() {

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include "bus/BusTestSupport.h"
+#include "bus/FakePolkit.h"
 #include "common/program/StatusReport.h"
 #include "support/FakeLogind.h"
 
@@ -42,6 +44,15 @@ QDBusMessage WatchdogCall(const QString& method) {
     return QDBusMessage::createMethodCall(QString::fromLatin1(WatchdogMasterBusName),
                                           QString::fromLatin1(WatchdogObjectPath),
                                           QString::fromLatin1(WatchdogInterface), method);
+}
+
+// The action the package's polkit policy declares, which the object must ask about.
+QString PolicyAction() {
+    QFile policy(QStringLiteral(TARNIX_POLKIT_POLICY));
+    if (!policy.open(QIODevice::ReadOnly)) return {};
+    return QRegularExpression(QStringLiteral("<action id=\"([^\"]+)\""))
+        .match(QString::fromUtf8(policy.readAll()))
+        .captured(1);
 }
 
 void WaitFor(QObject* sender, const char* finishedSignal, int timeoutMs) {
@@ -83,6 +94,7 @@ protected:
     }
 
     void TearDown() override {
+        polkit_.reset();
         bus_.reset();
         QDBusConnection::disconnectFromBus(serviceName_);
         QDBusConnection::disconnectFromBus(clientName_);
@@ -95,6 +107,14 @@ protected:
         bus_ = std::make_unique<WatchdogBus>(program, Service(), group);
         QString whyNot;
         ASSERT_TRUE(bus_->Register(whyNot)) << whyNot.toStdString();
+    }
+
+    // polkit on the private bus, allowing the policy's action or nothing.
+    void StartPolkit(bool allows) {
+        QString whyNot;
+        polkit_ = test::FakePolkit::Start(fake_->Address(), whyNot);
+        if (!polkit_) GTEST_SKIP() << whyNot.toStdString();
+        if (allows) polkit_->SetAllowed({PolicyAction()});
     }
 
     // Calls from this thread must keep its event loop turning: the object answers on it.
@@ -147,6 +167,7 @@ protected:
 
     FakeProgram program;
     std::unique_ptr<WatchdogBus> bus_;
+    std::unique_ptr<test::FakePolkit> polkit_;
 
     static inline std::unique_ptr<QTemporaryDir> folder_;
     static inline std::unique_ptr<test::FakeLogind> fake_;
@@ -187,6 +208,8 @@ TEST_F(WatchdogBusTest, TarnixctlJsonNamesTheFourComputers) {
     EXPECT_FALSE(computers.at(2).toObject().value(QLatin1String("configured")).toBool());
 }
 
+enum class Polkit { Absent, Refuses, Allows };
+
 struct CtlCase {
     const char* name;
     QStringList arguments;
@@ -196,6 +219,7 @@ struct CtlCase {
     std::vector<std::string> calls;
     const char* said; // on stdout or stderr
     bool busReachable = true;
+    Polkit polkit = Polkit::Absent;
 };
 
 void PrintTo(const CtlCase& c, std::ostream* out) {
@@ -207,6 +231,8 @@ class TarnixctlCase : public WatchdogBusTest, public ::testing::WithParamInterfa
 TEST_P(TarnixctlCase, AnswersAndPressesAsItShould) {
     const CtlCase& c = GetParam();
     if (c.asNobody && geteuid() != 0) GTEST_SKIP() << "only root can run tarnixctl as nobody";
+    if (c.polkit != Polkit::Absent) StartPolkit(c.polkit == Polkit::Allows);
+    if (IsSkipped()) return;
     if (c.operatorGroup != nullptr) Export(QString::fromLatin1(c.operatorGroup));
     const CtlRun run =
         RunCtl(c.arguments, c.asNobody,
@@ -223,6 +249,8 @@ const QString TestWord = QStringLiteral("test");
 const QString JsonWord = QStringLiteral("--json");
 const QString MasterWord = QStringLiteral("--master");
 const QString SlaveWord = QStringLiteral("--slave");
+const std::string ByRoot = "Reset by root (uid 0)";
+const std::string ByNobody = "Reset by nobody (uid 65534)";
 constexpr const char* NoOwner =
     "No Tarnix service is running (io.tarnix.Watchdog.Slave has no owner on the system bus).";
 constexpr const char* NeitherOwned = "No Tarnix service is running (io.tarnix.Watchdog.Master and "
@@ -231,18 +259,45 @@ constexpr const char* NeitherOwned = "No Tarnix service is running (io.tarnix.Wa
 INSTANTIATE_TEST_SUITE_P(
     Cases, TarnixctlCase,
     ::testing::Values(
-        CtlCase{"RootResets", {ResetWord}, false, "tarnix", 0, {"Reset"}, "Reset pressed on the master."},
+        // Root and the group need no polkit: none runs for them.
         CtlCase{
-            "RootTestsTheChosenMaster", {MasterWord, TestWord}, false, "tarnix", 0, {"Test"}, "Test pressed"},
-        CtlCase{"AGroupMemberResets", {ResetWord}, true, "nogroup", 0, {"Reset"}, "Reset pressed"},
-        CtlCase{"AnOutsiderMayNotReset",
+            "RootResets", {ResetWord}, false, "tarnix", 0, {ByRoot, "Reset"}, "Reset pressed on the master."},
+        CtlCase{"RootTestsTheChosenMaster",
+                {MasterWord, TestWord},
+                false,
+                "tarnix",
+                0,
+                {"Test by root (uid 0)", "Test"},
+                "Test pressed"},
+        CtlCase{"AGroupMemberResets", {ResetWord}, true, "nogroup", 0, {ByNobody, "Reset"}, "Reset pressed"},
+        CtlCase{"PolkitLetsAnOutsiderReset",
+                {ResetWord},
+                true,
+                "root",
+                0,
+                {ByNobody, "Reset"},
+                "Reset pressed",
+                true,
+                Polkit::Allows},
+        CtlCase{
+            "AnOutsiderPolkitRefusesMayNotReset",
+            {ResetWord},
+            true,
+            "root",
+            1,
+            {},
+            "Access denied: Reset refused: nobody (uid 65534) is not allowed to press it: only the person "
+            "at the computer, root and members of the group root may",
+            true,
+            Polkit::Refuses},
+        CtlCase{"AnOutsiderMayNotResetWithoutPolkit",
                 {ResetWord},
                 true,
                 "root",
                 1,
                 {},
-                "Access denied: Reset refused: only root and members of the group root may press it"},
-        CtlCase{"AnOutsiderMayNotTest", {TestWord}, true, "root", 1, {}, "Access denied: Test refused"},
+                "Access denied: Reset refused: nobody (uid 65534) is neither root nor a member of the group "
+                "root, and the authorisation service could not be asked: "},
         CtlCase{
             "AGroupThatDoesNotExistRefuses", {ResetWord}, true, "no-such-group-here", 1, {}, "Access denied"},
         CtlCase{"AnOutsiderReadsTheStatus", {StatusWord}, true, "root", 0, {}, "Phase      Run"},
@@ -372,7 +427,61 @@ TEST_F(WatchdogBusTest, TheProgramTicksOnWhileTheBusTellsWhoCalls) {
     EXPECT_GE(ticksWhileAsking, 10);
     EXPECT_FALSE(pressedWhileAsking);
     EXPECT_FALSE(watcher.isError()) << watcher.error().message().toStdString();
-    EXPECT_EQ(program.calls, std::vector<std::string>{"Reset"});
+    EXPECT_EQ(program.calls, (std::vector<std::string>{ByRoot, "Reset"}));
+}
+
+// The caller's unique name in a CheckAuthorization call as dbusmock logs it.
+QString SubjectName(const QString& question) {
+    return QRegularExpression(QStringLiteral("'name'\\)?: dbus\\.String\\('(:[0-9.]+)'"))
+        .match(question)
+        .captured(1);
+}
+
+uint UidOf(const QDBusConnection& client, const QString& name) {
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixUser"));
+    ask << name;
+    return client.call(ask, QDBus::BlockWithGui, 10000).arguments().value(0).toUInt();
+}
+
+// polkit may take as long as the person at the computer takes to type a password: the object
+// asks about the caller's own connection, and the program ticks on until the answer.
+TEST_F(WatchdogBusTest, TheProgramTicksOnWhilePolkitDecidesAboutTheCaller) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can run tarnixctl as nobody";
+    StartPolkit(true);
+    if (IsSkipped()) return;
+    polkit_->SimulateHang(true);
+    Export(QStringLiteral("root"));
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+    int ticksWhileAsking = -1;
+    bool pressedWhileAsking = true;
+    QStringList questions;
+    uint askedAbout = 0;
+    QObject::connect(bus_.get(), &WatchdogBus::AuthorizationCheckStarted, [&] {
+        tick.start();
+        QTimer::singleShot(300, [&] {
+            ticksWhileAsking = ticks;
+            pressedWhileAsking = !program.calls.empty();
+            questions = polkit_->Questions();
+            // tarnixctl still waits for its answer, so its connection is still there to ask about.
+            if (questions.size() == 1) askedAbout = UidOf(Client(), SubjectName(questions.at(0)));
+            polkit_->ReleaseHangingCalls();
+        });
+    });
+    const CtlRun run = RunCtl({ResetWord}, true);
+    EXPECT_GE(ticksWhileAsking, 10);
+    EXPECT_FALSE(pressedWhileAsking);
+    ASSERT_EQ(questions.size(), 1) << questions.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(questions.at(0).contains(QStringLiteral("'system-bus-name'")));
+    EXPECT_TRUE(questions.at(0).contains(QStringLiteral("\"%1\" {} 1 \"\"").arg(PolicyAction())))
+        << questions.at(0).toStdString();
+    EXPECT_EQ(askedAbout, Nobody);
+    EXPECT_EQ(run.exitStatus, 0) << run.err.toStdString();
+    EXPECT_EQ(program.calls, (std::vector<std::string>{ByNobody, "Reset"}));
 }
 
 } // namespace

@@ -26,13 +26,14 @@ const decide = (id, groups) => {
     }
     return undefined;
 };
-const granted = [...new Set(source.match(/org\.freedesktop\.login1\.[a-z-]+/g))];
+const granted = [...new Set(source.match(/(org\.freedesktop\.login1|io\.tarnix\.watchdog)\.[a-z-]+/g))];
 const faults = [];
 if (rules.length !== 1) faults.push(`${rules.length} rules added`);
 for (const id of granted) {
     if (decide(id, ["users", "tarnix"]) !== "yes") faults.push(`${id} not granted to the group`);
     if (decide(id, ["users", "sudo"]) !== undefined) faults.push(`${id} decided for a non-member`);
 }
+if (!granted.includes("io.tarnix.watchdog.control")) faults.push("the service's buttons not granted");
 for (const id of ["org.freedesktop.login1.manage", "org.freedesktop.login1.set-wall-message",
                   "org.freedesktop.systemd1.manage-units", "org.freedesktop.login1.power-off-extra"]) {
     if (decide(id, ["tarnix"]) !== undefined) faults.push(`${id} decided for the group`);

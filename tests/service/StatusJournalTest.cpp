@@ -19,6 +19,10 @@ struct Recorder : JournalSink, TerminalMessages {
         lines.push_back("<" + std::to_string(static_cast<int>(priority)) + ">" + text);
     }
     void Broadcast(const std::string& text) override { broadcasts.push_back(text); }
+    void Warn(const std::string& text, const std::string& forOperators,
+              const std::string& forOthers) override {
+        broadcasts.push_back(text + " [" + forOperators + " | " + forOthers + "]");
+    }
 };
 
 ProgramStatus Slave(SupervisionPhase phase, std::int16_t count, std::int16_t timeLeft = 0) {
@@ -56,7 +60,8 @@ TEST(StatusJournal, TellsTheStoryOfACountdownAndWarnsTheTerminals) {
                   "<6>Activation: supervision starts in 2 seconds",
                   "<5>Countdown cancelled: nothing will be powered down",
               }));
-    const std::string end = " Root and members of the group tarnix can cancel it: tarnixctl reset.";
+    const std::string end =
+        " [You can cancel it: tarnixctl reset. | Root and members of the group tarnix can cancel it.]";
     EXPECT_EQ(
         out.broadcasts,
         (std::vector<std::string>{
@@ -161,6 +166,23 @@ TEST(JournalledPower, AnnouncesEachActionAsCriticalBeforeAskingForIt) {
     power.failWith.reset();
     EXPECT_TRUE(journalled.HibernateSystem());
     EXPECT_EQ(power.calls, (std::vector<std::string>{"ShutdownSystem(12)", "HibernateSystem"}));
+}
+
+// Who pressed goes to the journal, and on to the program for its log.
+TEST(JournalledCommands, NamesWhoPressed) {
+    struct Program : WatchdogCommands {
+        std::string by;
+        ProgramStatus Status() const override { return {}; }
+        void ResetClick() override {}
+        void TestClick() override {}
+        void PressedBy(const std::string& button, const std::string& who) override {
+            by = button + " " + who;
+        }
+    } program;
+    Recorder out;
+    JournalledCommands(program, out).PressedBy("Test", "alice (uid 1000)");
+    EXPECT_EQ(out.lines, std::vector<std::string>{"<5>Test pressed over the bus by alice (uid 1000)"});
+    EXPECT_EQ(program.by, "Test alice (uid 1000)");
 }
 
 } // namespace

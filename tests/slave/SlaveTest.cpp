@@ -336,6 +336,30 @@ TEST_F(Slave, ALostLogLeavesTheSlaveAnsweringAndIsReportedOnce) {
               (std::vector<std::string>{"Reset,Run", "Start,Initialise", "Enter,Run", "Log Lost,0s"}));
 }
 
+// Reset pressed over the bus: at the Normal level the log names who pressed before the press,
+// in full, where an event line's detail column would cut the name.
+TEST_F(Slave, ABusPressNamesWhoPressedInTheLog) {
+    for (const char* level : {"1", "2"}) {
+        settings["LogLevel"] = level;
+        rig.reset();
+        Load();
+        Seconds(2);
+        rig->program->PressedBy("Reset", "somebody-long (uid 100000)");
+        rig->program->ResetClick();
+        const auto lines = folder.LogLines("TarnixS.log");
+        const auto note = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find(" Bus      , Reset pressed by somebody-long (uid 100000)") != std::string::npos;
+        });
+        if (std::string(level) == "1") {
+            EXPECT_EQ(note, lines.end());
+            continue;
+        }
+        ASSERT_NE(note, lines.end());
+        ASSERT_NE(note + 1, lines.end());
+        EXPECT_NE((note + 1)->find(" Reset    , "), std::string::npos) << *(note + 1);
+    }
+}
+
 // A master's name that cannot be looked up: one log line and one status per outage, however
 // many seconds it lasts.
 TEST_F(Slave, AMastersNameThatCannotBeLookedUpIsSaidOncePerOutage) {
