@@ -64,6 +64,15 @@ inline bool Pause(double seconds) {
     return !g_stop;
 }
 
+// Waits up to five seconds for a file to appear (a socket a child binds); false when it did not.
+inline bool WaitForFile(const std::string& path) {
+    for (int i = 0; i < 100 && !g_stop; ++i) {
+        if (std::filesystem::exists(path)) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
 inline double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }

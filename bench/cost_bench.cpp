@@ -173,13 +173,23 @@ std::vector<std::string> MasterIni(std::uint16_t port1, std::uint16_t port2) {
     return lines;
 }
 
-// The service master's environment: no system bus it could reach (its power layer would talk to
-// the machine's logind there), and no service manager to notify.
-EnvironmentChanges ServiceEnvironment(const std::string& folder) {
-    return {{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + folder + "/no-system-bus"},
+// The service master's environment: for the system bus a private one of the bench's own (the
+// machine's logind must never be reached), its claim in its folder, and no service manager to
+// notify.
+EnvironmentChanges ServiceEnvironment(const std::string& folder, const std::string& bus) {
+    return {{"DBUS_SYSTEM_BUS_ADDRESS", bus},
+            {"RUNTIME_DIRECTORY", folder + "/run"},
             {"NOTIFY_SOCKET", std::nullopt},
             {"WATCHDOG_USEC", std::nullopt},
             {"WATCHDOG_PID", std::nullopt}};
+}
+
+// A desktop master started while that service runs: the window attached to it, on the same
+// private bus, with no session bus (no notification server to wake it).
+EnvironmentChanges AttachedEnvironment(const std::string& serviceFolder, const std::string& bus) {
+    return {{"DBUS_SYSTEM_BUS_ADDRESS", bus},
+            {"RUNTIME_DIRECTORY", serviceFolder + "/run"},
+            {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + serviceFolder + "/no-session-bus"}};
 }
 
 // Prints whether a master's log shows it entered Run and never left it, and why not.
@@ -214,17 +224,26 @@ bool IdleBench(const std::string& bin, double seconds) {
     ProgramFolder keyedFolder("TarnixM.ini", MasterIni(keyedPort1, keyedPort2));
     ProgramFolder floorFolder("floor.ini", {});
     ProgramFolder pollingFolder("floor.ini", {});
+    ProgramFolder attachedFolder("floor.ini", {});
     if (!masterFolder.Valid() || !serviceFolder.Valid() || !keyedFolder.Valid() || !floorFolder.Valid() ||
-        !pollingFolder.Valid())
+        !pollingFolder.Valid() || !attachedFolder.Valid())
         return std::printf("cannot make the folders\n"), false;
+    std::filesystem::create_directory(serviceFolder.Root() + "/run");
+    const std::string busPath = serviceFolder.Root() + "/bus", bus = "unix:path=" + busPath;
     WriteKeyFile(keyedFolder, "TarnixM.key");
 
     Worker serving([&](const std::atomic<bool>& stop) { responder.Serve(stop); });
     Worker keyedServing([&](const std::atomic<bool>& stop) { keyedResponder.Serve(stop); });
     Child master(bin + "/TarnixM", {"-InhibitShutdown", "-AllowMulti"}, masterFolder.Root());
     Child keyed(bin + "/TarnixM", {"-InhibitShutdown", "-AllowMulti"}, keyedFolder.Root());
-    Child service(bin + "/tarnixd", {"--master", "-InhibitShutdown", "-AllowMulti"}, serviceFolder.Root(),
-                  ServiceEnvironment(serviceFolder.Root()));
+    Child busDaemon("/usr/bin/dbus-daemon", {"--session", "--nofork", "--nopidfile", "--address=" + bus},
+                    serviceFolder.Root());
+    if (!WaitForFile(busPath)) return std::printf("the private bus did not start (dbus-daemon)\n"), false;
+    Child service(bin + "/tarnixd", {"--master", "-InhibitShutdown"}, serviceFolder.Root(),
+                  ServiceEnvironment(serviceFolder.Root(), bus));
+    if (!Pause(1)) return false; // its claim and its bus name, before the window looks for them
+    Child attached(bin + "/TarnixM", {}, attachedFolder.Root(),
+                   AttachedEnvironment(serviceFolder.Root(), bus));
     Child floor(bin + "/bench_floor", {}, floorFolder.Root());
     Child polling(bin + "/bench_floor", {"--polls", std::to_string(port1)}, pollingFolder.Root());
     if (!Pause(kSettleSeconds)) return false;
@@ -232,6 +251,7 @@ bool IdleBench(const std::string& bin, double seconds) {
     for (const auto& [who, child, folder] :
          {std::tuple{"desktop master", &master, &masterFolder},
           std::tuple{"service master", &service, &serviceFolder},
+          std::tuple{"attached window", &attached, &attachedFolder},
           std::tuple{"keyed desktop master", &keyed, &keyedFolder}, std::tuple{"floor", &floor, &floorFolder},
           std::tuple{"polling floor", &polling, &pollingFolder}}) {
         if (child->Running()) continue;
@@ -244,50 +264,55 @@ bool IdleBench(const std::string& bin, double seconds) {
     const std::string loadBefore = LoadAverage();
     const Usage master0 = UsageOf(master.Pid()), service0 = UsageOf(service.Pid()),
                 keyed0 = UsageOf(keyed.Pid()), floor0 = UsageOf(floor.Pid()),
-                polling0 = UsageOf(polling.Pid());
+                polling0 = UsageOf(polling.Pid()), attached0 = UsageOf(attached.Pid());
     const long answered0 = responder.Answered(), keyedAnswered0 = keyedResponder.Answered();
     const Clock::time_point start = Clock::now();
     if (!Pause(seconds)) return false;
     const Usage master1 = UsageOf(master.Pid()), service1 = UsageOf(service.Pid()),
                 keyed1 = UsageOf(keyed.Pid()), floor1 = UsageOf(floor.Pid()),
-                polling1 = UsageOf(polling.Pid());
+                polling1 = UsageOf(polling.Pid()), attached1 = UsageOf(attached.Pid());
     const double elapsed = Seconds(Clock::now() - start);
     const long answered = responder.Answered() - answered0,
                keyedAnswered = keyedResponder.Answered() - keyedAnswered0;
     const double masterRss = RssMiB(master.Pid()), serviceRss = RssMiB(service.Pid()),
                  keyedRss = RssMiB(keyed.Pid()), floorRss = RssMiB(floor.Pid()),
-                 pollingRss = RssMiB(polling.Pid());
+                 pollingRss = RssMiB(polling.Pid()), attachedRss = RssMiB(attached.Pid());
     const std::string loadAfter = LoadAverage();
-    const bool serviceRanThrough = service.Running();
+    const bool serviceRanThrough = service.Running() && attached.Running();
     master.Stop();
+    attached.Stop();
     service.Stop();
+    busDaemon.Stop();
     keyed.Stop();
     floor.Stop();
     polling.Stop();
 
     struct Row {
         const char* name;
-        double master, service, floor, polling, keyed;
+        double master, service, floor, polling, keyed, attached;
         const char* format;
     };
     const auto rate = [elapsed](double before, double after) { return (after - before) / elapsed; };
     const Row rows[] = {
         {"CPU, utime+stime (ms/s)", rate(master0.statMs, master1.statMs),
          rate(service0.statMs, service1.statMs), rate(floor0.statMs, floor1.statMs),
-         rate(polling0.statMs, polling1.statMs), rate(keyed0.statMs, keyed1.statMs), "%10.2f"},
+         rate(polling0.statMs, polling1.statMs), rate(keyed0.statMs, keyed1.statMs),
+         rate(attached0.statMs, attached1.statMs), "%10.2f"},
         {"CPU, scheduler run time (ms/s)", rate(master0.runtimeMs, master1.runtimeMs),
          rate(service0.runtimeMs, service1.runtimeMs), rate(floor0.runtimeMs, floor1.runtimeMs),
-         rate(polling0.runtimeMs, polling1.runtimeMs), rate(keyed0.runtimeMs, keyed1.runtimeMs), "%10.2f"},
+         rate(polling0.runtimeMs, polling1.runtimeMs), rate(keyed0.runtimeMs, keyed1.runtimeMs),
+         rate(attached0.runtimeMs, attached1.runtimeMs), "%10.2f"},
         {"wakeups, all threads (/s)", rate(master0.switches, master1.switches),
          rate(service0.switches, service1.switches), rate(floor0.switches, floor1.switches),
-         rate(polling0.switches, polling1.switches), rate(keyed0.switches, keyed1.switches), "%10.1f"},
-        {"RSS (MiB)", masterRss, serviceRss, floorRss, pollingRss, keyedRss, "%10.1f"},
+         rate(polling0.switches, polling1.switches), rate(keyed0.switches, keyed1.switches),
+         rate(attached0.switches, attached1.switches), "%10.1f"},
+        {"RSS (MiB)", masterRss, serviceRss, floorRss, pollingRss, keyedRss, attachedRss, "%10.1f"},
     };
     std::printf("window %.1f s after %.0f s settling; load average %s at start, %s at end\n", elapsed,
                 kSettleSeconds, loadBefore.c_str(), loadAfter.c_str());
-    std::printf("%-32s%10s%10s%10s%10s%10s%14s%16s%16s%17s%14s\n", "", "master", "service", "floor",
-                "polling", "keyed", "master/floor", "master/polling", "service/master", "service/polling",
-                "keyed/master");
+    std::printf("%-32s%10s%10s%10s%10s%10s%10s%14s%16s%16s%17s%14s\n", "", "master", "service", "floor",
+                "polling", "keyed", "attached", "master/floor", "master/polling", "service/master",
+                "service/polling", "keyed/master");
     const auto ratio = [](double a, double b) {
         char text[32] = "-";
         if (b > 0) std::snprintf(text, sizeof text, "%.2f", a / b);
@@ -295,20 +320,21 @@ bool IdleBench(const std::string& bin, double seconds) {
     };
     for (const Row& row : rows) {
         std::printf("%-32s", row.name);
-        for (const double value : {row.master, row.service, row.floor, row.polling, row.keyed})
+        for (const double value : {row.master, row.service, row.floor, row.polling, row.keyed, row.attached})
             std::printf(row.format, value);
         std::printf("%14s%16s%16s%17s%14s\n", ratio(row.master, row.floor).c_str(),
                     ratio(row.master, row.polling).c_str(), ratio(row.service, row.master).c_str(),
                     ratio(row.service, row.polling).c_str(), ratio(row.keyed, row.master).c_str());
     }
-    std::printf("%-32s%10d%10d%10d%10d%10d\n", "threads", master1.threads, service1.threads, floor1.threads,
-                polling1.threads, keyed1.threads);
+    std::printf("%-32s%10d%10d%10d%10d%10d%10d\n", "threads", master1.threads, service1.threads,
+                floor1.threads, polling1.threads, keyed1.threads, attached1.threads);
     std::printf(
         "(utime+stime moves in whole clock ticks of %.0f ms: below about 1 ms/s it cannot tell much;\n"
         " the scheduler's run time, summed over the threads alive at the end, is exact)\n",
         1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK)));
     std::printf("(master: TarnixM, the desktop master; service: tarnixd --master, the same logic headless;\n"
-                " keyed: TarnixM with a key file, its peers keyed too)\n");
+                " keyed: TarnixM with a key file, its peers keyed too; attached: TarnixM started while the\n"
+                " service runs, its window following the service's status on a private bus)\n");
     std::printf("(polling: the floor that also reads four sockets and sends four polls each tick, the\n"
                 " master's datagrams and nothing else; on loopback the sender pays for the peer's\n"
                 " receive path too)\n");
@@ -331,7 +357,9 @@ bool IdleBench(const std::string& bin, double seconds) {
     PrintStayedInRun("master", masterFolder);
     PrintStayedInRun("service", serviceFolder);
     PrintStayedInRun("keyed master", keyedFolder);
-    if (!serviceRanThrough) std::printf("  the service ended during the window\n");
+    std::printf("attached aim: a window that nothing changes for wakes up no more than an idle bus client\n");
+    std::printf("  wakeups attached/floor    %8s\n", ratio(rows[2].attached, rows[2].floor).c_str());
+    if (!serviceRanThrough) std::printf("  the service or the attached window ended during the window\n");
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "desktop/DesktopFace.h"
 
 #include "common/base/CommandLine.h"
+#include "common/program/ProgramNames.h"
 #include "desktop/ui/ApplicationSetup.h"
 #include "desktop/ui/MultiInst.h"
 #include "platform/ServiceClaim.h"
@@ -12,6 +13,14 @@ DesktopFace::DesktopFace(int& argc, char** argv, ProgramKind kind)
     : kind_(kind), commandLine_(CommandLineOf(argc, argv)), app_(argc, argv), instance_(mutexes_),
       power_(logind_, ExecutableName(argv[0])), timer_(SupervisionTickMs(kind)) {
     PrepareApplication(app_, kind);
+}
+
+bool DesktopFace::ShowsService() const {
+    return !AllowMultiGiven(commandLine_) && RunningService(ServiceClaim::DefaultFolder());
+}
+
+bool DesktopFace::ServiceWindowOnly() const {
+    return ServiceWindowGiven(commandLine_);
 }
 
 // The service counts as an instance too: its claim is one no user can fake.
@@ -41,7 +50,13 @@ int DesktopFace::Run(ProgramBase& program, MainWindowBase& window, CpuLoadBandVi
     band_.emplace(SupervisionLookOf(kind_), window, cpuLoad);
     placement_.emplace(window, program.Config());
     rules_.emplace(program, *placement_, window, window, desktop_);
-    for (StatusObserver* part : std::initializer_list<StatusObserver*>{&*band_, &*placement_, &*rules_})
+    notifications_.emplace(QString::fromStdString(ProgramTitleOf(kind_)));
+    notices_.emplace(*notifications_);
+    notices_->SetResetAllowed(true); // the program's own Reset, as its button
+    QObject::connect(&*notifications_, &DesktopNotifications::ResetInvoked,
+                     [&program] { program.ResetClick(); });
+    for (StatusObserver* part :
+         std::initializer_list<StatusObserver*>{&*band_, &*placement_, &*rules_, &*notices_})
         followers_.Add(*part);
     window.SetEvents(&*rules_);
     timer_.SetEvents(&program);

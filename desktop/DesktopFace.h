@@ -8,12 +8,14 @@
 #include "common/program/InstanceGuard.h"
 #include "common/program/ProgramBase.h"
 #include "common/supervision/ShutdownModule.h"
+#include "desktop/notify/NotificationPlan.h"
 #include "desktop/ui/MainWindowBase.h"
 #include "desktop/ui/QtMessageBoxes.h"
 #include "desktop/window/StatusPresenter.h"
 #include "desktop/window/WindowPlacement.h"
 #include "desktop/window/WindowRules.h"
 #include "platform/AbstractSocketMutex.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/LinuxDesktop.h"
 #include "platform/LogindPower.h"
 #include "platform/ProcessControl.h"
@@ -31,6 +33,11 @@ public:
     DesktopFace(int& argc, char** argv, ProgramKind kind);
 
     const std::string& CommandLine() const { return commandLine_; }
+    // A Tarnix service runs on this computer and the program was not told to run beside it
+    // ("-AllowMulti"): it then shows that service's window instead of supervising.
+    bool ShowsService() const;
+    // Started only to show the service's window ("-ServiceWindow"): without a service, nothing.
+    bool ServiceWindowOnly() const;
     // False when another instance runs: the notice is then shown instead, and RunNotice() waits
     // for it.
     bool ClaimInstance();
@@ -64,6 +71,8 @@ private:
     std::optional<StatusPresenter> band_;
     std::optional<WindowPlacement> placement_;
     std::optional<WindowRules> rules_;
+    std::optional<DesktopNotifications> notifications_;
+    std::optional<NotificationPlan> notices_;
 };
 
 } // namespace tarnix

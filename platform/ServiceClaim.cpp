@@ -98,4 +98,15 @@ std::optional<pid_t> RunningService(const std::filesystem::path& folder) {
     return static_cast<pid_t>(pid);
 }
 
+std::optional<ProgramKind> RunningServiceKind(const std::filesystem::path& folder) {
+    const std::optional<pid_t> pid = RunningService(folder);
+    if (!pid) return std::nullopt;
+    std::ifstream in("/proc/" + std::to_string(*pid) + "/cmdline", std::ios::binary);
+    for (std::string argument; std::getline(in, argument, '\0');) {
+        if (argument == "--master") return ProgramKind::Master;
+        if (argument == "--slave") return ProgramKind::Slave;
+    }
+    return std::nullopt;
+}
+
 } // namespace tarnix

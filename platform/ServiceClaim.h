@@ -5,6 +5,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "common/config/ConfigRecord.h"
+
 namespace tarnix {
 
 // The service's one-instance claim, which only root and the service's own user can make: a
@@ -34,5 +36,7 @@ private:
 
 // The process of a running service that claimed folder, if any.
 std::optional<pid_t> RunningService(const std::filesystem::path& folder = "/run/tarnix");
+// The role of that service, as its command line gives it; none when none runs.
+std::optional<ProgramKind> RunningServiceKind(const std::filesystem::path& folder = "/run/tarnix");
 
 } // namespace tarnix

@@ -34,6 +34,10 @@ bool AllowMultiGiven(const std::string& commandLine) {
     return std::string_view(commandLine).ends_with(kAllowMulti);
 }
 
+bool ServiceWindowGiven(const std::string& commandLine) {
+    return commandLine == "-ServiceWindow";
+}
+
 bool InhibitShutdownGiven(const std::string& commandLine) {
     return std::string_view(commandLine).starts_with(kInhibitShutdown);
 }

@@ -22,4 +22,8 @@ bool AllowMultiGiven(const std::string& commandLine);
 // does not count.
 bool InhibitShutdownGiven(const std::string& commandLine);
 
+// "-ServiceWindow", alone: the window of the running service, in the tray, and nothing when no
+// service runs (the desktop session's autostart).
+bool ServiceWindowGiven(const std::string& commandLine);
+
 } // namespace tarnix

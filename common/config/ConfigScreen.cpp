@@ -70,8 +70,9 @@ ConfigScreen::ConfigScreen(Setup setup, ConfigScreenView& view, MessageBoxes& bo
       host_(host), auxEvents_(auxEvents), clock_(clock), folderExists_(std::move(folderExists)) {}
 
 void ConfigScreen::Load() {
-    saveEnabled_ = host_.IsAdministrator();
-    restoreEnabled_ = host_.IsAdministrator();
+    const bool mayWrite = setup_.readOnlyNote.empty() && host_.IsAdministrator();
+    saveEnabled_ = mayWrite;
+    restoreEnabled_ = mayWrite;
     view_.SetButtonEnabled(ConfigButton::Save, saveEnabled_);
     view_.SetButtonEnabled(ConfigButton::Restore, restoreEnabled_);
     DataLoad();
@@ -84,6 +85,7 @@ void ConfigScreen::Load() {
         view_.SetStatusText(std::to_string(violations) + " Item(s) Highlighted Contain Out Of Range Values");
     else
         host_.SetConfigSaved(false);
+    if (!setup_.readOnlyNote.empty()) view_.SetStatusText(setup_.readOnlyNote);
 }
 
 void ConfigScreen::DataLoad() {
@@ -153,7 +155,7 @@ int ConfigScreen::ValidateFields() {
     for (ConfigLabel label : check.highlighted)
         view_.SetLabelStyle(label, colours::HighlightColour, true);
     // The slave's messages stay until the next Save or Restore.
-    if (setup_.kind == ProgramKind::Master) StartStatusTimer();
+    if (setup_.kind == ProgramKind::Master && setup_.readOnlyNote.empty()) StartStatusTimer();
     return check.violations;
 }
 
@@ -253,6 +255,12 @@ void ConfigScreen::OnViewLogClicked() {
     }
     const std::filesystem::path folder = StoredPathToNative(r.LogPath);
     const std::filesystem::path file = StoredPathToNative(r.LogPath + r.LogName);
+    // Another program's log (a service's): whether and how it opens is its host's to say, and
+    // nothing here may end the program.
+    if (!setup_.readOnlyNote.empty()) {
+        (void)host_.OpenLogFile(file);
+        return;
+    }
     const Presence folderPresence = r.LogPath.empty() ? Presence::Missing : PresenceOf(folder, true);
     if (folderPresence == Presence::Missing) return EndWithBox(LogFolderMissingBox());
     const Presence filePresence =

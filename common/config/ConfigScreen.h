@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <string>
 
 #include "common/base/Clock.h"
 #include "common/config/ConfigFile.h"
@@ -34,6 +35,9 @@ public:
         std::filesystem::path configFile;
         // Which links the keys in force seal, by link (ProgramBase::LinkKeyed).
         std::array<bool, RemoteComputerCount + 1> linkKeyed{};
+        // Set for a file the screen only shows (a service's): where it is and how a change takes
+        // effect, shown in place of the status; Save and Restore stay off.
+        std::string readOnlyNote = {};
     };
 
     ConfigScreen(Setup setup, ConfigScreenView& view, MessageBoxes& boxes, ConfigScreenHost& host,

@@ -16,7 +16,10 @@ void ProgramBase::OpenConfigScreen(ConfigScreenWindow& window, ConfigScreenHost&
     window.RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {
         // The record holds the file's values: "-InhibitShutdown" shortens the delays in force
         // inside supervision only, so the screen never shows or saves the test values.
-        ConfigScreen::Setup setup{kind_, config_, InhibitShutdownSwitch(), ConfigFileName(kind_)};
+        ConfigScreen::Setup setup{.kind = kind_,
+                                  .record = config_,
+                                  .inhibitShutdown = InhibitShutdownSwitch(),
+                                  .configFile = ConfigFileName(kind_)};
         for (int link = 0; link <= RemoteComputerCount; ++link)
             setup.linkKeyed[static_cast<std::size_t>(link)] = LinkKeyed(link);
         screen.emplace(std::move(setup), view, boxes_, host, auxWindows_, clock_);

@@ -23,6 +23,7 @@ enum class Step {
     NetworkShown,     // the master's poll pass: whether every poll could be sent
     AuxWindowExpired, // `expired` ran out of time and closes
     Ending,           // the program ends now
+    Detached,         // a window that follows a service: the service has stopped
 };
 
 struct StatusStep {

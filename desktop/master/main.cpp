@@ -2,6 +2,7 @@
 // all of them have been silent for too long.
 
 #include "desktop/DesktopFace.h"
+#include "desktop/attached/ServiceWindow.h"
 #include "desktop/master/TarnixMMain.h"
 #include "desktop/window/PeerRowsPresenter.h"
 #include "master/MasterProgram.h"
@@ -12,6 +13,8 @@ using namespace tarnix;
 
 int main(int argc, char** argv) {
     DesktopFace face(argc, argv, ProgramKind::Master);
+    if (face.ShowsService()) return RunServiceWindow(ProgramKind::Master, face.ServiceWindowOnly());
+    if (face.ServiceWindowOnly()) return 0; // the session's autostart, on a computer without the service
     if (!face.ClaimInstance()) return face.RunNotice();
 
     TarnixMMain window(OpenUrlInBrowser);

@@ -2,6 +2,7 @@
 // master has been silent for too long.
 
 #include "desktop/DesktopFace.h"
+#include "desktop/attached/ServiceWindow.h"
 #include "desktop/slave/TarnixSMain.h"
 #include "platform/UdpDatagramPort.h"
 #include "platform/UrlOpener.h"
@@ -11,6 +12,8 @@ using namespace tarnix;
 
 int main(int argc, char** argv) {
     DesktopFace face(argc, argv, ProgramKind::Slave);
+    if (face.ShowsService()) return RunServiceWindow(ProgramKind::Slave, face.ServiceWindowOnly());
+    if (face.ServiceWindowOnly()) return 0; // the session's autostart, on a computer without the service
     if (!face.ClaimInstance()) return face.RunNotice();
 
     TarnixSMain window(OpenUrlInBrowser);

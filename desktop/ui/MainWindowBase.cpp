@@ -107,6 +107,10 @@ void MainWindowBase::CreateTrayIcon() {
     connect(trayIcon_, &QSystemTrayIcon::activated, this, &MainWindowBase::OnTrayActivated);
 }
 
+void MainWindowBase::SetTrayToolTip(const std::string& text) {
+    trayIcon_->setToolTip(QString::fromStdString(text));
+}
+
 void MainWindowBase::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     // The bus is asked only for a plain click, the one case where the answer matters.
     const bool statusNotifierHost = reason == QSystemTrayIcon::Trigger && StatusNotifierHostPresent();

@@ -47,6 +47,8 @@ public:
     void SetEvents(MainWindowEvents* events);
     // Tells whether the desktop has a system tray; tests replace it to pretend either way.
     void SetSystemTrayProbe(std::function<bool()> probe);
+    // The tray icon's tooltip, where it is not the program's own (a window showing a service).
+    void SetTrayToolTip(const std::string& text);
 
     void SetCaption(const std::string& text) override;
     void SetTitleText(const std::string& text) override;

@@ -28,6 +28,8 @@ void PeerRowsPresenter::StepTaken(const StatusStep& step, const ProgramStatus& s
         return ClearLetters(step.freshRows);
     case Step::NetworkShown:
         return ShowNetwork(status.networkOK);
+    case Step::Detached:
+        return ClearAll();
     default:
         return;
     }
@@ -57,6 +59,16 @@ void PeerRowsPresenter::ClearRow(int row) {
     rows_.SetRowColour(row, RowBox::Type1, colours::StatusOrange);
     rows_.SetRowText(row, RowBox::Type1, " ");
     rows_.SetRowColour(row, RowBox::Comp, colours::Black);
+}
+
+void PeerRowsPresenter::ClearAll() {
+    for (int row = 0; row <= RemoteComputerCount; ++row) {
+        ClearRow(row);
+        rows_.SetRowText(row, RowBox::Comp, "");
+        rows_.SetRowText(row, RowBox::Shut1, "");
+        rows_.SetRowColour(row, RowBox::Shut1, colours::Black);
+    }
+    showsNotConfigured_ = {};
 }
 
 void PeerRowsPresenter::ClearLetters(bool freshRows) {

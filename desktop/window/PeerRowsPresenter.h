@@ -27,6 +27,8 @@ private:
     // A row waiting for its first evaluation: no status, no letter.
     void ClearRow(int row);
     void ClearLetters(bool freshRows);
+    // Names, links and letters: a window whose service has stopped shows none.
+    void ClearAll();
     void ShowNotConfigured(int row);
     void ShowRemoteRow(int row, const RemoteComputerStatus& remote, SupervisionPhase phase);
     void ShowLink(int row, LinkState link, const std::string& reply);

@@ -11,15 +11,18 @@ constexpr std::array CountdownLockedButtons = {Button::Config, Button::About, Bu
 
 } // namespace
 
-StatusPresenter::StatusPresenter(SupervisionLook look, StatusBandView& band, CpuLoadBandView* cpuLoad)
-    : look_(std::move(look)), band_(band), cpuLoad_(cpuLoad) {}
+StatusPresenter::StatusPresenter(SupervisionLook look, StatusBandView& band, CpuLoadBandView* cpuLoad,
+                                 std::string captionNote)
+    : look_(std::move(look)), band_(band), cpuLoad_(cpuLoad), captionNote_(std::move(captionNote)) {}
 
 void StatusPresenter::StepTaken(const StatusStep& step, const ProgramStatus& status) {
     switch (step.step) {
     case Step::Supervision:
         return ShowSupervision(step.change, status);
     case Step::Loading:
-        return band_.SetCaption(look_.programTitle);
+        return ShowLoading();
+    case Step::Detached:
+        return ShowDetached();
     case Step::TextsRefreshed:
         return ShowProgramTexts(status);
     case Step::ResetBegins:
@@ -108,7 +111,7 @@ void StatusPresenter::ShowProgramTexts(const ProgramStatus& status) {
     band_.SetButtonToolTip(Button::Exit, "Exit " + look_.programTitle);
     band_.SetButtonToolTip(Button::About, "About " + look_.programTitle);
     band_.SetButtonToolTip(Button::Config, "Configure " + look_.programTitle);
-    band_.SetCaption(look_.programTitle);
+    band_.SetCaption(Caption());
     band_.SetTitleText(summary + " for over " + std::to_string(status.lostCommsLimit) + " sec");
     band_.SetCounterText(ActivationText(status.count));
     if (!status.unconfigured) return;
@@ -119,13 +122,33 @@ void StatusPresenter::ShowProgramTexts(const ProgramStatus& status) {
 
 void StatusPresenter::ShowTestMode() {
     band_.SetButtonCaption(Button::Reset, "Reset");
-    band_.SetCaption(look_.programTitle + " - Test Mode");
+    band_.SetCaption(Caption() + " - Test Mode");
     SetResetToolTip();
 }
 
 void StatusPresenter::ShowResetButton() {
     band_.SetButtonCaption(Button::Reset, "Reset");
     SetResetToolTip();
+}
+
+void StatusPresenter::ShowLoading() {
+    band_.SetCaption(Caption());
+    if (!detached_) return;
+    detached_ = false;
+    band_.SetButtonEnabled(Button::Reset, true);
+    band_.SetButtonEnabled(Button::TestS, true);
+}
+
+void StatusPresenter::ShowDetached() {
+    detached_ = true;
+    ShowReset();
+    band_.SetCaption(Caption());
+    band_.SetButtonCaption(Button::Reset, "Reset");
+    band_.SetButtonEnabled(Button::Reset, false);
+    band_.SetButtonEnabled(Button::TestS, false);
+    band_.SetTitleText("The " + look_.programTitle + " service is not running");
+    band_.SetCounterText("Service Stopped");
+    if (cpuLoad_ != nullptr) cpuLoad_->SetCpuLoadText("");
 }
 
 void StatusPresenter::SetResetToolTip() {

@@ -14,8 +14,10 @@ namespace tarnix {
 class StatusPresenter final : public StatusObserver {
 public:
     // cpuLoad: the slave window's CPU-load band, which takes the countdown's colours; none on
-    // the master.
-    StatusPresenter(SupervisionLook look, StatusBandView& band, CpuLoadBandView* cpuLoad);
+    // the master. captionNote: what the caption adds to the program's title (the window of a
+    // service says so).
+    StatusPresenter(SupervisionLook look, StatusBandView& band, CpuLoadBandView* cpuLoad,
+                    std::string captionNote = {});
 
     void StatusChanged(const ProgramStatus&) override {}
     void StepTaken(const StatusStep& step, const ProgramStatus& status) override;
@@ -37,10 +39,16 @@ private:
     void ShowCountdown(const ProgramStatus& status);
     std::string CountdownText(const ProgramStatus& status) const;
     void SetResetToolTip();
+    std::string Caption() const { return look_.programTitle + captionNote_; }
+    // The service went: nothing of how it stood stays, and its buttons wait for it.
+    void ShowDetached();
+    void ShowLoading();
 
     SupervisionLook look_;
     StatusBandView& band_;
     CpuLoadBandView* cpuLoad_;
+    std::string captionNote_;
+    bool detached_ = false;
 };
 
 } // namespace tarnix

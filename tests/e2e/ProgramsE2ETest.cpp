@@ -62,6 +62,19 @@ TEST(Programs, TerminationEndsTheProgramEvenUnderAnOpenBox) {
     EXPECT_TRUE(slave.Terminate(3000ms));
 }
 
+// The desktop session's autostart, on a computer without the service: nothing opens, nothing is
+// written.
+TEST(Programs, TheServiceWindowEndsAtOnceWhereNoServiceRuns) {
+    ProgramDir dir(false, Slave(21032, 21031));
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("RUNTIME_DIRECTORY", runtime.path());
+    RealProgram program(dir, {"-ServiceWindow"}, {}, env);
+    ASSERT_TRUE(program.WaitForEnd(10s));
+    EXPECT_EQ(program.ExitCode(), 0);
+    EXPECT_TRUE(dir.LogLines().empty());
+}
+
 TEST(Programs, SlaveCountsDownWhenItsMasterStopsAndTakesAResetCommand) {
     ProgramDir masterDir(true, Master(21021, 21022));
     ProgramDir slaveDir(false, Slave(21022, 21021));

@@ -95,11 +95,11 @@ TEST(Service, TellsTheServiceManagerAndTheJournalAndHoldsTheComputersClaim) {
                                         std::to_string(service.Pid()) + ")."),
               std::string::npos)
         << second.ErrorOutput();
-    // So does a desktop program: it shows its notice and neither starts nor logs.
+    // So does a desktop program: it opens as the service's window and neither supervises nor logs.
     ProgramDir desktopDir(true, testing::MasterSettings());
     RealProgram desktop(desktopDir, {}, {}, env);
     std::this_thread::sleep_for(2s);
-    EXPECT_TRUE(desktop.Running()) << "the notice keeps the process until OK";
+    EXPECT_TRUE(desktop.Running()) << "the service's window stays until it is closed";
     EXPECT_TRUE(desktopDir.LogLines().empty());
 
     // What the window would have shown, as journal lines with their priorities; the simulated

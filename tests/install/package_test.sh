@@ -26,9 +26,11 @@ for path in usr/lib/tarnix/TarnixM usr/lib/tarnix/TarnixS usr/bin/tarnix-master 
     usr/share/tarnix/template/Data/TarnixM.ini usr/share/tarnix/template/Data/TarnixS.ini \
     usr/share/tarnix/template/Log/ usr/share/applications/tarnix-master.desktop \
     usr/share/applications/tarnix-slave.desktop usr/share/polkit-1/rules.d/60-tarnix.rules \
+    usr/share/polkit-1/actions/io.tarnix.watchdog.policy \
     lib/systemd/system/tarnix-master.service lib/systemd/system/tarnix-slave.service \
     lib/systemd/system-preset/50-tarnix.preset \
     usr/share/dbus-1/system.d/io.tarnix.Watchdog.conf etc/tarnix/TarnixM.ini etc/tarnix/TarnixS.ini \
+    etc/xdg/autostart/tarnix-service-window.desktop \
     usr/sbin/tarnix-key; do
     grep -q " \./$path\( \|$\)" "$tmp/list" || fail "$path missing from the package"
 done
@@ -46,7 +48,8 @@ done
 outside=$(awk '{print $6}' "$tmp/list" | grep -v '^\./usr/' | grep -v '^\./$' |
     grep -vx '\./lib/\|\./lib/systemd/\|\./lib/systemd/system/\|\./lib/systemd/system/tarnix-[a-z]*\.service' |
     grep -vx '\./lib/systemd/system-preset/\|\./lib/systemd/system-preset/50-tarnix\.preset' |
-    grep -vx '\./etc/\|\./etc/tarnix/\|\./etc/tarnix/Tarnix[MS]\.ini' || true)
+    grep -vx '\./etc/\|\./etc/tarnix/\|\./etc/tarnix/Tarnix[MS]\.ini' |
+    grep -vx '\./etc/xdg/\|\./etc/xdg/autostart/\|\./etc/xdg/autostart/tarnix-service-window\.desktop' || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 bad=$(awk '{print $1, $2, $6}' "$tmp/list" |
     grep -v '^[-d]rwxr-xr-x root/root \|^-rw-r--r-- root/root \|^lrwxrwxrwx root/root ' || true)
@@ -81,12 +84,16 @@ else
 fi
 
 if command -v desktop-file-validate >/dev/null 2>&1; then
-    desktop-file-validate "$tmp"/root/usr/share/applications/*.desktop || fail "invalid menu entry"
+    desktop-file-validate "$tmp"/root/usr/share/applications/*.desktop \
+        "$tmp"/root/etc/xdg/autostart/tarnix-service-window.desktop || fail "invalid menu or autostart entry"
 else
     echo "desktop-file-validate is missing (package desktop-file-utils): menu entries not validated"
 fi
 grep -qx "Name=Tarnix" "$tmp/root/usr/share/applications/tarnix-master.desktop" || fail "master Name"
 grep -qx "Name=Tarnix Slave" "$tmp/root/usr/share/applications/tarnix-slave.desktop" || fail "slave Name"
+# The session's autostart runs the installed program, which shows the service's window or ends.
+grep -qx "Exec=/usr/lib/tarnix/TarnixS -ServiceWindow" "$tmp/root/etc/xdg/autostart/tarnix-service-window.desktop" ||
+    fail "autostart entry does not start the service's window"
 cmp "$source/dist/Data/TarnixM.ini" "$tmp/root/usr/share/tarnix/template/Data/TarnixM.ini" || fail "template differs"
 for file in TarnixM.ini TarnixS.ini; do
     cmp "$source/dist/Data/$file" "$tmp/root/etc/tarnix/$file" || fail "/etc/tarnix/$file differs from dist/"
@@ -96,6 +103,8 @@ for role in master slave; do
         fail "tarnix-$role does not run in the folder the package lays out"
 done
 cmp "$source/packaging/60-tarnix.rules" "$tmp/root/usr/share/polkit-1/rules.d/60-tarnix.rules" || fail "rule differs"
+cmp "$source/packaging/io.tarnix.watchdog.policy" "$tmp/root/usr/share/polkit-1/actions/io.tarnix.watchdog.policy" ||
+    fail "polkit action differs"
 file "$tmp/root/usr/lib/tarnix/TarnixM" | grep -q ", stripped" || fail "TarnixM not stripped"
 
 # The shipped launcher knows the installed places; pointed at the unpacked tree it starts the
