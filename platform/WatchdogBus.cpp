@@ -14,6 +14,7 @@
 
 #include "common/program/StatusFields.h"
 #include "common/program/StatusReport.h"
+#include "platform/PolkitQuestion.h"
 #include "platform/UserGroups.h"
 
 namespace tarnix {
@@ -224,27 +225,11 @@ namespace {
 // Long enough for the person at the computer to type a password where polkit asks for one;
 // tarnixctl waits longer, so it hears this answer rather than a timeout of its own.
 constexpr int PolkitTimeoutMs = 60000;
-constexpr unsigned AllowUserInteraction = 1;
 
 QString CallerName(uid_t uid) {
     const std::optional<std::string> name = UserName(uid);
     if (!name) return QStringLiteral("uid %1").arg(uid);
     return QStringLiteral("%1 (uid %2)").arg(Text(*name)).arg(uid);
-}
-
-// polkit's CheckAuthorization for the caller's connection: polkit finds its process, user and
-// session itself, so nothing the caller says about itself is taken on trust.
-QDBusMessage AuthorizationQuestion(const QString& caller) {
-    QDBusMessage ask = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.PolicyKit1"), QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
-        QStringLiteral("org.freedesktop.PolicyKit1.Authority"), QStringLiteral("CheckAuthorization"));
-    QDBusArgument subject;
-    subject.beginStructure();
-    subject << QStringLiteral("system-bus-name") << QVariantMap{{QStringLiteral("name"), caller}};
-    subject.endStructure();
-    ask << QVariant::fromValue(subject) << QString::fromLatin1(WatchdogControlAction)
-        << QVariant::fromValue(QMap<QString, QString>()) << AllowUserInteraction << QString();
-    return ask;
 }
 
 } // namespace
@@ -282,31 +267,20 @@ void WatchdogBus::AskPolkit(const QDBusMessage& call, Press press, const QString
                             const QString& who) {
     emit AuthorizationCheckStarted();
     auto* watcher = new QDBusPendingCallWatcher(
-        connection_.asyncCall(AuthorizationQuestion(call.service()), PolkitTimeoutMs), this);
+        connection_.asyncCall(AuthorizationQuestion(call.service(), true), PolkitTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, call, press, button, who](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
-                const QDBusMessage reply = finished->reply();
-                if (reply.type() != QDBusMessage::ReplyMessage ||
-                    reply.signature() != QLatin1String("(bba{ss})")) {
-                    const QString why = reply.type() == QDBusMessage::ErrorMessage
-                                            ? reply.errorMessage()
-                                            : QStringLiteral("it answered %1").arg(reply.signature());
+                const AuthorizationAnswer answer = AnswerOf(finished->reply());
+                if (!answer.answered) {
                     Refuse(
                         call, AccessDenied,
                         QStringLiteral("%1 refused: %2 is neither root nor a member of the group %3, and the "
                                        "authorisation service could not be asked: %4")
-                            .arg(button, who, operatorGroup_, why));
+                            .arg(button, who, operatorGroup_, answer.why));
                     return;
                 }
-                bool authorized = false;
-                bool challenge = false;
-                QMap<QString, QString> details;
-                const QDBusArgument result = reply.arguments().at(0).value<QDBusArgument>();
-                result.beginStructure();
-                result >> authorized >> challenge >> details;
-                result.endStructure();
-                if (!authorized) {
+                if (!answer.authorized) {
                     Refuse(call, AccessDenied,
                            QStringLiteral("%1 refused: %2 is not allowed to press it: only the person at the "
                                           "computer, root and members of the group %3 may")

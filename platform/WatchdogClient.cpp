@@ -9,6 +9,8 @@
 
 #include "common/program/StatusFields.h"
 #include "common/program/WatchdogBusNames.h"
+#include "platform/PolkitQuestion.h"
+#include "platform/UserGroups.h"
 #include "platform/WatchdogBus.h"
 
 namespace tarnix {
@@ -128,6 +130,19 @@ void WatchdogClient::OnPropertiesChanged(const QString& interfaceName, const QVa
                                          const QStringList&) {
     if (!attached_ || interfaceName != QLatin1String(WatchdogInterface)) return;
     if (ApplyProperties(changed, status_) && events_.status) events_.status(status_);
+}
+
+void WatchdogClient::AskMayPress(uid_t uid, std::function<void(bool)> answer) {
+    if (IsRootOrMember(uid, WatchdogOperatorGroup)) return answer(true);
+    constexpr int PolkitTimeoutMs = 10000;
+    auto* watcher = new QDBusPendingCallWatcher(
+        connection_.asyncCall(AuthorizationQuestion(connection_.baseService(), false), PolkitTimeoutMs),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [answer = std::move(answer)](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                answer(AnswerOf(finished->reply()).authorized);
+            });
 }
 
 void WatchdogClient::Press(const QString& button) {

@@ -8,6 +8,7 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <sys/types.h>
 
 #include "common/program/ProgramStatus.h"
 
@@ -37,6 +38,10 @@ public:
 
     void Reset() { Press(QStringLiteral("Reset")); }
     void Test() { Press(QStringLiteral("Test")); }
+    // Whether the service would take the Reset of this process (of user uid) without asking for
+    // a password: root and the operators' group at once, anyone else as polkit says of this
+    // connection; answered later, never waited for.
+    void AskMayPress(uid_t uid, std::function<void(bool)> answer);
 
     // Applies properties as GetAll or PropertiesChanged carry them; false when none was ours.
     static bool ApplyProperties(const QVariantMap& properties, ProgramStatus& status);

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 
 #include <memory>
+#include <unistd.h>
 
 #include "common/program/ProgramNames.h"
 #include "common/supervision/SupervisionLook.h"
@@ -80,7 +81,7 @@ struct ServiceWindow::Parts {
         followers.Add(placement);
         followers.Add(plan);
         QObject::connect(&notifications, &DesktopNotifications::ResetInvoked, [this] { client.Reset(); });
-        plan.SetResetAllowed(true);
+        client.AskMayPress(::getuid(), [this](bool allowed) { plan.SetResetAllowed(allowed); });
         window->SetEvents(&rules);
         window->SetTrayToolTip(TrayToolTipOf(kind) + " (service)");
     }

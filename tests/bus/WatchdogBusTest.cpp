@@ -1,5 +1,8 @@
 #include "platform/WatchdogBus.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -15,8 +18,10 @@
 #include <QTimer>
 
 #include <csignal>
+#include <functional>
 #include <grp.h>
 #include <memory>
+#include <optional>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -25,6 +30,7 @@
 #include "bus/BusTestSupport.h"
 #include "bus/FakePolkit.h"
 #include "common/program/StatusReport.h"
+#include "platform/WatchdogClient.h"
 #include "support/FakeLogind.h"
 
 namespace tarnix {
@@ -482,6 +488,84 @@ TEST_F(WatchdogBusTest, TheProgramTicksOnWhilePolkitDecidesAboutTheCaller) {
     EXPECT_EQ(askedAbout, Nobody);
     EXPECT_EQ(run.exitStatus, 0) << run.err.toStdString();
     EXPECT_EQ(program.calls, (std::vector<std::string>{ByNobody, "Reset"}));
+}
+
+// Runs the event loop until the condition holds; true when it did within the time.
+bool Until(const std::function<bool()>& condition, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// A window attached to the service sees what the bus object tells, through a stop and a restart.
+TEST_F(WatchdogBusTest, AClientFollowsTheServiceThroughChangesAStopAndARestart) {
+    std::vector<ProgramStatus> seen;
+    int gone = 0;
+    QStringList refused;
+    WatchdogClient client(Client(), ProgramKind::Master,
+                          {.status = [&](const ProgramStatus& status) { seen.push_back(status); },
+                           .gone = [&] { ++gone; },
+                           .refused = [&](const QString& button, const QString&) { refused << button; }});
+    client.Start();
+    ASSERT_TRUE(Until([&] { return gone == 1; })) << "no service yet";
+    client.Reset(); // nobody to press it
+    ASSERT_TRUE(Until([&] { return !refused.isEmpty(); }));
+    EXPECT_EQ(refused, QStringList{QStringLiteral("Reset")});
+
+    Export();
+    ASSERT_TRUE(Until([&] { return !seen.empty(); }));
+    const ProgramStatus& first = seen.back();
+    EXPECT_EQ(first.phase, PhaseRun);
+    EXPECT_EQ(first.remote[1].address, "127.0.0.3");
+    EXPECT_EQ(first.remote[1].link, LinkState::DataError);
+    EXPECT_EQ(first.remote[1].letter, "R**");
+    EXPECT_FALSE(first.remote[2].configured);
+
+    program.status.phase = PhaseCountdown;
+    program.status.timeLeft = 42;
+    bus_->StatusChanged(program.status);
+    ASSERT_TRUE(Until([&] { return seen.back().timeLeft == 42; }));
+    EXPECT_EQ(seen.back().phase, PhaseCountdown);
+    EXPECT_EQ(seen.back().remote[0].name, "PC1") << "a change keeps what did not change";
+
+    client.Test();
+    ASSERT_TRUE(Until([&] { return !program.calls.empty() && program.calls.back() == "Test"; }));
+
+    bus_.reset();
+    ASSERT_TRUE(Until([&] { return gone == 2; })) << "the service left the bus";
+    const std::size_t before = seen.size();
+    Export();
+    EXPECT_TRUE(Until([&] { return seen.size() > before; })) << "and came back";
+    EXPECT_TRUE(client.Attached());
+}
+
+// Whether the window offers Reset on its notices: only where the service would take it.
+TEST_F(WatchdogBusTest, AClientKnowsWhetherItsUserMayPressReset) {
+    struct {
+        const char* what;
+        uid_t uid;
+        int polkit; // -1 none, 0 refuses, 1 allows
+        bool may;
+    } const cases[] = {
+        {"root", 0, -1, true},
+        {"an outsider polkit allows", Nobody, 1, true},
+        {"an outsider polkit refuses", Nobody, 0, false},
+        {"an outsider without polkit", Nobody, -1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.polkit >= 0) StartPolkit(c.polkit == 1);
+        WatchdogClient client(Client(), ProgramKind::Master, {});
+        std::optional<bool> may;
+        client.AskMayPress(c.uid, [&](bool answer) { may = answer; });
+        ASSERT_TRUE(Until([&] { return may.has_value(); }));
+        EXPECT_EQ(*may, c.may);
+        polkit_.reset();
+    }
 }
 
 } // namespace
