@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 #include "common/program/StatusFields.h"
 
 namespace tarnix {
@@ -14,6 +16,7 @@ namespace {
 StatusValue ValueOf(const QJsonValue& json, const StatusValue& kind) {
     if (std::holds_alternative<std::string>(kind)) return json.toString().toStdString();
     if (std::holds_alternative<std::int32_t>(kind)) return static_cast<std::int32_t>(json.toInt());
+    if (IsCounter(kind)) return static_cast<std::uint64_t>(std::max<qint64>(json.toInteger(), 0));
     return json.toBool();
 }
 

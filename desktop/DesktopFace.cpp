@@ -5,7 +5,9 @@
 #include "desktop/ui/ApplicationSetup.h"
 #include "desktop/ui/MultiInst.h"
 #include "platform/ServiceClaim.h"
+
 #include "platform/TerminationSignal.h"
+#include <unistd.h>
 
 namespace tarnix {
 
@@ -43,7 +45,8 @@ ProgramServices DesktopFace::Services(MainWindowBase& window) {
                            .clock = clock_,
                            .control = control_,
                            .statusObserver = followers_,
-                           .sealing = sealing_};
+                           .sealing = sealing_,
+                           .events = events_};
 }
 
 int DesktopFace::Run(ProgramBase& program, MainWindowBase& window, CpuLoadBandView* cpuLoad) {
@@ -59,6 +62,9 @@ int DesktopFace::Run(ProgramBase& program, MainWindowBase& window, CpuLoadBandVi
          std::initializer_list<StatusObserver*>{&*band_, &*placement_, &*rules_, &*notices_})
         followers_.Add(*part);
     window.SetEvents(&*rules_);
+    hooks_.emplace(HookRunner::ProgramHooksFolder(), ::getuid(),
+                   [&program](const std::string& line, bool failure) { program.LogHookLine(line, failure); });
+    events_.Add(*hooks_);
     timer_.SetEvents(&program);
     CallOnTerminationSignal([&program] { program.OnTerminationSignal(); });
     // The load sequence runs before the window shows, so a start in the tray never flashes it.

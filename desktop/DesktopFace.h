@@ -16,6 +16,7 @@
 #include "desktop/window/WindowRules.h"
 #include "platform/AbstractSocketMutex.h"
 #include "platform/DesktopNotifications.h"
+#include "platform/HookRunner.h"
 #include "platform/LinuxDesktop.h"
 #include "platform/LogindPower.h"
 #include "platform/ProcessControl.h"
@@ -67,12 +68,14 @@ private:
     QtSupervisionTimer timer_;
     SodiumSealing sealing_;
     StatusFanOut followers_;
+    EventFanOut events_; // the hooks
     std::optional<QtMessageBoxes> boxes_;
     std::optional<StatusPresenter> band_;
     std::optional<WindowPlacement> placement_;
     std::optional<WindowRules> rules_;
     std::optional<DesktopNotifications> notifications_;
     std::optional<NotificationPlan> notices_;
+    std::optional<HookRunner> hooks_;
 };
 
 } // namespace tarnix

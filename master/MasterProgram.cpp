@@ -15,7 +15,11 @@ MasterProgram::MasterProgram(std::string commandLine, const ProgramServices& ser
         sealed_[index] = std::make_unique<SealedPort>(*ports[index], SealSide::Master);
         // Only remote computer i may speak on its socket: anything else is dropped unseen.
         sealed_[index]->SetArrivalHandler([this, i](const Arrival& arrival) {
-            if (arrival.fromRemoteHost) OnDatagram(i, arrival.datagram);
+            if (arrival.fromRemoteHost) {
+                OnDatagram(i, arrival.datagram);
+            } else {
+                ++datagrams_.stranger;
+            }
         });
     }
 }
@@ -74,6 +78,7 @@ void MasterProgram::OpenDatagramPorts() {
     ClearRows(0);
     Publish({.step = Step::LinksCleared});
     outgoingMessage_ = PollMessage;
+    silentTicks_.fill(0);
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
         peerStatus_[static_cast<std::size_t>(i)] = LinkState::Nothing;
@@ -90,6 +95,10 @@ void MasterProgram::OpenDatagramPorts() {
 void MasterProgram::OnTimerTick() {
     ReadAllPorts();
     if (ending_) return;
+    for (std::size_t i = 0; i < silentTicks_.size(); ++i) {
+        if (!heardSinceTick_[i]) ++silentTicks_[i];
+        heardSinceTick_[i] = false;
+    }
     for (int i = 1; i <= RemoteComputerCount; ++i)
         if (SealedPort* port = sealed_[static_cast<std::size_t>(i)].get()) WatchLink(*port, i);
     if (pollCounter_ == 1) Evaluate();
@@ -108,6 +117,7 @@ void MasterProgram::ReadAllPorts() {
 void MasterProgram::Evaluate() {
     RetryLostLog();
     ShowPeerStatus();
+    JudgeRemoteLinks();
     if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
     CloseExpiredAuxWindows();
     pollCounter_ = EvaluationTicks;
@@ -128,6 +138,15 @@ void MasterProgram::ShowPeerStatus() {
     Publish({.step = Step::RowsShown});
 }
 
+void MasterProgram::JudgeRemoteLinks() {
+    if (supervision_.Phase() == PhaseActivation || supervision_.TestRun() || unconfigured_) return;
+    for (int i = 1; i <= RemoteComputerCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (Configured(i))
+            JudgeLink(i, judgedStatus_[index] == LinkState::Connected, PeerName(i), config_.IPAdd[index]);
+    }
+}
+
 void MasterProgram::PollPeers() {
     // A send that fails for one computer must not starve the computers after it of their
     // polls: they would lose the link and power themselves off.
@@ -135,7 +154,11 @@ void MasterProgram::PollPeers() {
     for (int i = 1; i <= RemoteComputerCount; ++i) {
         if (!Configured(i)) continue;
         DatagramPort* port = sealed_[static_cast<std::size_t>(i)].get();
-        if (port == nullptr || !port->Send(outgoingMessage_)) allSent = false;
+        if (port != nullptr && port->Send(outgoingMessage_)) {
+            ++datagrams_.sent;
+        } else {
+            allSent = false;
+        }
     }
     networkOK_ = allSent;
     Publish({.step = Step::NetworkShown});
@@ -150,21 +173,26 @@ void MasterProgram::OnDatagram(int index, const std::optional<std::string>& data
     // valid reply of the same second, or a stray sender could make a master with a perfect link
     // count down.
     if (!datagram) {
+        ++datagrams_.malformed;
         peerStatus_[i] = LinkState::Nothing;
         return;
     }
     if (IsWellFormed(*datagram)) {
+        ++datagrams_.heard;
+        silentTicks_[i] = 0;
+        heardSinceTick_[i] = true;
         supervision_.Heard();
         peerStatus_[i] = LinkState::Connected;
         peerReply_[i] = std::string(1, TypeLetter(*datagram));
         if (StateDigitValue(*datagram) == 2) peerReply_[i] += "**";
         return;
     }
+    ++datagrams_.malformed;
     peerStatus_[i] = LinkState::DataError;
 }
 
 void MasterProgram::ResetClick() {
-    ++resets_;
+    NoteReset();
     LogAtNormal("Reset", supervision_.PhaseDetail());
     ResetProgram();
     outgoingMessage_ = ResetCommand;
@@ -202,9 +230,19 @@ void MasterProgram::AddProgramStatus(ProgramStatus& status) const {
         remote.address = config_.IPAdd[index];
         remote.link = judgedStatus_[index];
         remote.letter = judgedReply_[index];
+        remote.silentSeconds = static_cast<std::int32_t>(
+            silentTicks_[index] * static_cast<std::uint64_t>(SupervisionTickMs(kind_)) / 1000);
     }
     status.computerName = config_.CName[0];
     status.networkOK = networkOK_;
+    status.datagrams = datagrams_;
+    for (const auto& port : sealed_) {
+        if (port == nullptr) continue;
+        // An out-of-date echo is not counted as replayed: it is how a keyed link starts again
+        // after either end restarted.
+        status.datagrams.keyMismatch += port->Dropped().keyMismatch;
+        status.datagrams.replayed += port->Dropped().replayed;
+    }
 }
 
 LogLineState MasterProgram::CurrentLogState() const {

@@ -47,6 +47,8 @@ private:
     bool OpenPort(int i);
     void Evaluate();
     void ClearRows(int firstRow);
+    // Tells the links that were lost or came back at this evaluation.
+    void JudgeRemoteLinks();
     // A reset clears the slaves' action letters and the " ---" marks of unconfigured rows.
     void ClearLetters(bool freshRows);
 
@@ -66,6 +68,12 @@ private:
     static constexpr std::int16_t EvaluationTicks = 3;
     std::int16_t pollCounter_ = FirstEvaluationTicks;
     bool networkOK_ = true;
+    // Since the start, never reset; the keyed links' drops are their ports' own.
+    ProgramStatus::DatagramCounts datagrams_;
+    // By computer: the ticks since its last valid datagram (or since its port was opened) that
+    // had none in their stretch, and whether one came since the last tick.
+    std::array<std::uint32_t, RemoteComputerCount + 1> silentTicks_{};
+    std::array<bool, RemoteComputerCount + 1> heardSinceTick_{};
 };
 
 } // namespace tarnix

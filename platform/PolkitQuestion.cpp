@@ -1,6 +1,7 @@
 #include "platform/PolkitQuestion.h"
 
 #include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QMap>
 #include <QVariantMap>
 
@@ -9,6 +10,7 @@
 namespace tarnix {
 
 QDBusMessage AuthorizationQuestion(const QString& busName, bool interactive) {
+    qDBusRegisterMetaType<QMap<QString, QString>>(); // the details, a{ss}
     QDBusMessage ask = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.PolicyKit1"), QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
         QStringLiteral("org.freedesktop.PolicyKit1.Authority"), QStringLiteral("CheckAuthorization"));

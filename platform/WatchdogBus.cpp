@@ -106,12 +106,14 @@ constexpr const char* RemoteComputersName = "RemoteComputers";
 QVariant BusValue(const StatusValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) return Text(*text);
     if (const auto* number = std::get_if<std::int32_t>(&value)) return int(*number);
+    if (const auto* count = std::get_if<std::uint64_t>(&value)) return qulonglong{*count};
     return std::get<bool>(value);
 }
 
 const char* BusType(const StatusValue& value) {
     if (std::holds_alternative<std::string>(value)) return "s";
     if (std::holds_alternative<std::int32_t>(value)) return "i";
+    if (IsCounter(value)) return "t";
     return "b";
 }
 
@@ -131,12 +133,21 @@ QVariantMap WatchdogBus::PropertiesOf(const ProgramStatus& status) {
 
 QString WatchdogBus::introspect(const QString&) const {
     QString xml = QStringLiteral("  <interface name=\"%1\">\n").arg(QString::fromLatin1(WatchdogInterface));
-    for (const StatusField& field : StatusFields())
-        if (!field.busName.empty())
-            xml += QStringLiteral("    <property name=\"%1\" type=\"%2\" access=\"read\"/>\n")
-                       .arg(BusName(field), QString::fromLatin1(BusType(field.read(ProgramStatus{}))));
+    for (const StatusField& field : StatusFields()) {
+        if (field.busName.empty()) continue;
+        const StatusValue kind = field.read(ProgramStatus{});
+        xml += QStringLiteral("    <property name=\"%1\" type=\"%2\" access=\"read\"%3\n")
+                   .arg(BusName(field), QString::fromLatin1(BusType(kind)),
+                        IsCounter(kind) ? QStringLiteral(">\n      <annotation "
+                                                         "name=\"org.freedesktop.DBus.Property."
+                                                         "EmitsChangedSignal\" value=\"false\"/>\n    "
+                                                         "</property>")
+                                        : QStringLiteral("/>"));
+    }
     xml += QStringLiteral("    <property name=\"%1\" type=\"a(bssss)\" access=\"read\"/>\n")
                .arg(QString::fromLatin1(RemoteComputersName));
+    xml += QStringLiteral("    <signal name=\"Event\"><arg name=\"name\" type=\"s\"/>"
+                          "<arg name=\"details\" type=\"a{ss}\"/></signal>\n");
     xml += QStringLiteral("    <method name=\"Reset\"/>\n"
                           "    <method name=\"Test\"/>\n"
                           "    <method name=\"Status\"><arg type=\"s\" direction=\"out\"/></method>\n"
@@ -212,11 +223,34 @@ void WatchdogBus::StatusChanged(const ProgramStatus& status) {
                               : it.value() == before.value(it.key());
         it = same ? changed.erase(it) : std::next(it);
     }
+    // Counters move at every tick: a client reads them when it wants them.
+    for (const StatusField& field : StatusFields())
+        if (IsCounter(field.read(ProgramStatus{}))) changed.remove(BusName(field));
     if (changed.isEmpty()) return;
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(WatchdogObjectPath),
                                                      QString::fromLatin1(PropertiesInterface),
                                                      QStringLiteral("PropertiesChanged"));
     signal << QString::fromLatin1(WatchdogInterface) << changed << QStringList();
+    connection_.send(signal);
+}
+
+QMap<QString, QString> WatchdogBus::DetailsOf(const WatchdogEvent& event) {
+    QMap<QString, QString> details;
+    for (const auto& [key, value] : event.details)
+        details.insert(Text(key), Text(value));
+    details.insert(QStringLiteral("sequence"), QString::number(event.sequence));
+    details.insert(QStringLiteral("program"),
+                   event.program == ProgramKind::Master ? QStringLiteral("master") : QStringLiteral("slave"));
+    if (event.testRun) details.insert(QStringLiteral("test"), QStringLiteral("1"));
+    return details;
+}
+
+void WatchdogBus::Emit(const WatchdogEvent& event) {
+    if (!registeredObject_) return;
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QString::fromLatin1(WatchdogObjectPath),
+                                   QString::fromLatin1(WatchdogInterface), QStringLiteral("Event"));
+    signal << Text(event.name) << QVariant::fromValue(DetailsOf(event));
     connection_.send(signal);
 }
 

@@ -14,6 +14,7 @@
 
 #include "common/program/WatchdogBusNames.h"
 #include "common/program/WatchdogCommands.h"
+#include "common/program/WatchdogEvents.h"
 
 namespace tarnix {
 
@@ -37,7 +38,7 @@ const QDBusArgument& operator>>(const QDBusArgument& in, RemoteComputerEntry& en
 // by a caller. Root and the operators' group may press the buttons; anyone else only where
 // polkit grants WatchdogControlAction (by default the person at the computer). The object answers its calls
 // itself (a virtual object), so its properties need no declaration beside the table's.
-class WatchdogBus : public QDBusVirtualObject, public StatusObserver {
+class WatchdogBus : public QDBusVirtualObject, public StatusObserver, public EventSink {
     Q_OBJECT
 
 public:
@@ -53,6 +54,10 @@ public:
     bool Register(QString& errorText);
 
     void StatusChanged(const ProgramStatus& status) override;
+    // The signal Event(s name, a{ss} details): the event's details with its "sequence",
+    // "program" and, for a test run's, "test" = "1".
+    void Emit(const WatchdogEvent& event) override;
+    static QMap<QString, QString> DetailsOf(const WatchdogEvent& event);
 
     // The bus's properties of a status, by name, as PropertiesChanged carries them.
     static QVariantMap PropertiesOf(const ProgramStatus& status);

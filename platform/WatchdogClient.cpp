@@ -22,6 +22,7 @@ constexpr int PressTimeoutMs = 120000; // time enough to type a password when as
 StatusValue ValueLike(const StatusValue& kind, const QVariant& value) {
     if (std::holds_alternative<std::string>(kind)) return value.toString().toStdString();
     if (std::holds_alternative<std::int32_t>(kind)) return static_cast<std::int32_t>(value.toInt());
+    if (IsCounter(kind)) return static_cast<std::uint64_t>(value.toULongLong());
     return value.toBool();
 }
 

@@ -84,4 +84,8 @@ void ServiceBus::StatusChanged(const ProgramStatus& status) {
     if (bus_ != nullptr) bus_->StatusChanged(status);
 }
 
+void ServiceBus::Emit(const WatchdogEvent& event) {
+    if (bus_ != nullptr) bus_->Emit(event);
+}
+
 } // namespace tarnix

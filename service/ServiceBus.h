@@ -17,7 +17,7 @@ namespace tarnix {
 // under it, or refuse it its name until the bus has read the package's policy. Every few ticks
 // it connects and registers afresh where it is not on the bus, and says once that it lost the
 // bus and once that it is back: in the journal and in the status systemctl shows.
-class ServiceBus final : public StatusObserver {
+class ServiceBus final : public StatusObserver, public EventSink {
 public:
     static constexpr int TicksBetweenTries = 5;
 
@@ -31,6 +31,9 @@ public:
     // Connects and registers now, if it is not on the bus.
     void Keep();
     void StatusChanged(const ProgramStatus& status) override;
+    // An event while it is on the bus; one while it is not is lost to the bus (the hooks and the
+    // log still have it).
+    void Emit(const WatchdogEvent& event) override;
 
 private:
     bool OnBus() const;

@@ -10,6 +10,7 @@
 #include "common/base/TextEncoding.h"
 #include "common/config/ConfigFile.h"
 #include "common/program/ProgramNames.h"
+#include "platform/HookRunner.h"
 #include "platform/Priority.h"
 #include "platform/TerminationSignal.h"
 
@@ -76,7 +77,8 @@ ProgramServices ServiceFace::Services() {
                            .clock = clock_,
                            .control = control_,
                            .statusObserver = followers_,
-                           .sealing = sealing_};
+                           .sealing = sealing_,
+                           .events = events_};
 }
 
 void ServiceFace::FollowSignals(ProgramBase& program) {
@@ -120,6 +122,14 @@ int ServiceFace::Run(ProgramBase& program) {
     ServiceBus bus(program, journal_, notify_, ProgramTitleOf(kind_));
     bus.Keep();
     followers_.Add(bus);
+    events_.Add(bus);
+    HookRunner hooks(HookRunner::ProgramHooksFolder(), ::getuid(),
+                     [this, &program](const std::string& line, bool failure) {
+                         journal_.Line(failure ? JournalPriority::Warning : JournalPriority::Info,
+                                       ProgramTitleOf(kind_) + ": " + line);
+                         program.LogHookLine(line, failure);
+                     });
+    events_.Add(hooks);
     ticks_.Follow(bus);
     // Read before the load sequence's activation reports a phase that would drop it.
     const std::optional<int> leftOver = countdown_ ? countdown_->TakeLeftOver() : std::nullopt;

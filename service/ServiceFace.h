@@ -97,6 +97,7 @@ private:
     TerminalWall wall_;
     StatusJournal statusJournal_;
     StatusFanOut followers_;
+    EventFanOut events_; // the bus's Event signal, the hooks
     ServiceClaim claim_;
     std::optional<CountdownRecord> countdown_; // only where this service holds the computer's claim
 };

@@ -12,7 +12,11 @@ SlaveProgram::SlaveProgram(std::string commandLine, const ProgramServices& servi
       replyMessage_(Acknowledgement) {
     // Only the master may speak to a slave: anything else is dropped unseen.
     port_.SetArrivalHandler([this](const Arrival& arrival) {
-        if (arrival.fromRemoteHost) OnDatagram(arrival.datagram);
+        if (arrival.fromRemoteHost) {
+            OnDatagram(arrival.datagram);
+        } else {
+            ++datagrams_.stranger;
+        }
     });
 }
 
@@ -43,6 +47,7 @@ void SlaveProgram::ReinitialiseAfterConfiguration() {
 
 bool SlaveProgram::OpenPort() {
     port_.Close();
+    silentTicks_ = 0;
     // An unconfigured slave has no master address yet; it still binds its receive port.
     const std::string& master = config_.MasterAddress();
     if (!master.empty() && !port_.SetRemoteHost(master)) return false;
@@ -54,11 +59,21 @@ bool SlaveProgram::OpenPort() {
 
 void SlaveProgram::OnTimerTick() {
     if (ending_) return;
+    if (!heardSinceTick_) ++silentTicks_;
+    heardSinceTick_ = false;
     RetryLostLog();
     WatchLink(port_, 0);
     if (!auxWindows_.AnyOpen() && !unconfigured_) RunSupervisionSecond();
+    JudgeMasterLink();
     CloseExpiredAuxWindows();
     NotifyStatus();
+}
+
+// The loss check of the second just run: heard in Run, or silent in Run or in a countdown.
+void SlaveProgram::JudgeMasterLink() {
+    const SupervisionPhase phase = supervision_.Phase();
+    if (phase == PhaseActivation || supervision_.TestRun()) return;
+    JudgeLink(0, phase == PhaseRun && supervision_.PhaseCounter() == 0, "master", config_.MasterAddress());
 }
 
 void SlaveProgram::ShowConnectionError() {
@@ -77,12 +92,17 @@ void SlaveProgram::OnDatagram(const std::optional<std::string>& datagram) {
     // a valid datagram of the same second, or a stray sender could make a slave with a perfect
     // link count down.
     if (!datagram) {
+        ++datagrams_.malformed;
         ShowConnectionError();
         return;
     }
     if (IsWellFormed(*datagram)) {
+        ++datagrams_.heard;
+        silentTicks_ = 0;
+        heardSinceTick_ = true;
         HandleWellFormed(*datagram);
     } else {
+        ++datagrams_.malformed;
         ShowConnectionError();
         replyMessage_ = ErrorReply;
     }
@@ -93,6 +113,7 @@ void SlaveProgram::HandleWellFormed(const std::string& datagram) {
     Hear(LinkState::Connected);
     if (supervision_.Phase() == PhaseRun) supervision_.Heard();
     if (IsResetCommand(datagram)) {
+        ResetCommandFollows();
         ResetClick();
         SendReply();
     } else if (IsTestCommand(datagram)) {
@@ -107,10 +128,11 @@ void SlaveProgram::SendReply() {
     if (!master.empty()) port_.SetRemoteHost(master);
     port_.SetRemotePort(config_.Port1);
     port_.Reply(replyMessage_); // a lost answer shows on the master as a missing one
+    ++datagrams_.sent;
 }
 
 void SlaveProgram::ResetClick() {
-    ++resets_;
+    NoteReset();
     LogAtNormal("Reset", supervision_.PhaseDetail());
     ResetProgram();
 }
@@ -165,6 +187,13 @@ std::string SlaveProgram::CommsStatus() const {
 
 void SlaveProgram::AddProgramStatus(ProgramStatus& status) const {
     status.masterLink = MasterLink();
+    status.masterSilentSeconds =
+        static_cast<std::int32_t>(silentTicks_ * static_cast<std::uint64_t>(SupervisionTickMs(kind_)) / 1000);
+    status.datagrams = datagrams_;
+    // An out-of-date echo is not counted as replayed: it is how a keyed link starts again after
+    // either end restarted.
+    status.datagrams.keyMismatch = port_.Dropped().keyMismatch;
+    status.datagrams.replayed = port_.Dropped().replayed;
 }
 
 } // namespace tarnix

@@ -39,6 +39,7 @@ private:
     bool OpenPort();
     void HandleWellFormed(const std::string& datagram);
     void ShowConnectionError();
+    void JudgeMasterLink();
     bool MayAnswer() const;
     void AddProgramStatus(ProgramStatus& status) const override;
     void Hear(LinkState link);
@@ -47,6 +48,12 @@ private:
     std::string replyMessage_;
     LinkState heard_ = LinkState::Nothing; // what the last datagram showed
     std::uint32_t heardIn_ = 0;            // the machine's ListeningSecond when it came
+    // Since the start, never reset; the keyed link's drops are its port's own.
+    ProgramStatus::DatagramCounts datagrams_;
+    // The ticks since the master's last valid datagram (or the port's opening) that had none in
+    // their stretch, and whether one came since the last tick.
+    std::uint32_t silentTicks_ = 0;
+    bool heardSinceTick_ = false;
 };
 
 } // namespace tarnix

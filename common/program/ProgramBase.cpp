@@ -11,8 +11,8 @@ namespace tarnix {
 ProgramBase::ProgramBase(ProgramKind kind, std::string commandLine, const ProgramServices& services)
     : kind_(kind), commandLine_(std::move(commandLine)), timer_(services.timer), boxes_(services.boxes),
       clock_(services.clock), control_(services.control), statusObserver_(services.statusObserver),
-      sealing_(services.sealing), programTitle_(ProgramTitleOf(kind)), log_(kind, config_, services.clock),
-      runningLog_(log_, services.clock),
+      sealing_(services.sealing), events_(services.events), programTitle_(ProgramTitleOf(kind)),
+      log_(kind, config_, services.clock), runningLog_(log_, services.clock),
       steps_([this] { HoldTicks(); }, services.statusObserver, [this] { return Status(); }),
       supervision_(config_, steps_, *this), expiry_(
                                                 programTitle_, config_, [this] { HoldTicks(); },
@@ -65,6 +65,9 @@ ProgramStatus ProgramBase::Status() const {
     status.unconfigured = unconfigured_;
     status.resets = resets_;
     status.tests = tests_;
+    status.resetsBy = resetsBy_;
+    status.countdowns = countdowns_;
+    status.actions = actions_;
     AddProgramStatus(status);
     status.masterLookupFailure = kind_ == ProgramKind::Slave ? lookupFailures_[0] : std::string();
     for (std::size_t i = 0; kind_ == ProgramKind::Master && i < status.remote.size(); ++i)
@@ -73,8 +76,11 @@ ProgramStatus ProgramBase::Status() const {
 }
 
 void ProgramBase::RunSupervisionSecond() {
+    const SupervisionPhase before = supervision_.Phase();
     try {
-        switch (supervision_.RunPhaseOperations()) {
+        const SecondOutcome outcome = supervision_.RunPhaseOperations();
+        TellPhaseEvents(before);
+        switch (outcome) {
         case SecondOutcome::TestRunEnded:
             return EndTestRun();
         case SecondOutcome::CountdownExpired:
@@ -87,15 +93,29 @@ void ProgramBase::RunSupervisionSecond() {
     }
 }
 
+void ProgramBase::TellPhaseEvents(SupervisionPhase before) {
+    const SupervisionPhase now = supervision_.Phase();
+    if (before == PhaseActivation && now == PhaseRun) Emit("run");
+    if (before == PhaseCountdown || now != PhaseCountdown || supervision_.TestRun()) return;
+    ++countdowns_;
+    Emit("countdown",
+         {{"action", supervision_.ShutTypeName()}, {"time_left", std::to_string(supervision_.TimeLeft())}});
+}
+
 bool ProgramBase::ResumeCountdown(int secondsLeft) {
     if (unconfigured_ || ending_) return false;
     supervision_.ResumeCountdown(static_cast<std::int16_t>(std::min(secondsLeft, 0x7fff)));
+    ++countdowns_;
+    Emit("countdown", {{"action", supervision_.ShutTypeName()},
+                       {"time_left", std::to_string(supervision_.TimeLeft())},
+                       {"resumed", "1"}});
     LogAtNormal("Resume", supervision_.ShutTypeName());
     NotifyStatus();
     return true;
 }
 
 void ProgramBase::EndTestRun() {
+    Emit("test-end", {{"action", supervision_.ShutTypeName()}});
     const std::string& name = supervision_.ShutTypeName();
     LogAtNormal("Simulate", name);
     const std::string prompt = "Test " + name;
@@ -117,6 +137,9 @@ void ProgramBase::EndTestRun() {
 }
 
 void ProgramBase::ActOnExpiredCountdown() {
+    ++actions_;
+    Emit("action", {{"action", supervision_.ShutTypeName()},
+                    {"simulated", supervision_.InhibitShutdown() ? "1" : "0"}});
     if (expiry_.Act() == ExpiryEnd::ProgramCloses) return control_.EndProgram(ProgramEnd::Closed);
     // Reset before suspending, so that after resumption supervision starts with its activation.
     ResetProgram();
@@ -134,6 +157,53 @@ void ProgramBase::LogAtNormal(const std::string& event, const std::string& detai
 // A note, not an event line: the detail column would cut the user's name.
 void ProgramBase::PressedBy(const std::string& button, const std::string& who) {
     if (LogsNormal(config_)) AppendToLog(log_.FormatNote("Bus", button + " pressed by " + who));
+    if (button != "Reset") return;
+    resetSource_ = ResetSource::Bus;
+    resetBy_ = who;
+}
+
+void ProgramBase::LogHookLine(const std::string& line, bool failure) {
+    if (failure ? LogsNormal(config_) : LogsFull(config_)) AppendToLog(log_.FormatNote("Hook", line));
+}
+
+void ProgramBase::NoteReset() {
+    ++resets_;
+    const ResetSource source = std::exchange(resetSource_, ResetSource::Button);
+    std::string by = std::exchange(resetBy_, {});
+    switch (source) {
+    case ResetSource::Button:
+        ++resetsBy_.button;
+        by = "button";
+        break;
+    case ResetSource::Bus:
+        ++resetsBy_.bus;
+        break;
+    case ResetSource::Command:
+        ++resetsBy_.command;
+        by = "master";
+        break;
+    }
+    if (supervision_.Phase() == PhaseCountdown && !supervision_.TestRun()) Emit("cancelled", {{"by", by}});
+}
+
+void ProgramBase::Emit(std::string name, std::vector<std::pair<std::string, std::string>> details) {
+    events_.Emit(WatchdogEvent{.sequence = ++eventSequence_,
+                               .name = std::move(name),
+                               .program = kind_,
+                               .testRun = supervision_.TestRun(),
+                               .details = std::move(details)});
+}
+
+void ProgramBase::JudgeLink(int link, bool up, const std::string& peer, const std::string& address) {
+    const auto index = static_cast<std::size_t>(link);
+    const std::optional<bool> was = std::exchange(linkUp_[index], up);
+    if (!was || *was == up) return;
+    if (!up) {
+        linkLostTold_[index] = true;
+        return Emit("link-lost", {{"peer", peer}, {"peer_address", address}});
+    }
+    if (std::exchange(linkLostTold_[index], false))
+        Emit("link-back", {{"peer", peer}, {"peer_address", address}});
 }
 
 void ProgramBase::AppendToLog(const std::string& text) {
@@ -147,6 +217,10 @@ void ProgramBase::AppendToLog(const std::string& text) {
 // Nobody may be at the computer to answer a box, and the slaves of a master whose timer waited
 // for an answer would power themselves off: the report waits for no one.
 void ProgramBase::ReportLostLog(const FatalError& error) {
+    std::string reason;
+    for (const std::string& line : error.lines)
+        if (line != ProgramWillTerminate) reason += (reason.empty() ? "" : " ") + line;
+    Emit("log-lost", {{"reason", reason}});
     std::vector<std::string> lines = error.lines;
     if (!lines.empty() && lines.back() == ProgramWillTerminate) lines.pop_back();
     lines.push_back("Supervision goes on. The log is tried again every second.");
@@ -167,7 +241,9 @@ void ProgramBase::Publish(StatusStep step) {
 }
 
 void ProgramBase::RetryLostLog() {
-    if (guarding_) runningLog_.RetryKeptLines(CurrentLogState());
+    if (!guarding_ || !runningLog_.Lost()) return;
+    runningLog_.RetryKeptLines(CurrentLogState());
+    if (!runningLog_.Lost()) Emit("log-back");
 }
 
 void ProgramBase::WriteStartUpLog() {
@@ -216,6 +292,7 @@ void ProgramBase::BeginReset() {
 void ProgramBase::EnterTestMode() {
     ++tests_;
     supervision_.StartTestRun();
+    Emit("test-start", {{"action", supervision_.ShutTypeName()}});
     minimiseAllowed_ = false; // a test never moves the window
     LogAtNormal("Enter", "Test");
     RefreshWindowTexts();

@@ -19,6 +19,7 @@
 #include "common/program/ProgramStatus.h"
 #include "common/program/SupervisionSteps.h"
 #include "common/program/WatchdogCommands.h"
+#include "common/program/WatchdogEvents.h"
 #include "common/supervision/CountdownExpiry.h"
 #include "common/supervision/PowerActions.h"
 #include "common/supervision/Supervision.h"
@@ -36,6 +37,7 @@ struct ProgramServices {
     ProgramControl& control;
     StatusObserver& statusObserver; // the parts of the face that follow how things stand
     Sealing& sealing;               // the crypto of keyed links
+    EventSink& events;              // who hears of what happened (the bus, the hooks)
 };
 
 // The configuration and keys as read and checked, not yet in force.
@@ -71,6 +73,8 @@ public:
 
     // How things stand now.
     ProgramStatus Status() const override;
+    // A line about an event hook's run: in the log at Full, or at Normal for a failure.
+    void LogHookLine(const std::string& line, bool failure);
 
     // The window's commands. Exit, or the window closed by any other means: the program ends.
     void OnWindowClosing();
@@ -136,6 +140,18 @@ protected:
     // Tells the face that follows how things stand: settled, or one step on the way.
     void NotifyStatus();
     void Publish(StatusStep step);
+    // Tells what happened, numbered in the order it happened.
+    void Emit(std::string name, std::vector<std::pair<std::string, std::string>> details = {});
+    // A link to a peer was judged up or down: lost once it was up, back once it was lost. link 0
+    // is a slave's master, 1..4 a master's remote computers.
+    void JudgeLink(int link, bool up, const std::string& peer, const std::string& address);
+    // Every Reset, pressed or commanded: counted by where it came from; a real countdown it
+    // cancels is told.
+    void NoteReset();
+    // How events name a link's peer: "master" for a slave's, a remote computer's name or address.
+    std::string PeerName(int link) const;
+    // A Reset command from the master (a slave's) comes next.
+    void ResetCommandFollows() { resetSource_ = ResetSource::Command; }
     // One second of supervision and what it ended in; a refused power action ends the program
     // with its error box.
     void RunSupervisionSecond();
@@ -166,6 +182,8 @@ protected:
     void EnterTestMode();
     // The test run's countdown began: report it, reset, and show the "Test" box.
     void EndTestRun();
+    // What the second just run changed: supervision active, a real countdown begun.
+    void TellPhaseEvents(SupervisionPhase before);
     // The countdown ran out: the action, then the program's end or its reset.
     void ActOnExpiredCountdown();
     // The program ends now, with end as its exit status.
@@ -181,6 +199,16 @@ protected:
     ProgramControl& control_;
     StatusObserver& statusObserver_;
     Sealing& sealing_;
+    EventSink& events_;
+    std::uint64_t eventSequence_ = 0;
+    enum class ResetSource { Button, Bus, Command };
+    ResetSource resetSource_ = ResetSource::Button; // of the next Reset
+    std::string resetBy_;                           // who pressed it over the bus
+    ProgramStatus::ResetSources resetsBy_;
+    std::uint32_t countdowns_ = 0, actions_ = 0;
+    // By link as in JudgeLink: the last judgement, and whether its loss was told.
+    std::array<std::optional<bool>, RemoteComputerCount + 1> linkUp_{};
+    std::array<bool, RemoteComputerCount + 1> linkLostTold_{};
     LinkKeys keys_;
     std::array<std::string, RemoteComputerCount + 1> lookupFailures_{}; // by link, as in LinkKeyed
     std::optional<CheckedConfiguration> reloaded_; // checked by a reload, for the re-initialisation

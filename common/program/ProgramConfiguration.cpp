@@ -51,6 +51,7 @@ void ProgramBase::ReadConfigurationAndLog() {
     unconfigured_ = checked.unconfigured;
     keys_ = std::move(checked.keys);
     if (auto error = log_.CreateLogFile()) return Fatal(*error);
+    events_.ConfigurationRead();
 }
 
 bool ProgramBase::ReloadConfiguration() {

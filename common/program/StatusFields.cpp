@@ -1,6 +1,7 @@
 #include "common/program/StatusFields.h"
 
 #include <array>
+#include <type_traits>
 
 #include "common/program/StatusReport.h"
 
@@ -16,7 +17,33 @@ template <typename T> T As(const V& value) {
     return held != nullptr ? *held : T{};
 }
 
-constexpr std::array<StatusField, 13> Fields = {{
+// The member reached from the object through the members of the path, one within the other.
+template <auto First, auto... Rest> constexpr auto& Reach(auto& object) {
+    if constexpr (sizeof...(Rest) == 0) {
+        return object.*First;
+    } else {
+        return Reach<Rest...>(object.*First);
+    }
+}
+
+// A counter of the status, reached through Path: on the bus and in the JSON, never in the text
+// report.
+template <auto... Path> V ReadCount(const S& s) {
+    return V{std::uint64_t{Reach<Path...>(s)}};
+}
+template <auto... Path> bool WriteCount(S& s, const V& v) {
+    auto& counter = Reach<Path...>(s);
+    counter = static_cast<std::remove_reference_t<decltype(counter)>>(As<std::uint64_t>(v));
+    return true;
+}
+template <auto... Path> constexpr StatusField Counter(std::string_view busName, std::string_view jsonName) {
+    return {
+        busName, jsonName, "", TextForm::Never, 0, std::nullopt, &ReadCount<Path...>, &WriteCount<Path...>};
+}
+using Sources = S::ResetSources;
+using Datagrams = S::DatagramCounts;
+
+constexpr std::array<StatusField, 27> Fields = {{
     {"Program", "program", "Program", TextForm::Always, 1, std::nullopt,
      [](const S& s) { return V{ProgramWord(s.kind)}; },
      [](S& s, const V& v) {
@@ -97,9 +124,30 @@ constexpr std::array<StatusField, 13> Fields = {{
          s.masterLookupFailure = As<std::string>(v);
          return true;
      }},
+    // Not on the bus either: it changes at every tick, as the remote computers' silences do.
+    {"", "masterSilentSeconds", "", TextForm::Never, 0, ProgramKind::Slave,
+     [](const S& s) { return V{s.masterSilentSeconds}; },
+     [](S& s, const V& v) {
+         s.masterSilentSeconds = As<std::int32_t>(v);
+         return true;
+     }},
+    // What monitoring reads.
+    Counter<&S::resets>("Resets", "resets"),
+    Counter<&S::resetsBy, &Sources::button>("ResetsByButton", "resetsByButton"),
+    Counter<&S::resetsBy, &Sources::bus>("ResetsByBus", "resetsByBus"),
+    Counter<&S::resetsBy, &Sources::command>("ResetsByCommand", "resetsByCommand"),
+    Counter<&S::tests>("Tests", "tests"),
+    Counter<&S::countdowns>("Countdowns", "countdowns"),
+    Counter<&S::actions>("Actions", "actions"),
+    Counter<&S::datagrams, &Datagrams::sent>("DatagramsSent", "datagramsSent"),
+    Counter<&S::datagrams, &Datagrams::heard>("DatagramsHeard", "datagramsHeard"),
+    Counter<&S::datagrams, &Datagrams::malformed>("DatagramsMalformed", "datagramsMalformed"),
+    Counter<&S::datagrams, &Datagrams::stranger>("DatagramsFromStrangers", "datagramsFromStrangers"),
+    Counter<&S::datagrams, &Datagrams::keyMismatch>("DatagramsKeyMismatch", "datagramsKeyMismatch"),
+    Counter<&S::datagrams, &Datagrams::replayed>("DatagramsReplayed", "datagramsReplayed"),
 }};
 
-constexpr std::array<RemoteComputerField, 6> RemoteFields = {{
+constexpr std::array<RemoteComputerField, 7> RemoteFields = {{
     {"configured", true, [](const R& r) { return V{r.configured}; },
      [](R& r, const V& v) { r.configured = As<bool>(v); }},
     {"name", true, [](const R& r) { return V{r.name}; },
@@ -112,6 +160,8 @@ constexpr std::array<RemoteComputerField, 6> RemoteFields = {{
      [](R& r, const V& v) { r.letter = As<std::string>(v); }},
     {"lookupFailure", false, [](const R& r) { return V{r.lookupFailure}; },
      [](R& r, const V& v) { r.lookupFailure = As<std::string>(v); }},
+    {"silentSeconds", false, [](const R& r) { return V{r.silentSeconds}; },
+     [](R& r, const V& v) { r.silentSeconds = As<std::int32_t>(v); }},
 }};
 
 } // namespace

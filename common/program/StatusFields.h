@@ -12,8 +12,13 @@
 namespace tarnix {
 
 // One fact of how things stand, in the plain form every outside reader gets: a word or text, a
-// number, or a yes/no.
-using StatusValue = std::variant<std::string, std::int32_t, bool>;
+// number, a yes/no, or a counter since the program started. A counter moves with the traffic, at
+// every tick: on the bus it is read when wanted and never signalled as changed.
+using StatusValue = std::variant<std::string, std::int32_t, bool, std::uint64_t>;
+
+inline bool IsCounter(const StatusValue& value) {
+    return std::holds_alternative<std::uint64_t>(value);
+}
 
 // How the text report shows a field: "Label      value" always, only when it is set (a true
 // flag shows "yes", a text that is not empty itself), a true flag as its label alone, or never

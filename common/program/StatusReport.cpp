@@ -80,18 +80,21 @@ namespace {
 std::string ValueText(const StatusValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) return *text;
     if (const auto* number = std::get_if<std::int32_t>(&value)) return std::to_string(*number);
+    if (const auto* count = std::get_if<std::uint64_t>(&value)) return std::to_string(*count);
     return std::get<bool>(value) ? "yes" : "no";
 }
 
 bool IsSet(const StatusValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) return !text->empty();
     if (const auto* number = std::get_if<std::int32_t>(&value)) return *number != 0;
+    if (const auto* count = std::get_if<std::uint64_t>(&value)) return *count != 0;
     return std::get<bool>(value);
 }
 
 std::string ValueJson(const StatusValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) return JsonString(*text);
     if (const auto* number = std::get_if<std::int32_t>(&value)) return std::to_string(*number);
+    if (const auto* count = std::get_if<std::uint64_t>(&value)) return std::to_string(*count);
     return JsonBool(std::get<bool>(value));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusVariant>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -54,6 +55,20 @@ inline ProgramStatus SlaveCountingDown() {
     return status;
 }
 
+// A master some while after its start: counters and silences of every kind set, none alike, and
+// a name that needs escaping.
+inline ProgramStatus MasterCounting() {
+    ProgramStatus status = MasterWithFourPeers();
+    status.resetsBy = {1, 2, 3};
+    status.tests = 4;
+    status.countdowns = 5;
+    status.actions = 7;
+    status.datagrams = {8'000'000'000, 9, 10, 11, 12, 13};
+    status.remote[1].silentSeconds = 15;
+    status.remote[3].name = "say \"hi\"\\\nPC4";
+    return status;
+}
+
 // Keeps the PropertiesChanged signals a client heard.
 class PropertiesRecorder : public QObject {
     Q_OBJECT
@@ -64,6 +79,21 @@ public slots:
     void Changed(const QString& interfaceName, const QVariantMap& changed, const QStringList& invalidated) {
         if (interfaceName == QLatin1String("io.tarnix.Watchdog1") && invalidated.isEmpty())
             changes.push_back(changed);
+    }
+};
+
+// Keeps the Event signals a client heard, as "name key=value ..." in the details' order.
+class EventRecorder : public QObject {
+    Q_OBJECT
+public:
+    QStringList events;
+
+public slots:
+    void Heard(const QString& name, const QMap<QString, QString>& details) {
+        QString line = name;
+        for (auto it = details.cbegin(); it != details.cend(); ++it)
+            line += QStringLiteral(" %1=%2").arg(it.key(), it.value());
+        events << line;
     }
 };
 

@@ -38,10 +38,14 @@ TEST(StatusReport, TextOfASlaveHasNoTableAndNamesATestRun) {
 }
 
 TEST(StatusReport, JsonOfASlaveIsOneObjectWithoutComputers) {
-    EXPECT_EQ(StatusReport(test::SlaveCountingDown()).Json(),
-              R"({"program":"slave","phase":"Countdown","count":4,"timeLeft":7,"action":"Reboot",)"
-              R"("testRun":true,"unconfigured":true,"masterLink":"",)"
-              R"("lookupFailure":"the name m.lab cannot be looked up: Host not found"})");
+    EXPECT_EQ(
+        StatusReport(test::SlaveCountingDown()).Json(),
+        R"({"program":"slave","phase":"Countdown","count":4,"timeLeft":7,"action":"Reboot",)"
+        R"("testRun":true,"unconfigured":true,"masterLink":"",)"
+        R"("lookupFailure":"the name m.lab cannot be looked up: Host not found","masterSilentSeconds":0,)"
+        R"("resets":0,"resetsByButton":0,"resetsByBus":0,"resetsByCommand":0,"tests":0,"countdowns":0,)"
+        R"("actions":0,"datagramsSent":0,"datagramsHeard":0,"datagramsMalformed":0,)"
+        R"("datagramsFromStrangers":0,"datagramsKeyMismatch":0,"datagramsReplayed":0})");
 }
 
 ProgramStatus OddlyNamed() {

@@ -7,6 +7,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
@@ -22,6 +23,7 @@
 #include <grp.h>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -30,6 +32,7 @@
 #include "bus/BusTestSupport.h"
 #include "bus/FakePolkit.h"
 #include "common/program/StatusReport.h"
+#include "ctl/MetricsText.h"
 #include "platform/WatchdogClient.h"
 #include "support/FakeLogind.h"
 
@@ -198,6 +201,37 @@ TEST_F(WatchdogBusTest, TarnixctlShowsTheRunningProgramsStatus) {
     }
 }
 
+const QString MetricsWord = QStringLiteral("metrics");
+const QString OutputWord = QStringLiteral("--output");
+
+// What node_exporter reads: a file replaced whole, never written into, and gone with its watchdog.
+TEST_F(WatchdogBusTest, TarnixctlMetricsPrintsOrReplacesItsFileWhole) {
+    program.status = test::MasterCounting();
+    Export();
+    EXPECT_EQ(RunCtl({MetricsWord}).out.toStdString(), MetricsText(program.status));
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("tarnix.prom"));
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite) && old.write("old\n") == 4);
+    old.setPermissions(QFileDevice::ReadOwner);
+    const CtlRun written = RunCtl({MetricsWord, OutputWord, file});
+    EXPECT_EQ(written.exitStatus, 0);
+    EXPECT_EQ((written.out + written.err).toStdString(), "");
+    QFile now(file);
+    ASSERT_TRUE(now.open(QIODevice::ReadOnly));
+    EXPECT_EQ(now.readAll().toStdString(), MetricsText(program.status));
+    struct stat mode {};
+    EXPECT_TRUE(stat(QFile::encodeName(file).constData(), &mode) == 0 && (mode.st_mode & 07777) == 0644);
+    old.seek(0);
+    EXPECT_EQ(old.readAll(), QByteArray("old\n")) << "a reader of the old file keeps it whole";
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("tarnix.prom")});
+    EXPECT_EQ(RunCtl({MetricsWord, OutputWord, folder.filePath(QStringLiteral("no/x.prom"))}).exitStatus, 1);
+    bus_.reset();
+    EXPECT_EQ(RunCtl({MetricsWord, OutputWord, file}).exitStatus, 1);
+    EXPECT_FALSE(QFile::exists(file)) << "a stopped watchdog's figures are not left to be read";
+}
+
 TEST_F(WatchdogBusTest, TarnixctlJsonNamesTheFourComputers) {
     Export();
     const CtlRun json =
@@ -313,6 +347,9 @@ INSTANTIATE_TEST_SUITE_P(
         CtlCase{"NoCommand", {}, false, "tarnix", 2, {}, "Usage: tarnixctl"},
         CtlCase{"TwoCommands", {StatusWord, ResetWord}, false, "tarnix", 2, {}, "Usage: tarnixctl"},
         CtlCase{"JsonOnlyForStatus", {ResetWord, JsonWord}, false, "tarnix", 2, {}, "Usage: tarnixctl"},
+        CtlCase{
+            "OutputOnlyForMetrics", {StatusWord, OutputWord, MetricsWord}, false, "tarnix", 2, {}, "Usage:"},
+        CtlCase{"OutputNeedsAFile", {MetricsWord, OutputWord}, false, "tarnix", 2, {}, "Usage: tarnixctl"},
         CtlCase{"TwoRoles", {MasterWord, SlaveWord, StatusWord}, false, "tarnix", 2, {}, "Usage: tarnixctl"},
         CtlCase{"AnUnknownWord", {QStringLiteral("stat")}, false, "tarnix", 2, {}, "Usage: tarnixctl"}),
     [](const ::testing::TestParamInfo<CtlCase>& info) { return std::string(info.param.name); });
@@ -364,6 +401,7 @@ TEST_F(WatchdogBusTest, PropertiesAnswerTheLastStatusAndItsChangesAlone) {
     ProgramStatus status = program.status;
     status.count = 4;
     status.remote[2].link = LinkState::Nothing;
+    status.datagrams.sent = 8'000'000'000; // a counter: read when wanted, never signalled
     bus_->StatusChanged(status);
     bus_->StatusChanged(status); // told again: nothing changed
     status.phase = PhaseCountdown;
@@ -383,6 +421,9 @@ TEST_F(WatchdogBusTest, PropertiesAnswerTheLastStatusAndItsChangesAlone) {
               QStringLiteral("Not Connected"));
     EXPECT_EQ(recorder.changes[1], (QVariantMap{{QStringLiteral("Phase"), QStringLiteral("Countdown")}}));
     EXPECT_EQ(ReadProperty(Client(), QStringLiteral("Count")).toInt(), 4);
+    const QVariant sent = ReadProperty(Client(), QStringLiteral("DatagramsSent"));
+    EXPECT_EQ(sent.metaType(), QMetaType::fromType<qulonglong>());
+    EXPECT_EQ(sent.toULongLong(), 8'000'000'000u);
 }
 
 pid_t ParentOf(pid_t pid) {
@@ -499,6 +540,25 @@ bool Until(const std::function<bool()>& condition, int timeoutMs = 5000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+// What happened goes out as a signal, the event's details with its number, program and test mark.
+TEST_F(WatchdogBusTest, EventsGoOutAsSignals) {
+    Export();
+    test::EventRecorder recorder;
+    ASSERT_TRUE(Client().connect(QString(), QString::fromLatin1(WatchdogObjectPath),
+                                 QString::fromLatin1(WatchdogInterface), QStringLiteral("Event"), &recorder,
+                                 SLOT(Heard(QString, QMap<QString, QString>))));
+    bus_->Emit(WatchdogEvent{.sequence = 7,
+                             .name = "countdown",
+                             .program = ProgramKind::Slave,
+                             .details = {{"action", "Power Off"}, {"time_left", "30"}}});
+    bus_->Emit(
+        WatchdogEvent{.sequence = 8, .name = "test-start", .program = ProgramKind::Master, .testRun = true});
+    ASSERT_TRUE(Until([&] { return recorder.events.size() == 2; }));
+    EXPECT_EQ(recorder.events,
+              (QStringList{QStringLiteral("countdown action=Power Off program=slave sequence=7 time_left=30"),
+                           QStringLiteral("test-start program=master sequence=8 test=1")}));
 }
 
 // A window attached to the service sees what the bus object tells, through a stop and a restart.

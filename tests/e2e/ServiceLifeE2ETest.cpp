@@ -4,10 +4,14 @@
 
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "RealProgram.h"
 
@@ -177,6 +181,54 @@ TEST(ServiceLife, TakesItsBusNameWhenTheBusComesAndAgainAfterItRestarts) {
     EXPECT_NE(service->ErrorOutput().rfind("on the system bus again"), backBefore) << service->ErrorOutput();
     EXPECT_TRUE(CtlAnswers(slave.Environment()));
     EXPECT_TRUE(service->Running());
+}
+
+// The hooks folder of a running service: each event runs the hook, in order, with its details.
+TEST(ServiceLife, HooksHearALostLinkTheCountdownAndItsCancel) {
+    testing::Settings settings = SlaveService::Quick();
+    settings["Port1"] = "24321";
+    settings["Port2"] = "24320";
+    settings["CPUDelay"] = "5";
+    settings["ShutTime"] = "60";
+    SlaveService service(settings);
+    QTemporaryDir scratch;
+    const std::string record = scratch.path().toStdString() + "/events";
+    std::filesystem::create_directories(service.Dir().Path("Data/hooks.d"));
+    const std::string hook = service.Dir().Path("Data/hooks.d/10-record");
+    std::ofstream(hook)
+        << "#!/bin/sh\necho \"$TARNIX_SEQUENCE $TARNIX_EVENT ${TARNIX_PEER:-} ${TARNIX_BY:-}\" >> " << record
+        << "\n";
+    std::filesystem::permissions(
+        hook, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                  std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                  std::filesystem::perms::others_exec);
+    const auto program = service.Start({});
+    const auto recorded = [&] {
+        std::ifstream in(record);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const auto waitFor = [&](const std::string& text, std::chrono::seconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (recorded().find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(100ms);
+        }
+        return true;
+    };
+    // A master for three seconds: polls from where the slave answers.
+    QUdpSocket master;
+    ASSERT_TRUE(master.bind(QHostAddress::LocalHost, 24321));
+    for (int i = 0; i < 12; ++i) {
+        master.writeDatagram(QByteArray("<TNA100>"), QHostAddress::LocalHost, 24320);
+        std::this_thread::sleep_for(250ms);
+    }
+    ASSERT_TRUE(waitFor("1 run", 5s)) << recorded() << program->ErrorOutput();
+    EXPECT_TRUE(waitFor("2 link-lost master", 10s)) << recorded();
+    EXPECT_TRUE(waitFor("3 countdown", 10s)) << recorded();
+    master.writeDatagram(QByteArray("<TNC000>"), QHostAddress::LocalHost, 24320);
+    EXPECT_TRUE(waitFor("4 cancelled  master", 10s)) << recorded();
+    EXPECT_TRUE(program->WaitForError("/hooks.d/10-record (cancelled #4) exited with 0", 10s))
+        << program->ErrorOutput();
 }
 
 } // namespace

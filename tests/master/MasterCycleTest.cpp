@@ -193,6 +193,43 @@ TEST_F(MasterCycle, SilentComputersCountDownAndTheInhibitedEndIsSimulated) {
     EXPECT_EQ(events[events.size() - 2], "Power Off,Simulate");
 }
 
+// A remote computer lost while another is heard, back again, then both lost: the countdown, its
+// cancel by the button, and at the end the action just before the power call.
+TEST_F(MasterCycle, TellsLostAndBackLinksTheCountdownItsCancelAndTheAction) {
+    settings["CName1"] = "Pump";
+    settings["IPAdd1"] = "127.0.0.1";
+    settings["IPAdd2"] = "127.0.0.2";
+    settings["StartDelay"] = "1";
+    Load("-InhibitShutdown");
+    const auto second = [&](bool one, bool two) {
+        for (int tick = 0; tick < 2; ++tick) {
+            if (one) Arrive(1, "<TNP000>");
+            if (two) Arrive(2, "<TNP000>");
+            rig->Tick();
+        }
+    };
+    second(true, true);
+    second(true, true);  // both heard
+    second(false, true); // Pump lost
+    second(true, true);  // and back
+    while (rig->program->Machine().Phase() != PhaseCountdown)
+        second(false, false);
+    rig->rules->OnButtonClicked(Button::Reset);
+    EXPECT_TRUE(Ends([&] {
+        for (int i = 0; i < 100; ++i)
+            second(false, false);
+    }));
+    EXPECT_EQ(
+        rig->events.lines,
+        (std::vector<std::string>{
+            "run", "link-lost peer=Pump peer_address=127.0.0.1", "link-back peer=Pump peer_address=127.0.0.1",
+            "link-lost peer=Pump peer_address=127.0.0.1", "link-lost peer=127.0.0.2 peer_address=127.0.0.2",
+            "countdown action=Power Off time_left=6", "cancelled by=button", "run",
+            "countdown action=Power Off time_left=6", "action action=Power Off simulated=1"}));
+    EXPECT_EQ(rig->program->Status().actions, 1u);
+    EXPECT_EQ(rig->program->Status().resetsBy.button, 1u);
+}
+
 TEST_F(MasterCycle, ResetSendsTheCommandOnceAndClearsTheRows) {
     settings["IPAdd1"] = "127.0.0.1";
     settings["IPAdd2"] = "127.0.0.2";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "support/Rigs.h"
 
@@ -319,6 +320,12 @@ TEST_F(KeyedLab, AKeyOnOneSideOnlyLosesTheLinkAndTheLogSaysWhyOnceAMinute) {
     ASSERT_EQ(dropped.size(), 3u);
     EXPECT_NE(dropped[0].find("127.0.0.1: 1 dropped, key mismatch"), std::string::npos) << dropped[0];
     EXPECT_NE(dropped[1].find("127.0.0.1: 120 dropped, key mismatch"), std::string::npos) << dropped[1];
+    // Each report is an event too, naming the peer.
+    std::vector<std::string> told;
+    for (const std::string& line : slaves[0]->events.lines)
+        if (line.rfind("dropped ", 0) == 0) told.push_back(line);
+    ASSERT_EQ(told.size(), dropped.size());
+    EXPECT_EQ(told[0].rfind("dropped peer=master report=", 0), 0u) << told[0];
 }
 
 TEST_F(KeyedLab, AKeyFileOthersMayReadEndsTheProgramAtStart) {
@@ -333,6 +340,98 @@ TEST_F(KeyedLab, AKeyFileOthersMayReadEndsTheProgramAtStart) {
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(folder.Root() / "Log" / "TarnixS.log")) << "it ends before its log";
     EXPECT_EQ(slave.control.lastEnd, ProgramEnd::NotConfigured);
+}
+
+// Silence is counted per computer in whole seconds of ticks that heard nothing valid from it: the
+// tick whose stretch held the last answer is not silent.
+TEST_F(Lab, EachEndCountsTheSilenceOfItsPeers) {
+    Start(2);
+    Seconds(4);
+    StopSlave(2);
+    Seconds(5);
+    const ProgramStatus master = masterRig->program->Status();
+    EXPECT_EQ(master.remote[0].silentSeconds, 0);
+    EXPECT_EQ(master.remote[1].silentSeconds, 4); // 9 silent ticks of 500 ms
+    StopMaster();
+    SlaveSeconds(3);
+    EXPECT_EQ(slaves[0]->program->Status().masterSilentSeconds, 3);
+}
+
+// What each end of a running link counts of some traffic, one case after the other, through a
+// reset and a reload.
+class CountedLab : public KeyedLab {
+protected:
+    using Counts = ProgramStatus::DatagramCounts;
+    struct Traffic {
+        const char* what;
+        std::function<void()> send;
+        Counts master, slave; // counted meanwhile
+    };
+    FakePort& ToSlave() { return slaves[0]->port; }
+    FakePort& ToMaster() { return masterRig->Port(1); }
+    static std::string Since(const Counts& before, const Counts& now) {
+        std::string text;
+        for (auto count : {&Counts::sent, &Counts::heard, &Counts::malformed, &Counts::stranger,
+                           &Counts::keyMismatch, &Counts::replayed})
+            text += std::to_string(now.*count - before.*count) + " ";
+        return text;
+    }
+    void Check(const std::vector<Traffic>& table) {
+        Start(1);
+        Seconds(4);
+        for (const Traffic& traffic : table) {
+            SCOPED_TRACE(traffic.what);
+            const Counts master = masterRig->program->Status().datagrams;
+            const Counts slave = slaves[0]->program->Status().datagrams;
+            traffic.send(); // datagrams arrive at either end, from its peer unless said otherwise
+            network.Deliver();
+            EXPECT_EQ(Since(master, masterRig->program->Status().datagrams), Since({}, traffic.master));
+            EXPECT_EQ(Since(slave, slaves[0]->program->Status().datagrams), Since({}, traffic.slave));
+        }
+    }
+};
+
+TEST_F(CountedLab, Plain) {
+    Check({{"polls and answers", [&] { Seconds(1); }, {2, 2}, {2, 2}},
+           {"what is not heard",
+            [&] {
+                ToSlave().Arrive("<TNA1>"); // answered with an error reply
+                ToSlave().Arrive(std::nullopt);
+                ToSlave().Arrive("<TNC000>", "127.0.0.99");
+                ToMaster().Arrive("<TNA1>");
+                ToMaster().Arrive(std::nullopt);
+                ToMaster().Arrive("<TNP100>", "127.0.0.99");
+            },
+            {0, 1, 2, 1},
+            {1, 0, 2, 1}},
+           {"a reset and a reload",
+            [&] {
+                masterRig->rules->OnButtonClicked(Button::Reset);
+                ToMaster().Arrive(std::nullopt);
+                ASSERT_TRUE(masterRig->program->ReloadConfiguration());
+            },
+            {1, 1, 1},
+            {1, 1}},
+           {"sends that fail",
+            [&] {
+                ToMaster().failSends = true;
+                Seconds(1);
+            },
+            {},
+            {}}});
+}
+
+TEST_F(CountedLab, Keyed) {
+    WriteKeys();
+    Check({{"polls and answers", [&] { Seconds(1); }, {2, 2}, {2, 2}},
+           {"unkeyed and recorded",
+            [&] {
+                ToSlave().Arrive("<TNC000>");
+                ToMaster().Arrive("<TNP100>");
+                ToSlave().Arrive(ToMaster().sent.back());
+            },
+            {0, 0, 0, 0, 1},
+            {0, 0, 0, 0, 1, 1}}});
 }
 
 } // namespace

@@ -129,6 +129,38 @@ TEST_F(Slave, ResetCommandCancelsTheCountdown) {
     EXPECT_EQ(events[events.size() - 2], "Reset,Power Off");
 }
 
+// What the slave tells the rest of the system, in order, and where its resets came from.
+TEST_F(Slave, TellsItsEventsInOrderAndCountsResetsBySource) {
+    settings["StartDelay"] = "1";
+    Load();
+    Seconds(1); // Run
+    Send("<TNA100>");
+    Seconds(1);       // heard
+    Seconds(5);       // lost, then the countdown
+    Send("<TNC000>"); // the master's Reset
+    Seconds(1);
+    Send("<TNA100>");
+    Seconds(1); // heard again
+    rig->program->PressedBy("Reset", "alice (uid 1000)");
+    rig->program->ResetClick();
+    rig->program->TestClick();
+    Seconds(2 + 5); // the test run's activation and silence
+    EXPECT_EQ(rig->events.lines,
+              (std::vector<std::string>{"run", "link-lost peer=master peer_address=127.0.0.1",
+                                        "countdown action=Power Off time_left=3", "cancelled by=master",
+                                        "run", "link-back peer=master peer_address=127.0.0.1",
+                                        "test-start action=Power Off [test]", "run [test]",
+                                        "test-end action=Power Off [test]"}));
+    for (std::size_t i = 0; i < rig->events.sequences.size(); ++i)
+        EXPECT_EQ(rig->events.sequences[i], i + 1);
+    const ProgramStatus status = rig->program->Status();
+    EXPECT_EQ(status.resets, 2u);
+    EXPECT_EQ(status.resetsBy.command, 1u);
+    EXPECT_EQ(status.resetsBy.bus, 1u);
+    EXPECT_EQ(status.resetsBy.button, 0u);
+    EXPECT_EQ(status.countdowns, 1u);
+}
+
 TEST_F(Slave, TestCommandStartsATestRunAndIsAcknowledged) {
     Load();
     EXPECT_EQ(Send("<TNT000>"), std::vector<std::string>{"<TNC000>"});
@@ -334,6 +366,11 @@ TEST_F(Slave, ALostLogLeavesTheSlaveAnsweringAndIsReportedOnce) {
     const auto events = folder.LogEvents("TarnixS.log");
     EXPECT_EQ(events,
               (std::vector<std::string>{"Reset,Run", "Start,Initialise", "Enter,Run", "Log Lost,0s"}));
+    // Told as events too: the outage with its reason, and its end.
+    const std::vector<std::string>& told = rig->events.lines;
+    ASSERT_EQ(told.size(), 4u) << ::testing::PrintToString(told);
+    EXPECT_EQ(told[1].rfind("log-lost reason=The log directory is either missing or ", 0), 0u) << told[1];
+    EXPECT_EQ(told.back(), "log-back");
 }
 
 // Reset pressed over the bus: at the Normal level the log names who pressed before the press,

@@ -15,6 +15,7 @@
 #include "common/display/MainWindowView.h"
 #include "common/program/MessageBox.h"
 #include "common/program/ProgramControl.h"
+#include "common/program/WatchdogEvents.h"
 #include "common/supervision/PowerActions.h"
 #include "common/supervision/SupervisionTimer.h"
 #include "support/FixedClock.h"
@@ -22,6 +23,22 @@
 namespace tarnix::testing {
 
 struct ProgramEnded : std::exception {};
+
+// The events a program told, in order, as "name" or "name key=value ..." (a test run's marked
+// with " [test]").
+class RecordedEvents : public EventSink {
+public:
+    void Emit(const WatchdogEvent& event) override {
+        std::string line = event.name;
+        for (const auto& [key, value] : event.details)
+            line += " " + key + "=" + value;
+        if (event.testRun) line += " [test]";
+        lines.push_back(line);
+        sequences.push_back(event.sequence);
+    }
+    std::vector<std::string> lines;
+    std::vector<std::uint64_t> sequences;
+};
 
 class FakeControl : public ProgramControl {
 public:

@@ -31,6 +31,7 @@ struct Outside {
     FakeDesktop desktop;
     SodiumSealing sealing;
     StatusFanOut followers;
+    RecordedEvents events;
     ProgramServices Services() {
         return ProgramServices{.timer = window,
                                .boxes = boxes,
@@ -38,7 +39,8 @@ struct Outside {
                                .clock = clock,
                                .control = control,
                                .statusObserver = followers,
-                               .sealing = sealing};
+                               .sealing = sealing,
+                               .events = events};
     }
     // The window's parts that follow the program, as the desktop face wires them.
     void AttachWindow(ProgramBase& program, ProgramKind kind) {

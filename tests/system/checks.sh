@@ -401,6 +401,27 @@ check_countdown_resumes() {
     report "$name" "${left} s left before, ${after} s after"
 }
 
+# A hook in /etc/tarnix/hooks.d under the unit's real hardening: it runs as tarnix, may write
+# only where the service may, and tells a test run's events apart. polkit knows the package's
+# action, which the person at the computer may take.
+check_hooks_and_polkit_action() {
+    local name=$1 problems=() hooklog=/var/log/tarnix/hooks.log
+    ct pkaction --verbose --action-id io.tarnix.watchdog.control 2>/dev/null | grep -q 'implicit active: *yes' ||
+        problems+=("pkaction does not show the action allowed to the active session")
+    ct sh -c 'mkdir -p /etc/tarnix/hooks.d && printf "%s\n" "#!/bin/sh" \
+        "echo \"\$TARNIX_EVENT \${TARNIX_TEST:-0} \$(id -un)\" >>/var/log/tarnix/hooks.log" \
+        >/etc/tarnix/hooks.d/10-record && chmod 0755 /etc/tarnix/hooks.d/10-record'
+    ct systemctl reload tarnix-slave # the folder is read again with the configuration
+    sleep 2
+    ct tarnixctl --slave test >/dev/null 2>&1 || problems+=("tarnixctl test failed")
+    wait_until 15 ct grep -q "^test-start 1 tarnix$" "$hooklog" ||
+        problems+=("no test-start by tarnix in the hook's file: $(ct cat "$hooklog" 2>&1 | tr '\n' '|')")
+    wait_until 20 ct grep -q "^test-end 1 tarnix$" "$hooklog" || problems+=("no test-end")
+    ct rm -rf /etc/tarnix/hooks.d
+    ct systemctl reload tarnix-slave
+    report "$name"
+}
+
 # The last check: the real power action, through logind and the package's polkit rule.
 check_lost_link_powers_off() {
     local name=$1 start took lost_limit=5 shut_time=5
@@ -452,5 +473,6 @@ run_checks() {
     run_check "i: reload reads the configuration again, refuses a broken one" check_reload
     run_check "j: a broken configuration at start leaves the unit failed" check_configuration_error_fails_unit
     run_check "k: a restart during a countdown resumes it" check_countdown_resumes
+    run_check "m: a hook runs under the unit's hardening; polkit knows the action" check_hooks_and_polkit_action
     run_check "l: a lost link powers the container off" check_lost_link_powers_off
 }

@@ -271,6 +271,7 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
     testing::FakeControl control;
     testing::FakeDesktop desktop;
     StatusFanOut followers;
+    EventFanOut events;
     SodiumSealing sealing;
     std::array<testing::FakePort*, 5> fake{};
     std::array<DatagramPort*, 5> ports{};
@@ -284,7 +285,8 @@ TEST(ConfigDialog, TheRealScreenSetsUpARunningMaster) {
                                           .clock = clock,
                                           .control = control,
                                           .statusObserver = followers,
-                                          .sealing = sealing},
+                                          .sealing = sealing,
+                                          .events = events},
                           ports);
     WindowPlacement placement(window, program.Config());
     WindowRules rules(program, placement, window, window, desktop);
