@@ -28,6 +28,7 @@ for path in usr/lib/tarnix/TarnixM usr/lib/tarnix/TarnixS usr/bin/tarnix-master 
     usr/share/applications/tarnix-slave.desktop usr/share/polkit-1/rules.d/60-tarnix.rules \
     usr/share/polkit-1/actions/io.tarnix.watchdog.policy \
     lib/systemd/system/tarnix-master.service lib/systemd/system/tarnix-slave.service \
+    lib/systemd/system/tarnix-metrics.service lib/systemd/system/tarnix-metrics.timer \
     lib/systemd/system-preset/50-tarnix.preset \
     usr/share/dbus-1/system.d/io.tarnix.Watchdog.conf etc/tarnix/TarnixM.ini etc/tarnix/TarnixS.ini \
     etc/xdg/autostart/tarnix-service-window.desktop \
@@ -46,7 +47,7 @@ for role in master slave; do
 done
 # Outside /usr only the units where Debian 12's systemd looks, and the configuration files.
 outside=$(awk '{print $6}' "$tmp/list" | grep -v '^\./usr/' | grep -v '^\./$' |
-    grep -vx '\./lib/\|\./lib/systemd/\|\./lib/systemd/system/\|\./lib/systemd/system/tarnix-[a-z]*\.service' |
+    grep -vx '\./lib/\|\./lib/systemd/\|\./lib/systemd/system/\|\./lib/systemd/system/tarnix-[a-z]*\.\(service\|timer\)' |
     grep -vx '\./lib/systemd/system-preset/\|\./lib/systemd/system-preset/50-tarnix\.preset' |
     grep -vx '\./etc/\|\./etc/tarnix/\|\./etc/tarnix/Tarnix[MS]\.ini' |
     grep -vx '\./etc/xdg/\|\./etc/xdg/autostart/\|\./etc/xdg/autostart/tarnix-service-window\.desktop' || true)
