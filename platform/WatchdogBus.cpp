@@ -212,21 +212,24 @@ void WatchdogBus::Refuse(const QDBusMessage& call, const char* errorName, const 
     connection_.send(call.createErrorReply(QString::fromLatin1(errorName), text));
 }
 
+// Twice a second: only the fields that changed are turned into bus values, and counters, which
+// move at every tick, not at all (a client reads them when it wants them).
 void WatchdogBus::StatusChanged(const ProgramStatus& status) {
-    const QVariantMap before = PropertiesOf(status_);
-    status_ = status;
-    if (!registeredObject_) return;
-    QVariantMap changed = PropertiesOf(status_);
-    for (auto it = changed.begin(); it != changed.end();) {
-        const bool same = it.key() == QLatin1String(RemoteComputersName)
-                              ? EntriesOf(status_) == before.value(it.key()).value<RemoteComputerList>()
-                              : it.value() == before.value(it.key());
-        it = same ? changed.erase(it) : std::next(it);
+    QVariantMap changed;
+    for (const StatusField& field : StatusFields()) {
+        if (field.busName.empty()) continue;
+        const StatusValue now = field.read(status);
+        if (!IsCounter(now) && now != field.read(status_)) changed.insert(BusName(field), BusValue(now));
     }
-    // Counters move at every tick: a client reads them when it wants them.
-    for (const StatusField& field : StatusFields())
-        if (IsCounter(field.read(ProgramStatus{}))) changed.remove(BusName(field));
-    if (changed.isEmpty()) return;
+    const bool sameComputers = std::equal(
+        status.remote.begin(), status.remote.end(), status_.remote.begin(), [](const auto& a, const auto& b) {
+            return a.configured == b.configured && a.name == b.name && a.address == b.address &&
+                   a.link == b.link && a.letter == b.letter;
+        });
+    if (!sameComputers)
+        changed.insert(QString::fromLatin1(RemoteComputersName), QVariant::fromValue(EntriesOf(status)));
+    status_ = status;
+    if (!registeredObject_ || changed.isEmpty()) return;
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(WatchdogObjectPath),
                                                      QString::fromLatin1(PropertiesInterface),
                                                      QStringLiteral("PropertiesChanged"));
