@@ -73,6 +73,13 @@ void NotificationPlan::StatusChanged(const ProgramStatus& status) {
     last_ = status;
 }
 
+void NotificationPlan::StepTaken(const StatusStep& step, const ProgramStatus&) {
+    if (step.step != Step::Detached) return;
+    if (countdownUp_) notifier_.Close(NoticeSlot::Countdown);
+    countdownUp_ = false;
+    last_.reset();
+}
+
 void NotificationPlan::CountdownNotices(const ProgramStatus* before, const ProgramStatus& now) {
     if (CountdownShown(now)) {
         if (!countdownUp_) {

@@ -22,6 +22,9 @@ public:
     void SetResetAllowed(bool allowed);
 
     void StatusChanged(const ProgramStatus& status) override;
+    // A service that stopped takes its countdown's notice with it; what it tells when it comes
+    // back is news from its first status on.
+    void StepTaken(const StatusStep& step, const ProgramStatus& status) override;
 
 private:
     void CountdownNotices(const ProgramStatus* before, const ProgramStatus& now);

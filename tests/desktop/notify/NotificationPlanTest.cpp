@@ -200,5 +200,17 @@ TEST(NotificationPlan, ResetPermissionRedrawsOnlyALiveCountdown) {
               Then(Shown({30}, " +R"), {Shown({30})[0], "close countdown", "cancelled countdown cancelled"}));
 }
 
+// The service stopped in its countdown: its notice goes, and a countdown it resumes is shown anew.
+TEST(NotificationPlan, AStoppedServiceTakesItsCountdownNoticeWithIt) {
+    RecordingNotifier notifier;
+    NotificationPlan plan(notifier);
+    plan.StatusChanged(Slave(PhaseCountdown, 40));
+    plan.StepTaken({.step = Step::Detached}, Slave(PhaseCountdown, 40));
+    plan.StepTaken({.step = Step::Detached}, Slave(PhaseCountdown, 40));
+    plan.StatusChanged(Slave(PhaseCountdown, 37));
+    EXPECT_EQ(notifier.calls, (std::vector<std::string>{"countdown! Power Off in 40 s", "close countdown",
+                                                        "countdown! Power Off in 37 s"}));
+}
+
 } // namespace
 } // namespace tarnix
