@@ -44,13 +44,6 @@ Presence PresenceOf(const std::filesystem::path& path, bool folder) {
     return right ? Presence::Present : Presence::Missing;
 }
 
-// The program goes on after a failed save (the old file is intact), so the box must not
-// announce its end.
-BoxText WithoutTerminationLine(BoxText box) {
-    if (!box.lines.empty() && box.lines.back() == ProgramWillTerminate) box.lines.pop_back();
-    return box;
-}
-
 BoxText WithTerminationLine(BoxText box) {
     box.lines.emplace_back(ProgramWillTerminate);
     return box;
@@ -202,6 +195,7 @@ void ConfigScreen::OnSaveClicked() {
             return;
         }
         if (outcome.box) {
+            // The program goes on after a failed save (the old file is intact).
             const BoxText box = WithoutTerminationLine(*outcome.box);
             boxes_.Show(programTitle_ + box.titleSuffix, box.lines, box.icon, BoxButtons::Ok);
             DataLoad();

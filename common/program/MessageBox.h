@@ -36,6 +36,12 @@ inline constexpr const char* ConfigurationKept = "The configuration in force is 
 // icon and ends at once.
 using FatalError = BoxText;
 
+// The box of a failure the program goes on after: without the line that announces its end.
+inline BoxText WithoutTerminationLine(BoxText box) {
+    if (!box.lines.empty() && box.lines.back() == ProgramWillTerminate) box.lines.pop_back();
+    return box;
+}
+
 // Modal message boxes, behind an interface so the logic can be tested without a display.
 class MessageBoxes {
 public:

@@ -217,14 +217,13 @@ void ProgramBase::AppendToLog(const std::string& text) {
 // Nobody may be at the computer to answer a box, and the slaves of a master whose timer waited
 // for an answer would power themselves off: the report waits for no one.
 void ProgramBase::ReportLostLog(const FatalError& error) {
+    BoxText box = WithoutTerminationLine(error);
     std::string reason;
-    for (const std::string& line : error.lines)
-        if (line != ProgramWillTerminate) reason += (reason.empty() ? "" : " ") + line;
+    for (const std::string& line : box.lines)
+        reason += (reason.empty() ? "" : " ") + line;
     Emit("log-lost", {{"reason", reason}});
-    std::vector<std::string> lines = error.lines;
-    if (!lines.empty() && lines.back() == ProgramWillTerminate) lines.pop_back();
-    lines.push_back("Supervision goes on. The log is tried again every second.");
-    boxes_.Notify(programTitle_ + error.titleSuffix, lines, error.icon);
+    box.lines.push_back("Supervision goes on. The log is tried again every second.");
+    boxes_.Notify(programTitle_ + box.titleSuffix, box.lines, box.icon);
 }
 
 void ProgramBase::StartGuarding() {
@@ -237,7 +236,7 @@ void ProgramBase::NotifyStatus() {
 }
 
 void ProgramBase::Publish(StatusStep step) {
-    statusObserver_.StepTaken(step, Status());
+    if (statusObserver_.TakesSteps()) statusObserver_.StepTaken(step, Status());
 }
 
 void ProgramBase::RetryLostLog() {

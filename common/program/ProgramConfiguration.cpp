@@ -58,10 +58,9 @@ bool ProgramBase::ReloadConfiguration() {
     if (ending_) return false;
     std::variant<CheckedConfiguration, FatalError> read = ReadCheckedConfiguration();
     if (const auto* error = std::get_if<FatalError>(&read)) {
-        std::vector<std::string> lines = error->lines;
-        if (!lines.empty() && lines.back() == ProgramWillTerminate) lines.pop_back();
-        lines.emplace_back(ConfigurationKept);
-        boxes_.Notify(programTitle_ + error->titleSuffix, lines, error->icon);
+        BoxText box = WithoutTerminationLine(*error);
+        box.lines.emplace_back(ConfigurationKept);
+        boxes_.Notify(programTitle_ + box.titleSuffix, box.lines, box.icon);
         return false;
     }
     reloaded_ = std::move(std::get<CheckedConfiguration>(read));

@@ -18,7 +18,8 @@ public:
 
     void ShowSupervision(SupervisionChange change) override {
         if (change == SupervisionChange::Reset) holdTicks_();
-        observer_.StepTaken(StatusStep{.step = Step::Supervision, .change = change}, status_());
+        if (observer_.TakesSteps())
+            observer_.StepTaken(StatusStep{.step = Step::Supervision, .change = change}, status_());
     }
 
 private:

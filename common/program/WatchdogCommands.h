@@ -28,12 +28,18 @@ public:
     virtual ~StatusObserver() = default;
     virtual void StatusChanged(const ProgramStatus& status) = 0;
     virtual void StepTaken(const StatusStep& /*step*/, const ProgramStatus& /*status*/) {}
+    // Whether it follows the steps too: the logic works out the status at each step only for a
+    // face that has such a part (a window), not on every tick of a service.
+    virtual bool TakesSteps() const { return false; }
 };
 
 // Fans how things stand out to every part of a face that follows it; with none, nobody hears.
 class StatusFanOut final : public StatusObserver {
 public:
-    void Add(StatusObserver& observer) { observers_.push_back(&observer); }
+    void Add(StatusObserver& observer) {
+        observers_.push_back(&observer);
+        takesSteps_ = takesSteps_ || observer.TakesSteps();
+    }
     void StatusChanged(const ProgramStatus& status) override {
         for (StatusObserver* observer : observers_)
             observer->StatusChanged(status);
@@ -42,9 +48,11 @@ public:
         for (StatusObserver* observer : observers_)
             observer->StepTaken(step, status);
     }
+    bool TakesSteps() const override { return takesSteps_; }
 
 private:
     std::vector<StatusObserver*> observers_;
+    bool takesSteps_ = false;
 };
 
 } // namespace tarnix

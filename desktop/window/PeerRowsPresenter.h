@@ -19,6 +19,7 @@ public:
 
     void StatusChanged(const ProgramStatus&) override {}
     void StepTaken(const StatusStep& step, const ProgramStatus& status) override;
+    bool TakesSteps() const override { return true; }
 
 private:
     void ShowRows(const ProgramStatus& status);

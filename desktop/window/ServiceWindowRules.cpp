@@ -64,9 +64,8 @@ void ServiceWindowRules::OpenConfigScreen() {
     ConfigRecord record;
     std::string text;
     if (auto error = ReadConfiguration(files_.configFile, kind_, record, text)) {
-        std::vector<std::string> lines = error->lines;
-        if (!lines.empty() && lines.back() == ProgramWillTerminate) lines.pop_back();
-        return Tell(error->titleSuffix, lines, error->icon);
+        const BoxText box = WithoutTerminationLine(*error);
+        return Tell(box.titleSuffix, box.lines, box.icon);
     }
     std::optional<ConfigScreen> screen;
     seams_.configWindow.RunConfigScreen([&](ConfigScreenView& view) -> ConfigScreenEvents& {

@@ -21,6 +21,7 @@ public:
 
     void StatusChanged(const ProgramStatus&) override {}
     void StepTaken(const StatusStep& step, const ProgramStatus& status) override;
+    bool TakesSteps() const override { return true; }
 
     // "Program Activation In <n>s", as the program's counter words it.
     std::string ActivationText(int secondsLeft) const;

@@ -16,6 +16,7 @@ public:
 
     void StatusChanged(const ProgramStatus& status) override { phase_ = status.phase; }
     void StepTaken(const StatusStep& step, const ProgramStatus& status) override;
+    bool TakesSteps() const override { return true; }
 
     // What the window reports.
     void OnWindowStateChanged();

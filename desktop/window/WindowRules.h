@@ -39,6 +39,7 @@ public:
     // StatusObserver: an auxiliary window whose time ran out closes.
     void StatusChanged(const ProgramStatus&) override {}
     void StepTaken(const StatusStep& step, const ProgramStatus& status) override;
+    bool TakesSteps() const override { return true; }
 
 private:
     ProgramBase& program_;
